@@ -1,0 +1,14 @@
+#!/bin/sh
+# Builds Corvane and passes the whole test suite: once in the release build,
+# once in an AddressSanitizer + UndefinedBehaviorSanitizer build.
+set -eu
+top=$(cd "$(dirname "$0")/.." && pwd)
+"$top/scripts/install-deps.sh"
+
+"$top/scripts/build.sh" "$top/build" -DCORVANE_BUILD_BENCH=ON
+(cd "$top/build" && ctest --output-on-failure --parallel 2)
+
+"$top/scripts/build.sh" "$top/build-asan" -DCORVANE_SANITIZE=asan -DCORVANE_BUILD_BENCH=OFF
+(cd "$top/build-asan" && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+   ctest --output-on-failure --parallel 2)
+echo "test.sh: all tests passed"

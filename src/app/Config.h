@@ -1,0 +1,46 @@
+#pragma once
+
+#include <string>
+
+// The settings kept across launches, in "<XDG config>/corvane/corvane.conf"
+// (mode 0600, written through at once), and the start-at-login entry in the
+// XDG autostart folder. Safe to use from any thread.
+class Config {
+public:
+    Config() = delete;
+
+    static bool isFirstStart();                  // "is_first_start", default YES
+    static void setIsFirstStart(bool value);
+    static bool isAutoStart();                   // "auto_start", default YES
+    // Stores the flag and adds or removes the login item accordingly.
+    static void setAutoStart(bool value);
+    static std::string getConnPwd();             // "conn_pwd", default empty
+    static void setConnPwd(const char* value);   // null stores the empty text
+    static std::string getPushRegestId();        // "push_regest_id"
+    static void setPushRegestId(const char* value);
+    static std::string getPushDeviceToken();     // "device_token"
+    static void setPushDeviceToken(const char* value);
+    static std::string getPushURL();             // "push_url"
+    static void setPushURL(const char* value);
+    static std::string getPushAuthorInfo();      // "push_author_info"
+    static void setPushAuthorInfo(const char* value);
+    static bool isLanOnly();                     // "lan_only", default YES
+    static void setLanOnly(bool value);
+    static bool isShellAllowed();                // "allow_shell", default NO
+    static void setShellAllowed(bool value);
+
+    // Login item: one autostart entry for this program at its current path.
+    static void addAppAsLoginItem();
+    // Removes the entries that start this very executable.
+    static void deleteAppFromLoginItem();
+    // Removes the entries of this program wherever its copy lies.
+    static void deleteAllMyAppLoginItem();
+
+    static std::string settingsPath();
+    static std::string autostartFolder();
+    // The executable that login items start: this process's program.
+    static std::string programPath();
+
+    // Marks an autostart entry as belonging to this program.
+    static constexpr const char* kLoginItemId = "org.corvane.Corvane";
+};

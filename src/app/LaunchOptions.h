@@ -1,0 +1,20 @@
+#pragma once
+
+#include <string>
+
+// The command line of the corvane program.
+class LaunchOptions {
+public:
+    // Reads argv; false (with error set) for an unknown option or a bad value.
+    bool Parse(int argc, char** argv);
+    static const char* Usage();
+
+    int tcpPort = 1811;
+    int udpPort = 1822;
+    std::string broadcast = "255.255.255.255";
+    bool headless = false;
+    bool showVersion = false;
+    bool showHelp = false;
+    std::string pairingQrFile; // --pairing-qr FILE.png: write the pairing code and exit
+    std::string error;
+};

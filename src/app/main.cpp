@@ -1,0 +1,43 @@
+#include "AppDelegate.h"
+#include "LaunchOptions.h"
+#include "TerminationSignals.h"
+
+#include <QCoreApplication>
+#include <csignal>
+#include <cstdio>
+
+int main(int argc, char** argv)
+{
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
+    std::signal(SIGPIPE, SIG_IGN);
+
+    LaunchOptions options;
+    if (!options.Parse(argc, argv)) {
+        std::fprintf(stderr, "corvane: %s\n\n%s", options.error.c_str(), LaunchOptions::Usage());
+        return 2;
+    }
+    if (options.showHelp) {
+        std::fputs(LaunchOptions::Usage(), stdout);
+        return 0;
+    }
+    if (options.showVersion) {
+        std::printf("corvane %s\n", CORVANE_VERSION);
+        return 0;
+    }
+
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("Corvane"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(CORVANE_VERSION));
+
+    AppDelegate delegate(options);
+    AppDelegateHooks::setCurrent(&delegate);
+    if (!delegate.applicationDidFinishLaunching())
+        return 1;
+
+    TerminationSignals terminationSignals;
+    QObject::connect(&terminationSignals, &TerminationSignals::terminationRequested, &app, &QCoreApplication::quit);
+    const int status = app.exec();
+    delegate.applicationWillTerminate();
+    AppDelegateHooks::setCurrent(nullptr);
+    return status;
+}

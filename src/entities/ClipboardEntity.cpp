@@ -1,0 +1,4 @@
+#include "ClipboardEntity.h"
+
+void ClipboardEntity::GetData(CData*) {}
+void ClipboardEntity::GetRichData(CData*) {}

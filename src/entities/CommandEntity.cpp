@@ -1,0 +1,3 @@
+#include "CommandEntity.h"
+
+void CommandEntity::Exec(CommandType) {}

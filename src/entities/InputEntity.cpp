@@ -1,0 +1,3 @@
+#include "InputEntity.h"
+
+void InputEntity::InputCmd(InputCmdType, const char*, CData*) {}

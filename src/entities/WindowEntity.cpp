@@ -1,0 +1,3 @@
+#include "WindowEntity.h"
+
+void WindowEntity::Exec(int) {}

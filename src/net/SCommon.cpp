@@ -1,0 +1,137 @@
+#include "SCommon.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <random>
+#include <sys/stat.h>
+#include <unistd.h>
+
+std::vector<std::string> split(const std::string& text, const std::string& sep)
+{
+    std::vector<std::string> pieces;
+    if (sep.empty()) {
+        if (!text.empty())
+            pieces.push_back(text);
+        return pieces;
+    }
+    std::size_t position = 0;
+    while (position < text.size()) {
+        std::size_t found = text.find(sep, position);
+        if (found == std::string::npos)
+            found = text.size();
+        if (found > position)
+            pieces.emplace_back(text, position, found - position);
+        position = found + sep.size();
+    }
+    return pieces;
+}
+
+long long getFileSize(const char* path)
+{
+    if (path == nullptr)
+        return -1;
+    const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return -1;
+    struct stat st {};
+    const bool regular = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    ::close(fd);
+    return regular ? static_cast<long long>(st.st_size) : -1;
+}
+
+int getNewPath(char* out, std::size_t outSize, const char* dir, const char* name, const char* sep)
+{
+    if (out == nullptr || outSize == 0 || dir == nullptr || name == nullptr || sep == nullptr)
+        return -1;
+    out[0] = 0;
+    const std::vector<std::string> pieces = split(name, ".");
+    if (pieces.empty())
+        return -1; // empty, or dots only: no base name to number
+    const std::string& base = pieces.front();
+    const std::string ext = pieces.size() >= 2 ? pieces.back() : std::string();
+
+    for (long i = 0;; ++i) {
+        int written;
+        if (i == 0)
+            written = std::snprintf(out, outSize, "%s%s%s", dir, sep, name);
+        else if (!ext.empty())
+            written = std::snprintf(out, outSize, "%s%s%s_%ld.%s", dir, sep, base.c_str(), i, ext.c_str());
+        else
+            written = std::snprintf(out, outSize, "%s%s%s_%ld", dir, sep, base.c_str(), i);
+        if (written < 0 || static_cast<std::size_t>(written) >= outSize) {
+            out[0] = 0;
+            return -1;
+        }
+        const int fd = ::open(out, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+        if (fd >= 0)
+            return fd;
+        if (errno != EEXIST) {
+            out[0] = 0;
+            return -1;
+        }
+    }
+}
+
+const char* getUUID()
+{
+    static const std::string pUUID = [] {
+        std::random_device source;
+        std::uniform_int_distribution<int> kind(0, 2), letter(0, 25), digit(0, 9);
+        std::string id;
+        for (int i = 0; i < 15; ++i) {
+            switch (kind(source)) {
+            case 0: id += static_cast<char>('A' + letter(source)); break;
+            case 1: id += static_cast<char>('a' + letter(source)); break;
+            default: id += static_cast<char>('0' + digit(source)); break;
+            }
+        }
+        return id;
+    }();
+    return pUUID.c_str();
+}
+
+bool isApp(const char* path, SysType type)
+{
+    if (path == nullptr)
+        return false;
+    const std::vector<std::string> pieces = split(path, ".");
+    if (pieces.size() < 2)
+        return false;
+    const std::string& ext = pieces.back();
+    switch (type) {
+    case SysType_Phone: return ext == "ipa";
+    case SysType_Desktop: return ext == "app";
+    case SysType_Windows: return ext == "exe";
+    case SysType_Android: return ext == "apk";
+    }
+    return false;
+}
+
+char* GetMsgBuf(MsgType type, const char* str, float x, float y)
+{
+    char* buffer = new char[257]();
+    std::snprintf(buffer, 257, "%d%s%s%s%.2f%s%.2f", static_cast<int>(type), "^_7", str ? str : " ", "^_7",
+                  static_cast<double>(x), "^_7", static_cast<double>(y));
+    return buffer;
+}
+
+bool isLanAddress(std::uint32_t a)
+{
+    return (a >> 24) == 127                   // loopback
+        || (a >> 24) == 10                    // 10.0.0.0/8
+        || (a >> 20) == ((172u << 4) | 1u)    // 172.16.0.0/12
+        || (a >> 16) == ((192u << 8) | 168u)  // 192.168.0.0/16
+        || (a >> 16) == ((169u << 8) | 254u)  // link-local 169.254.0.0/16
+        || (a >> 22) == ((100u << 2) | 1u);   // shared 100.64.0.0/10
+}
+
+std::string hostName()
+{
+    char name[128] = {};
+    if (::gethostname(name, sizeof name - 1) != 0)
+        return {};
+    name[sizeof name - 1] = 0;
+    return name;
+}

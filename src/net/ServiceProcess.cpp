@@ -1,0 +1,168 @@
+#include "ServiceProcess.h"
+
+#include "BaseSocket.h"
+#include "SConfig.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <pthread.h>
+#include <sched.h>
+#include <sys/socket.h>
+#include <sys/uio.h>
+
+ServiceProcess::ServiceProcess(int connSock) : sock(connSock), maxPayload(SConfig::kMaxPayload) {}
+
+void ServiceProcess::ProcessLiveMsg(const char*) {}
+void ServiceProcess::ProcessUpload(CData*, CData*, CData*) {}
+void ServiceProcess::ProcessOpBussiness(CData*, CData*, CData*) {}
+
+bool ServiceProcess::RecvSizeAndData(CData* data)
+{
+    const long long length = BaseSocket::GetSizePacket(sock);
+    if (length < 0 || length > maxPayload)
+        return false;
+    if (!data->Allocate(length))
+        return false;
+    return BaseSocket::RecvToBuf(sock, data->pData, length, SConfig::kPayloadChunk, 0);
+}
+
+NetResult ServiceProcess::RecvHead(CData* data)
+{
+    return RecvSizeAndData(data) ? NR_OK : NR_RecvHeadError;
+}
+
+NetResult ServiceProcess::RecvBody(CData* data)
+{
+    return RecvSizeAndData(data) ? NR_OK : NR_RecvBodyError;
+}
+
+// A small memory reply goes out together with its size packet in one call,
+// which saves a system call and a packet per request.
+static bool SendPacketWithPayload(int sock, const CData* reply)
+{
+    char packet[SConfig::kSizePacketLen + 1] = {};
+    std::snprintf(packet, sizeof packet, "%lld", reply->size);
+    iovec parts[2] = {{packet, SConfig::kSizePacketLen}, {reply->pData, static_cast<size_t>(reply->size)}};
+    msghdr message{};
+    message.msg_iov = parts;
+    message.msg_iovlen = reply->size > 0 ? 2 : 1;
+    const size_t total = SConfig::kSizePacketLen + static_cast<size_t>(reply->size > 0 ? reply->size : 0);
+    ssize_t sent;
+    do {
+        sent = ::sendmsg(sock, &message, MSG_NOSIGNAL);
+    } while (sent < 0 && errno == EINTR);
+    if (sent < 0)
+        return false;
+    if (static_cast<size_t>(sent) == total)
+        return true;
+    // Partial send: finish what is left with the ordinary loops.
+    size_t done = static_cast<size_t>(sent);
+    if (done < SConfig::kSizePacketLen) {
+        if (!BaseSocket::SendFromBuf(sock, packet + done, SConfig::kSizePacketLen - done, SConfig::kSizePacketLen, 0))
+            return false;
+        done = SConfig::kSizePacketLen;
+    }
+    const size_t payloadDone = done - SConfig::kSizePacketLen;
+    return BaseSocket::SendFromBuf(sock, reply->pData + payloadDone,
+                                   reply->size - static_cast<long long>(payloadDone), SConfig::kPayloadChunk, 0);
+}
+
+NetResult ServiceProcess::SendResponse(CData* reply)
+{
+    if (!reply->IsFile() && reply->size <= SConfig::kPayloadChunk)
+        return SendPacketWithPayload(sock, reply) ? NR_OK : NR_SendError;
+    if (!BaseSocket::SendSizePacket(sock, reply->size))
+        return NR_SendError;
+    return BaseSocket::SendFromCData(sock, reply, SConfig::kPayloadChunk, 0) ? NR_OK : NR_SendError;
+}
+
+NetResult ServiceProcess::ProcessConn()
+{
+    NetResult result = RecvHead(&head);
+    if (result == NR_OK)
+        result = RecvBody(&body);
+    if (result != NR_OK)
+        return result;
+    CData* reply = ProcessBussiness(&head, &body);
+    if (reply == nullptr)
+        reply = new CData;
+    result = SendResponse(reply);
+    delete reply;
+    return result;
+}
+
+CData* ServiceProcess::ProcessBussiness(CData* requestHead, CData* requestBody)
+{
+    std::printf("ProcessBussiness:\n[Head]:%s\n[Body]:%s\n", requestHead->pData ? requestHead->pData : "",
+                requestBody->pData ? requestBody->pData : "");
+    CData* reply = new CData;
+    const char* headText = requestHead->pData ? requestHead->pData : "";
+    if (std::strcmp(headText, SConfig::kHeadKeepAlive) == 0) {
+        RunLiveChannel();
+    } else if (std::strcmp(headText, SConfig::kHeadUpload) == 0) {
+        try {
+            ProcessUpload(requestHead, requestBody, reply);
+        } catch (...) {
+            // the reply goes out as far as it was filled
+        }
+    } else {
+        try {
+            ProcessOpBussiness(requestHead, requestBody, reply);
+        } catch (...) {
+            // the reply goes out as far as it was filled
+        }
+    }
+    return reply;
+}
+
+// Reads the channel's 256-byte records and hands them over one at a time, in
+// order, until the peer closes. Records are read in batches, so a burst of
+// small messages costs one system call rather than one per message.
+void ServiceProcess::RunLiveChannel()
+{
+    // A phone moving the pointer wants low latency: ask for real-time
+    // round-robin scheduling, and give it back when the channel ends, since
+    // the thread serves other connections afterwards.
+    int oldPolicy = SCHED_OTHER;
+    sched_param oldParam{};
+    pthread_getschedparam(pthread_self(), &oldPolicy, &oldParam);
+    sched_param realtime{};
+    realtime.sched_priority = 99;
+    const bool raised = pthread_setschedparam(pthread_self(), SCHED_RR, &realtime) == 0;
+
+    // Live channels may stay quiet for as long as the user does nothing.
+    const timeval noLimit{0, 0};
+    ::setsockopt(sock, SOL_SOCKET, SO_RCVTIMEO, &noLimit, sizeof noLimit);
+    const int on = 1;
+    ::setsockopt(sock, SOL_SOCKET, SO_KEEPALIVE, &on, sizeof on);
+
+    constexpr size_t kRecord = SConfig::kLiveMsgLen;
+    char stream[kRecord * 64];
+    size_t have = 0;
+    for (;;) {
+        const ssize_t got = ::recv(sock, stream + have, sizeof stream - have, 0);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            break;
+        have += static_cast<size_t>(got);
+        size_t used = 0;
+        while (have - used >= kRecord) {
+            char message[kRecord + 1];
+            std::memcpy(message, stream + used, kRecord);
+            message[kRecord] = 0;
+            used += kRecord;
+            try {
+                ProcessLiveMsg(message);
+            } catch (...) {
+                // a bad message is dropped; the channel goes on
+            }
+        }
+        std::memmove(stream, stream + used, have - used);
+        have -= used;
+    }
+
+    if (raised)
+        pthread_setschedparam(pthread_self(), oldPolicy, &oldParam);
+}

@@ -1,0 +1,16 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+// Runs a program and waits for it, with a time limit.
+class ProcessRunner {
+public:
+    ProcessRunner() = delete;
+
+    // Runs argv (the program is looked up in PATH) with standard input and
+    // output on /dev/null and standard error inherited. Returns the exit
+    // status, or -1 when it could not start, was killed by a signal, or ran
+    // past timeoutSeconds (then it and its children are killed).
+    static int run(const std::vector<std::string>& argv, int timeoutSeconds);
+};

@@ -1,0 +1,11 @@
+#pragma once
+
+#include "MainQueue.h"
+
+// The main queue of a Qt program: tasks are posted to the application
+// object's thread. Without an application object tasks run at once.
+class QtMainQueue : public MainQueue {
+public:
+    void async(std::function<void()> task) override;
+    void sync(std::function<void()> task) override;
+};

@@ -1,0 +1,58 @@
+#include "MsgEntity.h"
+
+#include "AppEntity.h"
+#include "KeybdEntity.h"
+#include "MouseEntity.h"
+#include "PPTEntity.h"
+#include "SCommon.h"
+#include "SConfig.h"
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+void MsgEntity::ProcessMsg(const char* msg)
+{
+    if (msg == nullptr)
+        return;
+    const std::vector<std::string> fields = split(msg, SConfig::kFieldSep);
+    if (fields.size() < 4)
+        return; // every message carries four fields; a shorter one is garbage
+    const int type = std::atoi(fields[0].c_str());
+    const int argument = std::atoi(fields[1].c_str());
+    const float x = static_cast<float>(std::atof(fields[2].c_str()));
+    const float y = static_cast<float>(std::atof(fields[3].c_str()));
+
+    switch (type) {
+    case MsgType_LeftAction: MouseEntity::LeftSingleTap(argument); break;
+    case MsgType_LeftDouble: MouseEntity::LeftDoubleTap(); break;
+    case MsgType_LeftTriple: MouseEntity::LeftThreeTap(); break;
+    case MsgType_RightAction: MouseEntity::RightSingleTap(argument); break;
+    case MsgType_Move: MouseEntity::Move(x, y); break;
+    case MsgType_Drag: MouseEntity::Drag(x, y); break;
+    case MsgType_Scroll: MouseEntity::ScrollWheelMove(static_cast<int>(x), static_cast<int>(y)); break;
+    case MsgType_Text: KeybdEntity::InputChar(fields[1].c_str()); break;
+    case MsgType_Return: KeybdEntity::ReturnChar(); break;
+    case MsgType_Delete: KeybdEntity::DelChar(); break;
+    case MsgType_Up:
+    case MsgType_Down:
+    case MsgType_Left:
+    case MsgType_Right:
+    case MsgType_Space:
+        KeybdEntity::OtherCommand(static_cast<MsgType>(type));
+        break;
+    case MsgType_MusicPlayPause:
+    case MsgType_MusicVolumeUp:
+    case MsgType_MusicVolumeDown:
+    case MsgType_MusicPrevious:
+    case MsgType_MusicNext:
+        AppEntity::OpenApp("/Applications/iTunes.app", nullptr);
+        KeybdEntity::OtherCommand(static_cast<MsgType>(type));
+        break;
+    case MsgType_LightOn: PPTEntity::LightOn(); break;
+    case MsgType_LightOff: PPTEntity::LightOff(); break;
+    case MsgType_LightSwitch: PPTEntity::LightSwitch(); break;
+    case MsgType_LightMove: PPTEntity::LightMove(x, y); break;
+    default: break;
+    }
+}

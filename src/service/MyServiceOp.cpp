@@ -1,0 +1,289 @@
+#include "MyServiceOp.h"
+
+#include "AppDelegateHooks.h"
+#include "AppEntity.h"
+#include "BaseSocket.h"
+#include "ClipboardEntity.h"
+#include "CommandEntity.h"
+#include "DeviceEntity.h"
+#include "FileEntity.h"
+#include "InputEntity.h"
+#include "KeybdEntity.h"
+#include "MsgEntity.h"
+#include "PPTEntity.h"
+#include "SCommon.h"
+#include "SConfig.h"
+#include "TimeEntity.h"
+#include "UserFolders.h"
+#include "WindowEntity.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <string>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+std::atomic<int> keepAliveCnt{0};
+
+MyServiceOp::MyServiceOp(int connSock) : ServiceProcess(connSock) {}
+
+CData* MyServiceOp::ProcessBussiness(CData* requestHead, CData* requestBody)
+{
+    AppDelegateHooks* delegate = AppDelegateHooks::current();
+    const bool live = requestHead->Text() == SConfig::kHeadKeepAlive;
+    if (live) {
+        const int count = ++keepAliveCnt;
+        if (delegate)
+            delegate->setConnectCnt(count);
+    }
+    CData* reply = ServiceProcess::ProcessBussiness(requestHead, requestBody);
+    if (live) {
+        const int count = --keepAliveCnt;
+        if (delegate)
+            delegate->setConnectCnt(count);
+    }
+    return reply;
+}
+
+void MyServiceOp::ProcessLiveMsg(const char* msg)
+{
+    MsgEntity::ProcessMsg(msg);
+}
+
+std::string MyServiceOp::ContactBackupPath()
+{
+    return UserFolders::documents() + "/Corvane/backup_contact.vcf";
+}
+
+// Creates a folder and the folders above it that are missing; failures are
+// left to the file creation that follows.
+static void MakeFolders(const std::string& folder)
+{
+    for (std::size_t slash = folder.find('/', 1);; slash = folder.find('/', slash + 1)) {
+        ::mkdir(folder.substr(0, slash).c_str(), 0755);
+        if (slash == std::string::npos)
+            break;
+    }
+}
+
+// Creates an empty, private temporary file next to target; its path goes to
+// tempPath. Returns the descriptor or -1.
+static int CreateTempBeside(const std::string& target, std::string& tempPath)
+{
+    const std::size_t slash = target.rfind('/');
+    const std::string folder = slash == std::string::npos ? std::string(".") : target.substr(0, slash);
+    std::vector<char> pattern(folder.begin(), folder.end());
+    const char suffix[] = "/.corvane-upload-XXXXXX";
+    pattern.insert(pattern.end(), suffix, suffix + sizeof suffix);
+    const int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
+    if (fd >= 0) {
+        ::fchmod(fd, 0644);
+        tempPath = pattern.data();
+    }
+    return fd;
+}
+
+void MyServiceOp::ProcessUpload(CData*, CData* requestBody, CData* reply)
+{
+    std::printf("MyServiceOp::ProcessUpload\n");
+    const std::vector<std::string> fields = split(requestBody->pData ? requestBody->pData : "", SConfig::kFieldSep);
+    const bool contact = fields.size() > 2 && std::atoi(fields[2].c_str()) != 0;
+
+    // The phone sends the length right after the body without waiting.
+    const long long length = BaseSocket::GetSizePacket(sock);
+
+    std::string target;
+    bool replaceTarget = false;
+    int reservedFd = -1;
+    if (fields.size() >= 2 && length >= 0) {
+        if (contact) {
+            target = ContactBackupPath();
+            MakeFolders(target.substr(0, target.rfind('/')));
+            replaceTarget = target.size() <= SConfig::kUploadPathMax;
+        } else {
+            char path[SConfig::kUploadPathMax + 1];
+            reservedFd = getNewPath(path, sizeof path, fields[0].c_str(), fields[1].c_str(), "/");
+            if (reservedFd >= 0)
+                target = path;
+        }
+    }
+    if (target.empty() || (!replaceTarget && reservedFd < 0)) {
+        BaseSocket::SendFromBuf(sock, "0", 1, 1, 0);
+        reply->SetData("0");
+        return;
+    }
+    ReceiveUpload(target.c_str(), reservedFd, replaceTarget, length, reply);
+}
+
+// Receives the bytes into a temporary file beside the target and moves it
+// into place only when all of them arrived; otherwise nothing is left behind
+// and the reply is "0".
+void MyServiceOp::ReceiveUpload(const char* target, int reservedFd, bool replaceTarget, long long length, CData* reply)
+{
+    std::string tempPath;
+    const int fd = CreateTempBeside(target, tempPath);
+    const auto abandon = [&] {
+        if (!replaceTarget)
+            ::unlink(target); // the reserved, still empty name
+        if (reservedFd >= 0)
+            ::close(reservedFd);
+    };
+    if (fd < 0) {
+        abandon();
+        BaseSocket::SendFromBuf(sock, "0", 1, 1, 0);
+        reply->SetData("0");
+        return;
+    }
+    BaseSocket::SendFromBuf(sock, "1", 1, 1, 0);
+
+    const timeval idle{SConfig::kUploadIdleSeconds, 0};
+    ::setsockopt(sock, SOL_SOCKET, SO_RCVTIMEO, &idle, sizeof idle);
+    char buffer[SConfig::kPayloadChunk];
+    long long remaining = length;
+    bool written = true;
+    while (remaining > 0 && written) {
+        const ssize_t got = ::recv(sock, buffer, static_cast<size_t>(std::min<long long>(remaining, sizeof buffer)), 0);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            break;
+        for (ssize_t done = 0; done < got && written;) {
+            const ssize_t w = ::write(fd, buffer + done, static_cast<size_t>(got - done));
+            if (w < 0 && errno == EINTR)
+                continue;
+            written = w > 0;
+            done += w > 0 ? w : 0;
+        }
+        remaining -= got;
+    }
+    const bool received = remaining == 0 && written;
+    const bool closed = ::close(fd) == 0;
+    if (!received || !closed || ::rename(tempPath.c_str(), target) != 0) {
+        ::unlink(tempPath.c_str());
+        abandon();
+        reply->SetData("0");
+        return;
+    }
+    if (reservedFd >= 0)
+        ::close(reservedFd);
+    reply->SetData("1");
+}
+
+namespace {
+
+int IntField(const std::string& text)
+{
+    return std::atoi(text.c_str());
+}
+
+// The operations, in the order their names are compared.
+enum Operation {
+    Op_GetDeviceInfo, Op_GetFileList, Op_GetFileIcon, Op_GetFile, Op_ScreenShot, Op_GetAppList, Op_OpenApp,
+    Op_CloseApp, Op_ActivityApp, Op_SafeExitApp, Op_WriteStr, Op_WriteKeyCode, Op_Command, Op_ScanConnect,
+    Op_PPTExec, Op_WindowExec, Op_OpenURL, Op_WriteKeyCode2, Op_CreateFloder, Op_Shell, Op_LightColor,
+    Op_LightSize, Op_GetChipBoardData, Op_GetRichChipBoardData, Op_TimeSchedule, Op_GetTimeSchedule,
+    Op_SyncWorkConfig, Op_SyncWork, Op_HotKey, Op_Input, Op_Count
+};
+
+constexpr const char* kOperationNames[Op_Count] = {
+    "OpKey_GetDeviceInfo", "OpKey_GetFileList", "OpKey_GetFileIcon", "OpKey_GetFile", "OpKey_ScreenShot",
+    "OpKey_GetAppList", "OpKey_OpenApp", "OpKey_CloseApp", "OpKey_ActivityApp", "OpKey_SafeExitApp",
+    "OpKey_WriteStr", "OpKey_WriteKeyCode", "OpKey_Command", "OpKey_ScanConnect", "OpKey_PPTExec",
+    "OpKey_WindowExec", "OpKey_OpenURL", "OpKey_WriteKeyCode2", "OpKey_CreateFloder", "OpKey_Shell",
+    "OpKey_LightColor", "OpKey_LightSize", "OpKey_GetChipBoardData", "OpKey_GetRichChipBoardData",
+    "OpKey_TimeSchedule", "OpKey_GetTimeSchedule", "OpKey_SyncWorkConfig", "OpKey_SyncWork", "OpKey_HotKey",
+    "OpKey_Input",
+};
+
+int FindOperation(const char* head)
+{
+    for (int op = 0; op < Op_Count; ++op) {
+        if (std::strcmp(head, kOperationNames[op]) == 0)
+            return op;
+    }
+    return -1;
+}
+
+} // namespace
+
+void MyServiceOp::ProcessOpBussiness(CData* requestHead, CData* requestBody, CData* reply)
+{
+    if (requestHead == nullptr || requestBody == nullptr || reply == nullptr)
+        return;
+    const char* headText = requestHead->pData ? requestHead->pData : "";
+    const char* text = requestBody->pData ? requestBody->pData : "";
+    const int op = FindOperation(headText);
+    if (op < 0)
+        return;
+    const auto fields = [text] { return split(text, SConfig::kFieldSep); };
+
+    switch (op) {
+    case Op_GetDeviceInfo: DeviceEntity::GetInfo(reply); break;
+    case Op_GetFileList: FileEntity::GetFileList(text, reply); break;
+    case Op_GetFileIcon: FileEntity::GetFileIcon(text, reply); break;
+    case Op_GetFile:
+        if (std::strcmp(text, "backup_contact") == 0)
+            FileEntity::GetFile(ContactBackupPath().c_str(), reply);
+        else
+            FileEntity::GetFile(text, reply);
+        break;
+    case Op_ScreenShot: FileEntity::GetScreenShotFile(reply); break;
+    case Op_GetAppList: AppEntity::GetAppList(reply); break;
+    case Op_OpenApp: AppEntity::OpenApp(text, reply); break;
+    case Op_CloseApp: AppEntity::CloseApp(text, reply); break;
+    case Op_ActivityApp: AppEntity::ActiviteApp(text, reply); break;
+    case Op_SafeExitApp: AppEntity::ExitApp(text, reply); break;
+    case Op_WriteStr: KeybdEntity::InputChar(text); break;
+    case Op_WriteKeyCode: KeybdEntity::InputChar(std::atoi(text)); break;
+    case Op_Command: CommandEntity::Exec(static_cast<CommandType>(std::atoi(text))); break;
+    case Op_ScanConnect:
+        if (AppDelegateHooks* delegate = AppDelegateHooks::current())
+            delegate->closeQRCode();
+        break;
+    case Op_PPTExec: PPTEntity::PPTExec(std::atoi(text)); break;
+    case Op_WindowExec: WindowEntity::Exec(std::atoi(text)); break;
+    case Op_OpenURL: FileEntity::OpenURL(text, reply); break;
+    case Op_WriteKeyCode2:
+        if (const auto f = fields(); f.size() == 2)
+            KeybdEntity::InputChar(IntField(f[0]), IntField(f[1]));
+        break;
+    case Op_CreateFloder: FileEntity::CreateFloder(text, reply); break;
+    case Op_Shell: DeviceEntity::ExecShell(text, reply); break;
+    case Op_LightColor:
+        if (const auto f = fields(); f.size() == 3)
+            PPTEntity::LightColor(IntField(f[0]), static_cast<float>(std::atof(f[1].c_str())), IntField(f[2]) != 0);
+        break;
+    case Op_LightSize:
+        if (const auto f = fields(); f.size() == 3)
+            PPTEntity::LightSize(IntField(f[0]), IntField(f[1]), IntField(f[2]) != 0);
+        break;
+    case Op_GetChipBoardData: ClipboardEntity::GetData(reply); break;
+    case Op_GetRichChipBoardData: ClipboardEntity::GetRichData(reply); break;
+    case Op_TimeSchedule:
+        if (const auto f = fields(); f.size() >= 3)
+            TimeEntity::TimeSchedule(static_cast<ScheduleCmd>(IntField(f[0])),
+                                     static_cast<TimeScheduleType>(IntField(f[1])), std::atol(f[2].c_str()), reply);
+        break;
+    case Op_GetTimeSchedule: TimeEntity::GetTimeSchedule(reply); break;
+    case Op_SyncWorkConfig:
+        if (const auto f = fields(); f.size() >= 4)
+            DeviceEntity::syncWorkConfig(f[0].c_str(), f[1].c_str(), f[2].c_str(), f[3].c_str(), reply);
+        break;
+    case Op_SyncWork: DeviceEntity::syncWork(std::atoi(text) != 0, reply); break;
+    case Op_HotKey:
+        if (const auto f = fields(); f.size() == 2)
+            KeybdEntity::HotKey(IntField(f[0]), IntField(f[1]));
+        break;
+    case Op_Input:
+        if (const auto f = fields(); !f.empty())
+            InputEntity::InputCmd(static_cast<InputCmdType>(IntField(f[0])), f.size() > 1 ? f[1].c_str() : "", reply);
+        break;
+    default: break;
+    }
+}

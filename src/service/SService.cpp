@@ -1,0 +1,10 @@
+#include "SService.h"
+
+#include "MyServiceOp.h"
+
+void SService::ProcessConn(ProcessParam* param)
+{
+    TCPServiceSocket::ProcessConn(param);
+    MyServiceOp op(param->sock);
+    op.ProcessConn();
+}

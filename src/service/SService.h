@@ -1,0 +1,13 @@
+#pragma once
+
+#include "TCPServiceSocket.h"
+
+// The TCP service of the application: every accepted connection is run by a
+// MyServiceOp on the connection's thread.
+class SService : public TCPServiceSocket {
+public:
+    SService() = default;
+    ~SService() = default;
+
+    void ProcessConn(ProcessParam* param) override;
+};
