@@ -1,0 +1,47 @@
+#pragma once
+
+#include <mutex>
+#include <string>
+
+typedef struct _XDisplay Display;
+
+// The one connection to the session's X server that the platform code uses
+// for input injection, pointer queries, window requests and screen grabs.
+// Every Xlib call goes through With(), which serialises the calls of the
+// connection threads. Without a display (no DISPLAY, or the server refuses)
+// the connection is absent and With() runs nothing.
+class X11Display {
+public:
+    X11Display(const X11Display&) = delete;
+    X11Display& operator=(const X11Display&) = delete;
+
+    // The connection of this process, opened on first use from DISPLAY.
+    static X11Display& instance();
+
+    bool available();
+    // Runs fn(display) under the connection's lock and returns true; returns
+    // false without running it when there is no display.
+    template <typename Fn>
+    bool With(Fn&& fn)
+    {
+        std::lock_guard lock(mutex);
+        if (display == nullptr)
+            return false;
+        fn(display);
+        return true;
+    }
+    // Closes the connection and opens DISPLAY again (a test that starts its
+    // own X server calls this after setting DISPLAY).
+    void Reopen();
+    // The display name in use, empty when there is none.
+    std::string name();
+
+private:
+    X11Display();
+    ~X11Display();
+    void Open();
+
+    std::mutex mutex;
+    Display* display = nullptr;
+    std::string displayName;
+};
