@@ -3,6 +3,7 @@
 #include "TerminationSignals.h"
 
 #include <QCoreApplication>
+#include <clocale>
 #include <csignal>
 #include <cstdio>
 
@@ -28,6 +29,9 @@ int main(int argc, char** argv)
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("Corvane"));
     QCoreApplication::setApplicationVersion(QStringLiteral(CORVANE_VERSION));
+    // Qt adopts the user's locale; numbers on the wire ("%f", atof) must keep
+    // the dot as decimal separator whatever the desktop's language.
+    std::setlocale(LC_NUMERIC, "C");
 
     AppDelegate delegate(options);
     AppDelegateHooks::setCurrent(&delegate);
