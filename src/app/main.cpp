@@ -2,10 +2,14 @@
 #include "LaunchOptions.h"
 #include "TerminationSignals.h"
 
+#include "X11Display.h"
+
+#include <QApplication>
 #include <QCoreApplication>
 #include <clocale>
 #include <csignal>
 #include <cstdio>
+#include <memory>
 
 int main(int argc, char** argv)
 {
@@ -26,7 +30,15 @@ int main(int argc, char** argv)
         return 0;
     }
 
-    QCoreApplication app(argc, argv);
+    // With a display the program is a desktop application (clipboard,
+    // windows); without one, or with --headless, only the services run.
+    const bool desktop = !options.headless && X11Display::instance().available();
+    std::unique_ptr<QCoreApplication> application;
+    if (desktop)
+        application = std::make_unique<QApplication>(argc, argv);
+    else
+        application = std::make_unique<QCoreApplication>(argc, argv);
+    QCoreApplication& app = *application;
     QCoreApplication::setApplicationName(QStringLiteral("Corvane"));
     QCoreApplication::setApplicationVersion(QStringLiteral(CORVANE_VERSION));
     // Qt adopts the user's locale; numbers on the wire ("%f", atof) must keep

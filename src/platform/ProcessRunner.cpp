@@ -11,7 +11,10 @@
 
 extern char** environ;
 
-int ProcessRunner::run(const std::vector<std::string>& argv, int timeoutSeconds)
+// Starts argv with standard input and output on /dev/null, default signal
+// handling and an empty signal mask. flags adds POSIX_SPAWN_SETPGROUP (a
+// process group of its own) or POSIX_SPAWN_SETSID (a session of its own).
+static pid_t Spawn(const std::vector<std::string>& argv, short flags)
 {
     if (argv.empty())
         return -1;
@@ -26,8 +29,7 @@ int ProcessRunner::run(const std::vector<std::string>& argv, int timeoutSeconds)
     posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
     posix_spawnattr_t attributes;
     posix_spawnattr_init(&attributes);
-    // A group of its own, so a time-out ends the children it started too.
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+    posix_spawnattr_setflags(&attributes, static_cast<short>(flags | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF));
     posix_spawnattr_setpgroup(&attributes, 0);
     sigset_t none, defaults;
     sigemptyset(&none);
@@ -40,7 +42,29 @@ int ProcessRunner::run(const std::vector<std::string>& argv, int timeoutSeconds)
     const int spawned = posix_spawnp(&pid, args[0], &actions, &attributes, args.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     posix_spawnattr_destroy(&attributes);
-    if (spawned != 0)
+    return spawned == 0 ? pid : -1;
+}
+
+bool ProcessRunner::spawnDetached(const std::vector<std::string>& argv)
+{
+    // The child of a short-lived intermediate would need a reaper; instead
+    // the launched program is reaped by a small thread of ours.
+    const pid_t pid = Spawn(argv, POSIX_SPAWN_SETSID);
+    if (pid < 0)
+        return false;
+    std::thread([pid] {
+        int status = 0;
+        while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+        }
+    }).detach();
+    return true;
+}
+
+int ProcessRunner::run(const std::vector<std::string>& argv, int timeoutSeconds)
+{
+    // A group of its own, so a time-out ends the children it started too.
+    const pid_t pid = Spawn(argv, POSIX_SPAWN_SETPGROUP);
+    if (pid < 0)
         return -1;
 
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds);
