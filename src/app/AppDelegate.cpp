@@ -6,14 +6,10 @@
 #include "MyUDP.h"
 #include "SService.h"
 
-#include <QDir>
-#include <QFileInfo>
 #include <cstdio>
-#include <sys/stat.h>
-#include <unistd.h>
 
 AppDelegate::AppDelegate(const LaunchOptions& launchOptions, QObject* parent)
-    : QObject(parent), options(launchOptions)
+    : QObject(parent), options(launchOptions), instanceLock(launchOptions.tcpPort)
 {
 }
 
@@ -52,6 +48,7 @@ bool AppDelegate::applicationDidFinishLaunching()
     pasteBoardChangeCnt = 0;
     connectCnt = 0;
     menuInfoArr = buildMenuInfo(connectCnt);
+    instanceLock.Acquire();
     if (!startTCP() || !startUDP()) {
         if (getRunningCnt() > 1)
             showStartFailure(QStringLiteral("您已经启动了一个Corvane，请关闭已经启动的Corvane再重试"));
@@ -110,25 +107,7 @@ bool AppDelegate::sendUDPQueryBoardcast()
 
 int AppDelegate::getRunningCnt()
 {
-    const QString self = QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath();
-    const QString program = QFileInfo(self).fileName();
-    if (program.isEmpty())
-        return 1;
-    int count = 0;
-    const QDir proc(QStringLiteral("/proc"));
-    for (const QString& pid : proc.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
-        bool numeric = false;
-        pid.toInt(&numeric);
-        if (!numeric)
-            continue;
-        struct stat owner {};
-        if (::stat(proc.filePath(pid).toLocal8Bit().constData(), &owner) != 0 || owner.st_uid != ::getuid())
-            continue;
-        const QString exe = QFileInfo(proc.filePath(pid) + QStringLiteral("/exe")).canonicalFilePath();
-        if (QFileInfo(exe).fileName() == program)
-            ++count;
-    }
-    return count;
+    return instanceLock.HeldElsewhere() ? 2 : 1;
 }
 
 void AppDelegate::setConnectCnt(int count)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "AppDelegateHooks.h"
+#include "InstanceLock.h"
 #include "LaunchOptions.h"
 
 #include <QObject>
@@ -39,7 +40,8 @@ public:
     void stopTCP();
     void stopUDP();
     bool sendUDPQueryBoardcast();
-    // Running copies of this program for this user, this one included.
+    // Running copies of this program for this user on this port, this one
+    // included.
     int getRunningCnt();
 
     void setConnectCnt(int count) override;
@@ -68,4 +70,5 @@ protected:
     virtual void showStartFailure(const QString& informativeText);
 
     LaunchOptions options;
+    InstanceLock instanceLock;
 };

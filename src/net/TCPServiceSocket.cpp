@@ -19,6 +19,11 @@ TCPServiceSocket::TCPServiceSocket()
 
 TCPServiceSocket::~TCPServiceSocket()
 {
+    Shutdown();
+}
+
+void TCPServiceSocket::Shutdown()
+{
     Stop();
     EndOpenConnections();
     workers.Shutdown();

@@ -31,6 +31,10 @@ public:
     NetResult Start();
     NetResult StartListen();
     void Stop();
+    // Stops listening, ends the open connections and waits for their
+    // threads. A derived class whose connections use its own members calls
+    // this in its destructor, before those members go away.
+    void Shutdown();
 
     virtual void ProcessConn(ProcessParam* param);
 

@@ -1,0 +1,58 @@
+#include "Config.h"
+#include "InProcessServer.h"
+#include "RecordingDelegate.h"
+#include "UserSandbox.h"
+
+#include <gtest/gtest.h>
+
+// Operations whose effect shows without a desktop: settings, the delegate.
+class Dispatch : public testing::Test {
+protected:
+    UserSandbox sandbox;
+    RecordingDelegate delegate;
+    InProcessServer server;
+};
+
+TEST_F(Dispatch, WorkSyncSettingsNeedFourFieldsAndAreEchoedBack)
+{
+    // Four empty fields split into nothing: no call, nothing stored.
+    EXPECT_EQ(server.request("OpKey_SyncWorkConfig", "^_7^_7^_7").bytes, "");
+    EXPECT_EQ(server.request("OpKey_SyncWorkConfig", "id^_7token^_7url").bytes, "");
+    EXPECT_EQ(Config::getPushRegestId(), "");
+
+    const auto reply = server.request("OpKey_SyncWorkConfig", "reg-1^_7tok-2^_7https://push.example/v3^_7Basic abc^_7extra");
+    EXPECT_EQ(reply.result, NR_OK);
+    EXPECT_EQ(reply.bytes, "reg-1^_7tok-2^_7https://push.example/v3^_7Basic abc");
+    EXPECT_EQ(Config::getPushRegestId(), "reg-1");
+    EXPECT_EQ(Config::getPushDeviceToken(), "tok-2");
+    EXPECT_EQ(Config::getPushURL(), "https://push.example/v3");
+    EXPECT_EQ(Config::getPushAuthorInfo(), "Basic abc");
+}
+
+TEST_F(Dispatch, TheClipboardWatchSwitchReadsTheBodyAsANumber)
+{
+    for (const char* body : {"1", "0", "7", "", "abc", "-2"})
+        server.request("OpKey_SyncWork", body);
+    EXPECT_TRUE(delegate.waitFor([](RecordingDelegate& d) { return d.pasteboardCalls().size() == 6; }));
+    EXPECT_EQ(delegate.pasteboardCalls(),
+              (std::vector<std::string>{"start", "stop", "start", "stop", "stop", "start"}));
+}
+
+TEST_F(Dispatch, AScanReportClosesThePairingWindowAndGetsAnEmptyReply)
+{
+    const auto reply = server.request("OpKey_ScanConnect", "anything");
+    EXPECT_EQ(reply.result, NR_OK);
+    EXPECT_EQ(reply.bytes, "");
+    EXPECT_EQ(delegate.closeQRCodeCalls(), 1);
+}
+
+TEST_F(Dispatch, NamesAreComparedExactly)
+{
+    EXPECT_EQ(server.request("OpKey_ScanConnect ", "").bytes, "");
+    EXPECT_EQ(server.request("opkey_scanconnect", "").bytes, "");
+    EXPECT_EQ(server.request("OpKey_ScanConnect\nx", "").bytes, "");
+    EXPECT_EQ(delegate.closeQRCodeCalls(), 0);
+    const auto info = server.request("OpKey_GetDeviceInfo", "");
+    EXPECT_EQ(server.request("OpKey_GetDeviceInfo", "a body that is ignored").bytes, info.bytes);
+    EXPECT_EQ(server.request("opkey_getdeviceinfo", "").bytes, "");
+}
