@@ -8,6 +8,8 @@
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTextStream>
+#include <mutex>
+#include <sys/stat.h>
 
 namespace {
 
@@ -16,49 +18,90 @@ QString ConfigHome()
     return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
 }
 
-// Opens the settings file; its folder is private to the user.
-QSettings OpenSettings()
+// The settings are read often (every device-information request) and
+// written rarely. Reads come from a snapshot of the file that is taken again
+// whenever the file changes on disk (our writes, or an edit by hand); writes
+// go straight to the file. One lock orders them.
+struct SettingsSnapshot {
+    bool valid = false;
+    std::string path;
+    bool exists = false;
+    struct timespec modified {};
+    off_t size = 0;
+    QVariantMap values;
+};
+
+std::mutex settingsMutex;
+SettingsSnapshot snapshot;
+
+bool SameFileState(const SettingsSnapshot& taken, const std::string& path, bool exists, const struct stat& st)
 {
+    return taken.valid && taken.path == path && taken.exists == exists &&
+           (!exists || (taken.size == st.st_size && taken.modified.tv_sec == st.st_mtim.tv_sec &&
+                        taken.modified.tv_nsec == st.st_mtim.tv_nsec));
+}
+
+QVariant ReadValue(const char* key)
+{
+    const std::string path = Config::settingsPath();
+    struct stat st {};
+    const bool exists = ::stat(path.c_str(), &st) == 0;
+    std::lock_guard lock(settingsMutex);
+    if (!SameFileState(snapshot, path, exists, st)) {
+        snapshot = SettingsSnapshot{};
+        snapshot.path = path;
+        snapshot.exists = exists;
+        snapshot.modified = st.st_mtim;
+        snapshot.size = st.st_size;
+        if (exists) {
+            QSettings settings(QString::fromStdString(path), QSettings::IniFormat);
+            for (const QString& name : settings.allKeys())
+                snapshot.values.insert(name, settings.value(name));
+        }
+        snapshot.valid = true;
+    }
+    return snapshot.values.value(QLatin1String(key));
+}
+
+// Stores one value and writes the file at once; the file and its folder are
+// private to the user.
+void WriteValue(const char* key, const QVariant& value)
+{
+    std::lock_guard lock(settingsMutex);
     const QString path = QString::fromStdString(Config::settingsPath());
     const QString folder = QFileInfo(path).absolutePath();
     if (!QFileInfo::exists(folder)) {
         QDir().mkpath(folder);
         QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     }
-    return QSettings(path, QSettings::IniFormat);
-}
-
-void WriteThrough(QSettings& settings)
-{
-    settings.sync();
-    QFile::setPermissions(settings.fileName(), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    {
+        QSettings settings(path, QSettings::IniFormat);
+        settings.setValue(QLatin1String(key), value);
+        settings.sync();
+    }
+    QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    snapshot.valid = false;
 }
 
 bool ReadBool(const char* key, bool fallback)
 {
-    QSettings settings = OpenSettings();
-    const QVariant value = settings.value(QLatin1String(key));
+    const QVariant value = ReadValue(key);
     return value.isValid() ? value.toBool() : fallback;
 }
 
 void WriteBool(const char* key, bool value)
 {
-    QSettings settings = OpenSettings();
-    settings.setValue(QLatin1String(key), value);
-    WriteThrough(settings);
+    WriteValue(key, value);
 }
 
 std::string ReadString(const char* key)
 {
-    QSettings settings = OpenSettings();
-    return settings.value(QLatin1String(key), QString()).toString().toStdString();
+    return ReadValue(key).toString().toStdString();
 }
 
 void WriteString(const char* key, const char* value)
 {
-    QSettings settings = OpenSettings();
-    settings.setValue(QLatin1String(key), QString::fromUtf8(value ? value : ""));
-    WriteThrough(settings);
+    WriteValue(key, QString::fromUtf8(value ? value : ""));
 }
 
 // --- autostart entries -------------------------------------------------

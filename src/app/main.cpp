@@ -45,13 +45,16 @@ int main(int argc, char** argv)
     // the dot as decimal separator whatever the desktop's language.
     std::setlocale(LC_NUMERIC, "C");
 
+    // Watch for SIGTERM/SIGINT before anything starts, so a request to end
+    // that arrives during start-up still runs the termination sequence.
+    TerminationSignals terminationSignals;
+    QObject::connect(&terminationSignals, &TerminationSignals::terminationRequested, &app, &QCoreApplication::quit,
+                     Qt::QueuedConnection);
+
     AppDelegate delegate(options);
     AppDelegateHooks::setCurrent(&delegate);
     if (!delegate.applicationDidFinishLaunching())
         return 1;
-
-    TerminationSignals terminationSignals;
-    QObject::connect(&terminationSignals, &TerminationSignals::terminationRequested, &app, &QCoreApplication::quit);
     const int status = app.exec();
     delegate.applicationWillTerminate();
     AppDelegateHooks::setCurrent(nullptr);

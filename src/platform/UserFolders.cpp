@@ -15,28 +15,44 @@ std::string UserFolders::desktop()
     return QStandardPaths::writableLocation(QStandardPaths::DesktopLocation).toStdString();
 }
 
-// The password database entry of the effective user, read reentrantly.
-static bool ReadOwnEntry(passwd& entry, std::vector<char>& storage)
+namespace {
+
+// The password database entry of the user the program runs as. It does
+// not change while the program runs, so it is read once.
+struct OwnEntry {
+    bool found = false;
+    std::string name;
+    std::string home;
+};
+
+const OwnEntry& ReadOwnEntry()
 {
-    passwd* found = nullptr;
-    storage.resize(16384);
-    return ::getpwuid_r(::geteuid(), &entry, storage.data(), storage.size(), &found) == 0 && found != nullptr;
+    static const OwnEntry own = [] {
+        OwnEntry result;
+        passwd entry{};
+        passwd* found = nullptr;
+        std::vector<char> storage(16384);
+        if (::getpwuid_r(::geteuid(), &entry, storage.data(), storage.size(), &found) == 0 && found != nullptr) {
+            result.found = true;
+            result.name = entry.pw_name ? entry.pw_name : "";
+            result.home = entry.pw_dir ? entry.pw_dir : "";
+        }
+        return result;
+    }();
+    return own;
 }
+
+} // namespace
 
 std::string UserFolders::home()
 {
-    passwd entry{};
-    std::vector<char> storage;
-    if (ReadOwnEntry(entry, storage) && entry.pw_dir)
-        return entry.pw_dir;
+    const OwnEntry& own = ReadOwnEntry();
+    if (own.found && !own.home.empty())
+        return own.home;
     return QStandardPaths::writableLocation(QStandardPaths::HomeLocation).toStdString();
 }
 
 std::string UserFolders::userName()
 {
-    passwd entry{};
-    std::vector<char> storage;
-    if (ReadOwnEntry(entry, storage) && entry.pw_name)
-        return entry.pw_name;
-    return {};
+    return ReadOwnEntry().name;
 }

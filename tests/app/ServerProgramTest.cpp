@@ -12,6 +12,7 @@
 #include <spawn.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 extern char** environ;
@@ -158,7 +159,12 @@ TEST(ServerProgram, FirstLaunchRegistersTheLoginItem)
 {
     UserSandbox sandbox;
     ServerProcess server;
-    const std::string entry = TempDir::read(sandbox.configHome() + "/autostart/corvane.desktop");
+    const std::string path = sandbox.configHome() + "/autostart/corvane.desktop";
+    std::string entry;
+    for (int i = 0; i < 500 && entry.find("X-Corvane-Id") == std::string::npos; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        entry = TempDir::read(path);
+    }
     EXPECT_NE(entry.find("X-Corvane-Id=org.corvane.Corvane"), std::string::npos) << entry;
 }
 

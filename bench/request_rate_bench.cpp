@@ -1,0 +1,66 @@
+// Request rate: one connection per request, 32 concurrent clients, against
+// nginx answering a tiny file with "Connection: close" under wrk, in the
+// same run on the same machine.
+#include "BenchTools.h"
+#include "FreePort.h"
+#include "NginxServer.h"
+#include "RequestLoad.h"
+#include "TempDir.h"
+#include "UserSandbox.h"
+
+#include <cstdio>
+#include <regex>
+#include <unistd.h>
+
+using namespace BenchTools;
+
+static double WrkRate(int port, int seconds)
+{
+    const std::string command = "wrk -t2 -c32 -d" + std::to_string(seconds) +
+                                "s -H 'Connection: close' http://127.0.0.1:" + std::to_string(port) + "/tiny.txt";
+    std::FILE* pipe = ::popen(command.c_str(), "r");
+    std::string output;
+    char buffer[4096];
+    for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+        output.append(buffer, n);
+    ::pclose(pipe);
+    std::smatch match;
+    if (std::regex_search(output, match, std::regex("Requests/sec:\\s+([0-9.]+)")))
+        return std::stod(match[1]);
+    return 0;
+}
+
+int main(int argc, char** argv)
+{
+    const int seconds = argc > 1 ? std::atoi(argv[1]) : 5;
+    UserSandbox sandbox;
+    TempDir site;
+    site.write("tiny.txt", "hello\n");
+    const int port = FreePort::tcp();
+    const pid_t server = Start({CORVANE_SERVER_EXE, "--headless", "--port", std::to_string(port), "--udp-port",
+                                std::to_string(FreePort::udp()), "--broadcast", "127.255.255.255"});
+    if (!WaitForPort(port, 10000)) {
+        std::fprintf(stderr, "corvane did not start\n");
+        return 1;
+    }
+    std::printf("one request per connection, 32 concurrent clients, %d s each\n", seconds);
+    const char* head = argc > 2 ? argv[2] : "OpKey_GetDeviceInfo";
+    RequestLoad load(port, head, "");
+    load.Run(2, 16, 1); // warm up
+    const double ours = load.Run(2, 16, seconds);
+    const long long failures = load.failures();
+
+    double anchor = 0;
+    if (Installed("wrk")) {
+        NginxServer nginx(site.path(), 2);
+        if (nginx.started()) {
+            WrkRate(nginx.port(), 1);
+            anchor = WrkRate(nginx.port(), seconds);
+        }
+    }
+    Report(std::string("requests/s (") + head + ")", ours, anchor, "req/s", "nginx + wrk, Connection: close");
+    if (failures > 0)
+        std::printf("(%lld requests failed)\n", failures);
+    StopProcess(server);
+    return 0;
+}

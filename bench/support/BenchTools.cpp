@@ -1,0 +1,130 @@
+#include "BenchTools.h"
+
+#include <arpa/inet.h>
+#include <csignal>
+#include <cstdio>
+#include <fcntl.h>
+#include <fstream>
+#include <netinet/in.h>
+#include <spawn.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace BenchTools {
+
+double SecondsSince(Clock::time_point start)
+{
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+pid_t Start(const std::vector<std::string>& argv)
+{
+    std::vector<char*> args;
+    std::vector<std::string> copy = argv;
+    for (std::string& arg : copy)
+        args.push_back(arg.data());
+    args.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+    pid_t pid = -1;
+    if (posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ) != 0)
+        pid = -1;
+    posix_spawn_file_actions_destroy(&actions);
+    return pid;
+}
+
+void StopProcess(pid_t pid)
+{
+    if (pid <= 0)
+        return;
+    ::kill(pid, SIGTERM);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+}
+
+Timed RunTimed(const std::vector<std::string>& argv)
+{
+    const Clock::time_point start = Clock::now();
+    const pid_t pid = Start(argv);
+    if (pid <= 0)
+        return {-1, 0};
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, SecondsSince(start)};
+}
+
+static long StatusField(pid_t pid, const std::string& field)
+{
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    for (std::string line; std::getline(status, line);) {
+        if (line.rfind(field + ":", 0) == 0)
+            return std::stol(line.substr(field.size() + 1));
+    }
+    return -1;
+}
+
+long ResidentKiB(pid_t pid)
+{
+    return StatusField(pid, "VmRSS");
+}
+
+long PeakResidentKiB(pid_t pid)
+{
+    return StatusField(pid, "VmHWM");
+}
+
+bool WaitForPort(int port, int timeoutMs)
+{
+    const Clock::time_point start = Clock::now();
+    while (SecondsSince(start) * 1000 < timeoutMs) {
+        const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(static_cast<uint16_t>(port));
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        const bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+        ::close(fd);
+        if (ok)
+            return true;
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+    return false;
+}
+
+bool Installed(const std::string& program)
+{
+    return RunTimed({"sh", "-c", "command -v " + program}).status == 0;
+}
+
+void MakeFile(const std::string& path, long long bytes)
+{
+    std::vector<char> block(1 << 20);
+    unsigned state = 12345;
+    for (char& c : block) {
+        state = state * 1103515245u + 12345u;
+        c = static_cast<char>(state >> 16);
+    }
+    std::FILE* out = std::fopen(path.c_str(), "wb");
+    for (long long left = bytes; left > 0;) {
+        const size_t n = static_cast<size_t>(std::min<long long>(left, static_cast<long long>(block.size())));
+        std::fwrite(block.data(), 1, n, out);
+        left -= static_cast<long long>(n);
+        block[left % block.size()] ^= 0x5a; // no two megabytes alike
+    }
+    std::fclose(out);
+}
+
+void Report(const std::string& name, double ours, double anchor, const std::string& unit, const std::string& anchorName)
+{
+    std::printf("%-34s corvane %12.1f %-8s | %-26s %12.1f %-8s | ratio %.2f\n", name.c_str(), ours, unit.c_str(),
+                anchorName.c_str(), anchor, unit.c_str(), anchor != 0 ? ours / anchor : 0.0);
+    std::fflush(stdout);
+}
+
+} // namespace BenchTools

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <chrono>
+#include <string>
+#include <sys/types.h>
+#include <vector>
+
+// Small helpers shared by the benchmark programs.
+namespace BenchTools {
+
+using Clock = std::chrono::steady_clock;
+
+double SecondsSince(Clock::time_point start);
+// Runs a command (argv[0] looked up in PATH) with output discarded and
+// returns its exit status and the wall time it took.
+struct Timed {
+    int status;
+    double seconds;
+};
+Timed RunTimed(const std::vector<std::string>& argv);
+// Starts a command in the background; stdout/stderr discarded.
+pid_t Start(const std::vector<std::string>& argv);
+void StopProcess(pid_t pid);
+// Resident and peak resident memory of a process, in KiB.
+long ResidentKiB(pid_t pid);
+long PeakResidentKiB(pid_t pid);
+// Waits until something accepts TCP connections on 127.0.0.1:port.
+bool WaitForPort(int port, int timeoutMs);
+bool Installed(const std::string& program);
+// Creates a file of the given size filled with varied bytes.
+void MakeFile(const std::string& path, long long bytes);
+// Prints "name: ours <value> unit | anchor <value> unit | ratio <r>".
+void Report(const std::string& name, double ours, double anchor, const std::string& unit, const std::string& anchorName);
+
+} // namespace BenchTools
