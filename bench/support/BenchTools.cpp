@@ -120,11 +120,26 @@ void MakeFile(const std::string& path, long long bytes)
     std::fclose(out);
 }
 
+namespace {
+std::FILE* reportStream = nullptr;
+}
+
+void QuietServiceLogs()
+{
+    std::fflush(stdout);
+    const int saved = ::dup(STDOUT_FILENO);
+    reportStream = ::fdopen(saved, "w");
+    const int devNull = ::open("/dev/null", O_WRONLY);
+    ::dup2(devNull, STDOUT_FILENO);
+    ::close(devNull);
+}
+
 void Report(const std::string& name, double ours, double anchor, const std::string& unit, const std::string& anchorName)
 {
-    std::printf("%-34s corvane %12.1f %-8s | %-26s %12.1f %-8s | ratio %.2f\n", name.c_str(), ours, unit.c_str(),
+    std::FILE* out = reportStream ? reportStream : stdout;
+    std::fprintf(out, "%-34s corvane %12.1f %-8s | %-26s %12.1f %-8s | ratio %.2f\n", name.c_str(), ours, unit.c_str(),
                 anchorName.c_str(), anchor, unit.c_str(), anchor != 0 ? ours / anchor : 0.0);
-    std::fflush(stdout);
+    std::fflush(out);
 }
 
 } // namespace BenchTools

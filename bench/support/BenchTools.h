@@ -29,6 +29,9 @@ bool WaitForPort(int port, int timeoutMs);
 bool Installed(const std::string& program);
 // Creates a file of the given size filled with varied bytes.
 void MakeFile(const std::string& path, long long bytes);
+// Sends the service's own log lines (standard output) to /dev/null for the
+// rest of the run; reports still go to the original standard output.
+void QuietServiceLogs();
 // Prints "name: ours <value> unit | anchor <value> unit | ratio <r>".
 void Report(const std::string& name, double ours, double anchor, const std::string& unit, const std::string& anchorName);
 
