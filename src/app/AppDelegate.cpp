@@ -2,6 +2,7 @@
 
 #include "Config.h"
 #include "HostAddresses.h"
+#include "Log.h"
 #include "MainQueue.h"
 #include "MyUDP.h"
 #include "SService.h"
@@ -116,7 +117,7 @@ void AppDelegate::setConnectCnt(int count)
         connectCnt = count;
         for (size_t index = 0; index < menuInfoArr.size(); ++index) {
             if (menuInfoArr[index].key == QLatin1String("connect_cnt")) {
-                std::printf("===>%d  %d\n", count, static_cast<int>(index));
+                Log::Printf("===>%d  %d\n", count, static_cast<int>(index));
                 menuInfoArr[index].displayname = connectCountTitle(count);
                 break;
             }
@@ -146,11 +147,11 @@ void AppDelegate::initView()
 {
     const std::vector<std::string> addresses = HostAddresses::qualifying();
     if (addresses.empty()) {
-        std::printf("IPv4 address not available\n");
+        Log::Printf("IPv4 address not available\n");
         return;
     }
     for (const std::string& address : addresses)
-        std::printf("本机IP: %s\n", address.c_str());
+        Log::Printf("本机IP: %s\n", address.c_str());
 }
 
 void AppDelegate::showStartFailure(const QString& informativeText)

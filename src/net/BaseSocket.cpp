@@ -1,6 +1,7 @@
 #include "BaseSocket.h"
 
 #include "CData.h"
+#include "Log.h"
 #include "SConfig.h"
 
 #include <algorithm>
@@ -14,7 +15,7 @@
 
 BaseSocket::~BaseSocket()
 {
-    std::printf("%s::~%s\n", "BaseSocket", "BaseSocket");
+    Log::Printf("%s::~%s\n", "BaseSocket", "BaseSocket");
     Close();
 }
 

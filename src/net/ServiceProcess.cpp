@@ -1,6 +1,7 @@
 #include "ServiceProcess.h"
 
 #include "BaseSocket.h"
+#include "Log.h"
 #include "SConfig.h"
 
 #include <cerrno>
@@ -94,7 +95,7 @@ NetResult ServiceProcess::ProcessConn()
 
 CData* ServiceProcess::ProcessBussiness(CData* requestHead, CData* requestBody)
 {
-    std::printf("ProcessBussiness:\n[Head]:%s\n[Body]:%s\n", requestHead->pData ? requestHead->pData : "",
+    Log::Printf("ProcessBussiness:\n[Head]:%s\n[Body]:%s\n", requestHead->pData ? requestHead->pData : "",
                 requestBody->pData ? requestBody->pData : "");
     CData* reply = new CData;
     const char* headText = requestHead->pData ? requestHead->pData : "";

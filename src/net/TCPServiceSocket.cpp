@@ -1,5 +1,6 @@
 #include "TCPServiceSocket.h"
 
+#include "Log.h"
 #include "SCommon.h"
 #include "SConfig.h"
 
@@ -49,7 +50,7 @@ NetResult TCPServiceSocket::StartListen()
 {
     sock = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (sock < 1) {
-        std::printf("create socket error：%d\n", errno);
+        Log::Printf("create socket error：%d\n", errno);
         sock = 0;
         return NR_SocketError;
     }
@@ -61,17 +62,17 @@ NetResult TCPServiceSocket::StartListen()
     serverAddr.sin_addr.s_addr = htonl(INADDR_ANY);
     serverAddr.sin_port = htons(static_cast<uint16_t>(port));
     if (::bind(sock, reinterpret_cast<sockaddr*>(&serverAddr), sizeof serverAddr) != 0) {
-        std::printf("bind socket error：%d\n", errno);
+        Log::Printf("bind socket error：%d\n", errno);
         return NR_BindError;
     }
     if (::listen(sock, backlog) != 0) {
-        std::printf("listen socket error：%d\n", errno);
+        Log::Printf("listen socket error：%d\n", errno);
         return NR_ListenError;
     }
     char address[INET_ADDRSTRLEN] = {};
     ::inet_ntop(AF_INET, &serverAddr.sin_addr, address, sizeof address);
-    std::printf("[IP]:[%s]  [Port]:[%d]  [Timeout]:[%ld]\n", address, port, timeout);
-    std::printf("listen OK!!!\n");
+    Log::Printf("[IP]:[%s]  [Port]:[%d]  [Timeout]:[%ld]\n", address, port, timeout);
+    Log::Printf("listen OK!!!\n");
     return NR_OK;
 }
 
@@ -100,7 +101,7 @@ bool TCPServiceSocket::AcceptPeer(const sockaddr_in& peer)
 
 void TCPServiceSocket::AcceptThread(TCPServiceSocket* service)
 {
-    std::printf("accept thread start!!!\n");
+    Log::Printf("accept thread start!!!\n");
     service->AcceptLoop();
 }
 
@@ -137,7 +138,7 @@ void TCPServiceSocket::AcceptLoop()
         if (conn < 1) {
             const int error = errno;
             if (error == EINTR) {
-                std::printf("accept error!!! but errno=EINTR , i'll continue\n");
+                Log::Printf("accept error!!! but errno=EINTR , i'll continue\n");
                 continue;
             }
             if (IsTransientAcceptError(error)) {
@@ -145,7 +146,7 @@ void TCPServiceSocket::AcceptLoop()
                     std::this_thread::sleep_for(std::chrono::milliseconds(100));
                 continue;
             }
-            std::printf("accept error：%d ，you should restart service\n", error);
+            Log::Printf("accept error：%d ，you should restart service\n", error);
             break;
         }
         Dispatch(conn, peer);
@@ -173,7 +174,7 @@ void TCPServiceSocket::Dispatch(int conn, const sockaddr_in& peer)
 
     char address[INET_ADDRSTRLEN] = {};
     ::inet_ntop(AF_INET, &peer.sin_addr, address, sizeof address);
-    std::printf("process conn<ip:%s socket:%d>\n", address, conn);
+    Log::Printf("process conn<ip:%s socket:%d>\n", address, conn);
 
     auto* param = new ProcessParam{conn, peer, this};
     {
@@ -199,7 +200,7 @@ void TCPServiceSocket::ProcessSocketThread(ProcessParam* param)
 {
     ProcessParam local = *param;
     delete param;
-    std::printf("[ProcessSocketThread socket]=%d\n", local.sock);
+    Log::Printf("[ProcessSocketThread socket]=%d\n", local.sock);
     try {
         local.pOwner->ProcessConn(&local);
     } catch (...) {

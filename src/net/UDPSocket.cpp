@@ -1,5 +1,6 @@
 #include "UDPSocket.h"
 
+#include "Log.h"
 #include "SConfig.h"
 
 #include <arpa/inet.h>
@@ -27,7 +28,7 @@ NetResult UDPSocket::Start()
     Stop();
     sock = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
     if (sock < 1) {
-        std::printf("create socket error：%d\n", errno);
+        Log::Printf("create socket error：%d\n", errno);
         sock = -1;
         return NR_UDPSocketError;
     }
@@ -45,7 +46,7 @@ NetResult UDPSocket::Start()
     // share the port; each gets every broadcast.
     ::setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
     if (::bind(sock, reinterpret_cast<sockaddr*>(&serverAddr), sizeof serverAddr) != 0) {
-        std::printf("bind socket error：%d\n", errno);
+        Log::Printf("bind socket error：%d\n", errno);
         ::close(sock);
         sock = -1;
         return NR_UDPBindError;
@@ -119,7 +120,7 @@ void UDPSocket::ProcessMsg(const char* uuid, UDPMsgType type, const char* name, 
         SendBoardcast(UDPMsg_Answer);
         break;
     case UDPMsg_Leaving:
-        std::printf("ProcessMsg===>uuid:%s msgType:%d name:%s ip:%s sysType:%d\n", uuid, static_cast<int>(type), name,
+        Log::Printf("ProcessMsg===>uuid:%s msgType:%d name:%s ip:%s sysType:%d\n", uuid, static_cast<int>(type), name,
                     peerIp, static_cast<int>(sysType));
         break;
     default:

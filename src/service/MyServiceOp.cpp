@@ -9,6 +9,7 @@
 #include "FileEntity.h"
 #include "InputEntity.h"
 #include "KeybdEntity.h"
+#include "Log.h"
 #include "MsgEntity.h"
 #include "PPTEntity.h"
 #include "SCommon.h"
@@ -91,7 +92,7 @@ static int CreateTempBeside(const std::string& target, std::string& tempPath)
 
 void MyServiceOp::ProcessUpload(CData*, CData* requestBody, CData* reply)
 {
-    std::printf("MyServiceOp::ProcessUpload\n");
+    Log::Printf("MyServiceOp::ProcessUpload\n");
     const std::vector<std::string> fields = split(requestBody->pData ? requestBody->pData : "", SConfig::kFieldSep);
     const bool contact = fields.size() > 2 && std::atoi(fields[2].c_str()) != 0;
 
