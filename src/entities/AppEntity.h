@@ -20,7 +20,7 @@ public:
     // reply alone.
     static bool ListVirtualFolder(const char* path, CData* reply);
     // For the file icons: fills the reply with the PNG icon of the listed
-    // application "/Applications/<id>.app" (the theme's generic icon when
+    // application "/Applications/<id>.app" (the program's generic icon when
     // its own cannot be found) and returns true; returns false, leaving the
     // reply alone, for any other path or when a real "/Applications" exists.
     static bool IconForPath(const char* path, CData* reply);

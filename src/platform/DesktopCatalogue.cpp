@@ -155,9 +155,18 @@ std::vector<DesktopEntry> DesktopCatalogue::applications()
 
 std::optional<DesktopEntry> DesktopCatalogue::find(const std::string& id)
 {
-    for (DesktopEntry& entry : applications()) {
-        if (entry.id() == id)
-            return std::move(entry);
+    // Only the file that decides for this id is read.
+    for (const std::string& folder : folders()) {
+        std::vector<std::pair<std::string, std::string>> files;
+        Collect(folder, files);
+        for (const auto& [fileId, file] : files) {
+            if (fileId != id)
+                continue;
+            std::optional<DesktopEntry> entry = DesktopEntry::load(file, id);
+            if (entry && shown(*entry))
+                return entry;
+            return std::nullopt;
+        }
     }
     return std::nullopt;
 }

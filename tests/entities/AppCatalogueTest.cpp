@@ -13,6 +13,7 @@
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 extern char** environ;
 
@@ -189,17 +190,18 @@ TEST_F(AppCatalogue, DisplayNamesFollowTheMessagesLocale)
 TEST_F(AppCatalogue, MarksAnApplicationRunningWhileItsProgramRuns)
 {
     const std::string log = sandbox.root().file("app.log");
+    const std::string program = TestAppProcess::privateCopy(sandbox.root().file("bin"));
+    const std::string name = std::filesystem::path(program).filename().string();
     // By path, by name through PATH, and by the script an interpreter runs.
-    entry(system1(), "bypath.desktop", "Type=Application\nName=By Path\nExec=" + TestAppProcess::program() + " %U\n");
-    entry(system1(), "byname.desktop", "Type=Application\nName=By Name\nExec=corvane_test_app\n");
+    entry(system1(), "bypath.desktop", "Type=Application\nName=By Path\nExec=" + program + " %U\n");
+    entry(system1(), "byname.desktop", "Type=Application\nName=By Name\nExec=" + name + "\n");
     entry(system1(), "other.desktop", "Type=Application\nName=Other\nExec=/bin/true\n");
-    const std::string folder = std::filesystem::path(TestAppProcess::program()).parent_path().string();
-    sandbox.set("PATH", folder + ":" + std::getenv("PATH"));
+    sandbox.set("PATH", sandbox.root().file("bin") + ":" + std::getenv("PATH"));
 
     EXPECT_EQ(Record("bypath.app")[9], "0");
     EXPECT_EQ(Record("byname.app")[9], "0");
     {
-        TestAppProcess app(log, {"--no-window"});
+        TestAppProcess app(program, log, {"--no-window"});
         ASSERT_FALSE(TestAppProcess::waitForLine(log, "started").empty());
         EXPECT_EQ(Record("bypath.app")[9], "1");
         EXPECT_EQ(Record("byname.app")[9], "1");
@@ -212,19 +214,31 @@ TEST_F(AppCatalogue, MarksAnApplicationRunningWhileItsProgramRuns)
 
 TEST_F(AppCatalogue, AScriptEntryRunsWhileItsInterpreterRunsThatScript)
 {
-    const std::string script = sandbox.root().write("tool/serve.sh", "sleep 30\n");
+    // The script waits on its standard input with a shell builtin, so the
+    // shell is the only process and ends with the test's kill.
+    const std::string script = sandbox.root().write("tool/serve.sh", "read -r line\n");
     entry(system1(), "script.desktop", "Type=Application\nName=Script\nExec=sh " + script + "\n");
     // An inline command names no program to look for.
-    entry(system1(), "inline.desktop", "Type=Application\nName=Inline\nExec=sh -c \"sleep 30\"\n");
+    entry(system1(), "inline.desktop", "Type=Application\nName=Inline\nExec=sh -c \"read -r line\"\n");
     EXPECT_EQ(Record("script.app")[9], "0");
 
+    int input[2];
+    ASSERT_EQ(::pipe(input), 0);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, input[0], STDIN_FILENO);
+    posix_spawn_file_actions_addclose(&actions, input[1]);
     pid_t shell = -1;
     const char* argv[] = {"/bin/sh", script.c_str(), nullptr};
-    ASSERT_EQ(::posix_spawn(&shell, argv[0], nullptr, nullptr, const_cast<char**>(argv), environ), 0);
+    const int spawned = ::posix_spawn(&shell, argv[0], &actions, nullptr, const_cast<char**>(argv), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(input[0]);
+    ASSERT_EQ(spawned, 0);
     EXPECT_EQ(Record("script.app")[9], "1");
     EXPECT_EQ(Record("inline.app")[9], "0");
     ::kill(shell, SIGKILL);
     ::waitpid(shell, nullptr, 0);
+    ::close(input[1]);
     EXPECT_EQ(Record("script.app")[9], "0");
 }
 

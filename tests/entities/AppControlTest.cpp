@@ -26,7 +26,7 @@ const char* const kPath = "/Applications/testapp.app";
 // private data tree.
 class AppControl : public ::testing::Test {
 protected:
-    AppControl()
+    AppControl() : program(TestAppProcess::privateCopy(sandbox.root().file("bin")))
     {
         sandbox.set("XDG_DATA_DIRS", sandbox.root().file("sys"));
         sandbox.set("LANG", "C");
@@ -36,7 +36,7 @@ protected:
     ~AppControl() override
     {
         for (const pid_t pid : launched)
-            TestAppProcess::endLaunched(pid);
+            TestAppProcess::endLaunched(pid, program);
     }
 
     std::string log(const std::string& name = "app") const { return sandbox.root().file(name + ".log"); }
@@ -48,7 +48,7 @@ protected:
 
     void TestAppEntry(const std::string& extraExec = "", const std::string& extraKeys = "") const
     {
-        Entry("testapp", "Name=Test App\nExec=\"" + TestAppProcess::program() + "\" --log \"" + log() +
+        Entry("testapp", "Name=Test App\nExec=\"" + program + "\" --log \"" + log() +
                              "\" --lifetime 60" + extraExec + "\n" + extraKeys);
     }
 
@@ -90,6 +90,7 @@ protected:
     }
 
     UserSandbox sandbox;
+    const std::string program; // this test's own copy of the test application
     std::vector<pid_t> launched;
 };
 
@@ -208,7 +209,7 @@ TEST_F(AppControl, WithAWindowManagerActivationAndClosingAreAskedOfIt)
     Entry("byclass", "Name=By Class\nExec=/usr/bin/corvane-no-such-launcher\nStartupWMClass=corvanetestapp\n");
     EXPECT_EQ(RunningFlag("byclass.app"), "0");
 
-    TestAppProcess app(log(), {});
+    TestAppProcess app(program, log(), {});
     const unsigned long window = MappedWindow(log());
     ASSERT_NE(window, 0u);
     manager.SetClients({window});
@@ -235,10 +236,10 @@ TEST_F(AppControl, QuitAndForceQuitAddressOnlyTheFirstRunningInstance)
     TestAppEntry();
     // The first one answers the close request as an application asking to
     // save would: it stays.
-    TestAppProcess first(log("first"), {"--refuse-close"});
+    TestAppProcess first(program, log("first"), {"--refuse-close"});
     ASSERT_NE(MappedWindow(log("first")), 0u);
     std::this_thread::sleep_for(std::chrono::milliseconds(30)); // a later start time
-    TestAppProcess second(log("second"), {});
+    TestAppProcess second(program, log("second"), {});
     ASSERT_NE(MappedWindow(log("second")), 0u);
 
     CData reply;
@@ -262,7 +263,7 @@ TEST_F(AppControl, QuitSendsSigtermToAnInstanceWithoutWindows)
 {
     CORVANE_START_XVFB(x, 640, 480);
     TestAppEntry();
-    TestAppProcess app(log(), {"--no-window"});
+    TestAppProcess app(program, log(), {"--no-window"});
     ASSERT_FALSE(TestAppProcess::waitForLine(log(), "started").empty());
     CData reply;
     AppEntity::ExitApp(kPath, &reply);
@@ -275,7 +276,7 @@ TEST_F(AppControl, UnknownPathsAndStoppedApplicationsAreLeftAlone)
     CORVANE_START_XVFB(x, 640, 480);
     TestAppEntry();
     Entry("stopped", "Name=Stopped\nExec=/usr/bin/corvane-no-such-program\n");
-    TestAppProcess app(log(), {});
+    TestAppProcess app(program, log(), {});
     ASSERT_NE(MappedWindow(log()), 0u);
 
     CData reply;

@@ -14,9 +14,10 @@
 
 extern char** environ;
 
-TestAppProcess::TestAppProcess(const std::string& logFile, const std::vector<std::string>& extraArgs)
+TestAppProcess::TestAppProcess(const std::string& program, const std::string& logFile,
+                               const std::vector<std::string>& extraArgs)
 {
-    std::vector<std::string> args = {program(), "--log", logFile, "--lifetime", "60"};
+    std::vector<std::string> args = {program, "--log", logFile, "--lifetime", "60"};
     args.insert(args.end(), extraArgs.begin(), extraArgs.end());
     std::vector<char*> argv;
     for (std::string& arg : args)
@@ -90,12 +91,21 @@ std::string TestAppProcess::waitForLine(const std::string& logFile, const std::s
     }
 }
 
-void TestAppProcess::endLaunched(pid_t pid)
+std::string TestAppProcess::privateCopy(const std::string& folder)
+{
+    std::filesystem::create_directories(folder);
+    const std::string copy = folder + "/corvane-test-app-" + std::to_string(::getpid());
+    std::filesystem::copy_file(program(), copy, std::filesystem::copy_options::overwrite_existing);
+    std::filesystem::permissions(copy, std::filesystem::perms::owner_all);
+    return copy;
+}
+
+void TestAppProcess::endLaunched(pid_t pid, const std::string& program)
 {
     if (pid <= 0)
         return;
     std::error_code error;
     const auto exe = std::filesystem::read_symlink("/proc/" + std::to_string(pid) + "/exe", error);
-    if (!error && exe == std::filesystem::canonical(program(), error))
+    if (!error && exe == std::filesystem::canonical(program, error))
         ::kill(pid, SIGKILL);
 }
