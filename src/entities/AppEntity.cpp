@@ -1,7 +1,194 @@
 #include "AppEntity.h"
 
-void AppEntity::GetAppList(CData*) {}
-void AppEntity::OpenApp(const char*, CData*) {}
-void AppEntity::ActiviteApp(const char*, CData*) {}
-void AppEntity::ExitApp(const char*, CData*) {}
-void AppEntity::CloseApp(const char*, CData*) {}
+#include "AppWindows.h"
+#include "CData.h"
+#include "DesktopCatalogue.h"
+#include "DesktopExec.h"
+#include "FileRecord.h"
+#include "IconTheme.h"
+#include "ProcessRunner.h"
+#include "ProcessTable.h"
+#include "RunningApps.h"
+#include "SConfig.h"
+
+#include <csignal>
+#include <cstdio>
+#include <fcntl.h>
+#include <optional>
+#include <string>
+#include <sys/stat.h>
+
+namespace {
+
+const std::string kFolder = "/Applications";
+const std::string kExtension = ".app";
+
+bool RealFolderExists()
+{
+    struct stat info {};
+    return ::stat(kFolder.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+// The entry id of "/Applications/<id>.app"; empty for any other path.
+std::string EntryId(const char* path)
+{
+    if (path == nullptr)
+        return {};
+    const std::string text = path;
+    const std::string prefix = kFolder + "/";
+    if (text.size() <= prefix.size() + kExtension.size() || text.compare(0, prefix.size(), prefix) != 0 ||
+        text.compare(text.size() - kExtension.size(), kExtension.size(), kExtension) != 0)
+        return {};
+    const std::string id = text.substr(prefix.size(), text.size() - prefix.size() - kExtension.size());
+    return id.find('/') == std::string::npos ? id : std::string();
+}
+
+std::optional<DesktopEntry> EntryOf(const char* path)
+{
+    const std::string id = EntryId(path);
+    if (id.empty())
+        return std::nullopt;
+    return DesktopCatalogue::find(id);
+}
+
+// Size and times of the entry's file: the creation time is the birth time
+// where the file system records it, else the modification time.
+void FillFileFacts(const std::string& file, FileEntryInfo& info)
+{
+    struct statx facts {};
+    if (::statx(AT_FDCWD, file.c_str(), 0, STATX_SIZE | STATX_MTIME | STATX_BTIME, &facts) != 0)
+        return;
+    const auto seconds = [](const statx_timestamp& t) { return static_cast<double>(t.tv_sec) + t.tv_nsec / 1e9; };
+    info.size = facts.stx_size;
+    info.modified = seconds(facts.stx_mtime);
+    info.created = (facts.stx_mask & STATX_BTIME) ? seconds(facts.stx_btime) : info.modified;
+}
+
+std::string Listing()
+{
+    const RunningApps running;
+    std::string text = kFolder + SConfig::kFieldSep;
+    for (const DesktopEntry& entry : DesktopCatalogue::applications()) {
+        FileEntryInfo info;
+        info.displayName = entry.localeString("Name");
+        info.name = entry.id() + kExtension;
+        info.isDirectory = true;
+        FillFileFacts(entry.filePath(), info);
+        info.runningApp = running.running(entry);
+        if (info.runningApp) {
+            std::printf("=============>%s/%s\n", kFolder.c_str(), info.name.c_str());
+            std::fflush(stdout);
+        }
+        FileRecord::AppendEntry(text, info);
+    }
+    return text;
+}
+
+// Starts the entry, or brings the window of its first running instance
+// that has one to the front.
+void OpenOrActivate(const char* path)
+{
+    const std::optional<DesktopEntry> entry = EntryOf(path);
+    if (!entry)
+        return;
+    const RunningApps running;
+    for (const ProcessInfo& instance : running.instances(*entry)) {
+        const std::vector<ClientWindow> windows = running.windowsOf(instance.pid);
+        if (!windows.empty()) {
+            AppWindows::activate(windows.back().id);
+            return;
+        }
+    }
+    const std::vector<std::string> argv = DesktopExec::launchArgv(*entry);
+    if (!argv.empty())
+        ProcessRunner::spawnDetached(argv);
+}
+
+// Signals the process if it is still the one that was seen (not a new
+// process that took over its pid since).
+void SignalInstance(const ProcessInfo& instance, int signal)
+{
+    const std::optional<ProcessInfo> now = ProcessTable::read(instance.pid);
+    if (now && now->startTicks == instance.startTicks)
+        ::kill(instance.pid, signal);
+}
+
+} // namespace
+
+void AppEntity::GetAppList(CData* reply)
+{
+    const std::string text = Listing();
+    if (reply != nullptr)
+        reply->SetData(text.data(), static_cast<long long>(text.size()));
+}
+
+bool AppEntity::ListVirtualFolder(const char* path, CData* reply)
+{
+    if (path == nullptr || kFolder != path || RealFolderExists())
+        return false;
+    GetAppList(reply);
+    return true;
+}
+
+bool AppEntity::IconForPath(const char* path, CData* reply)
+{
+    if (RealFolderExists())
+        return false;
+    const std::optional<DesktopEntry> entry = EntryOf(path);
+    if (!entry)
+        return false;
+    std::string icon = entry->string("Icon");
+    // Theme icons are named without extension; old entries sometimes add one.
+    if (!icon.empty() && icon[0] != '/') {
+        for (const char* extension : {".png", ".svg", ".xpm"}) {
+            const std::string e = extension;
+            if (icon.size() > e.size() && icon.compare(icon.size() - e.size(), e.size(), e) == 0)
+                icon.erase(icon.size() - e.size());
+        }
+    }
+    std::string png = IconTheme::png(icon);
+    if (png.empty())
+        png = IconTheme::genericPng();
+    if (reply != nullptr)
+        reply->SetData(png.data(), static_cast<long long>(png.size()));
+    return true;
+}
+
+void AppEntity::OpenApp(const char* path, CData*)
+{
+    OpenOrActivate(path);
+}
+
+void AppEntity::ActiviteApp(const char* path, CData*)
+{
+    OpenOrActivate(path);
+}
+
+void AppEntity::ExitApp(const char* path, CData*)
+{
+    const std::optional<DesktopEntry> entry = EntryOf(path);
+    if (!entry)
+        return;
+    const RunningApps running;
+    const std::vector<ProcessInfo> instances = running.instances(*entry);
+    if (instances.empty())
+        return;
+    // Each window is asked to close as by its close button, so the
+    // application may ask to save; a process without a window gets SIGTERM.
+    bool asked = false;
+    for (const ClientWindow& window : running.windowsOf(instances.front().pid))
+        asked = AppWindows::close(window.id) || asked;
+    if (!asked)
+        SignalInstance(instances.front(), SIGTERM);
+}
+
+void AppEntity::CloseApp(const char* path, CData*)
+{
+    const std::optional<DesktopEntry> entry = EntryOf(path);
+    if (!entry)
+        return;
+    const RunningApps running;
+    const std::vector<ProcessInfo> instances = running.instances(*entry);
+    if (!instances.empty())
+        SignalInstance(instances.front(), SIGKILL);
+}
