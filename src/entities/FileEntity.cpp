@@ -4,6 +4,7 @@
 #include "FileAttributes.h"
 #include "FileRecord.h"
 #include "IconTheme.h"
+#include "PngFile.h"
 #include "ProcessRunner.h"
 #include "SCommon.h"
 #include "SConfig.h"
@@ -11,8 +12,7 @@
 #include "Thumbnail.h"
 #include "UserFolders.h"
 
-#include <QFile>
-#include <QImageWriter>
+#include <QImage>
 #include <QString>
 #include <QUrl>
 #include <cstdio>
@@ -28,9 +28,6 @@ namespace {
 
 // Files of this size or more always get their icon; they are never decoded.
 constexpr long long kThumbnailLimit = 10LL * 1024 * 1024;
-// zlib level of screenshots: most of the size gain of the higher levels at a
-// fraction of their time.
-constexpr int kScreenshotCompression = 1;
 
 void SetText(CData* reply, const std::string& text)
 {
@@ -94,35 +91,6 @@ void AppendFolderEntries(const std::string& folder, std::string& listing)
 void OpenWithDesktop(const std::string& target)
 {
     ProcessRunner::spawnDetached({"xdg-open", target});
-}
-
-// Writes the image as PNG to path through a temporary file beside it, so a
-// reply that is sending an earlier capture never sees a half-written file.
-bool WritePngAtomically(const QImage& image, const std::string& path)
-{
-    if (image.isNull())
-        return false;
-    std::string temp = path + ".XXXXXX";
-    const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    ::fchmod(fd, 0644);
-    QFile file;
-    bool written = file.open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle);
-    if (written) {
-        QImageWriter writer(&file, "png");
-        writer.setCompression(kScreenshotCompression);
-        written = writer.write(image);
-        written = file.flush() && written;
-        file.close();
-    } else {
-        ::close(fd);
-    }
-    if (!written || ::rename(temp.c_str(), path.c_str()) != 0) {
-        ::unlink(temp.c_str());
-        return false;
-    }
-    return true;
 }
 
 } // namespace
@@ -191,7 +159,7 @@ void FileEntity::GetFileIcon(const char* path, CData* reply)
 void FileEntity::GetScreenShotFile(CData* reply)
 {
     const std::string path = UserFolders::desktop() + "/screenshot.png";
-    if (!WritePngAtomically(ScreenCapture::grabRoot(), path)) {
+    if (!PngFile::save(ScreenCapture::grabRoot(), path)) {
         std::printf("Failed to write image to %s\n", path.c_str());
         // What a missing file gets: size -1 and no bytes, rather than an
         // earlier capture passed off as this one.

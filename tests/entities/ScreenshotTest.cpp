@@ -18,6 +18,7 @@
 
 // Last: Xlib defines macros (None, Status, Bool) that clash with other headers.
 #include <X11/Xlib.h>
+#include <X11/Xutil.h>
 
 namespace {
 
@@ -38,6 +39,23 @@ void PaintRoot(unsigned long rgb)
         const Window root = DefaultRootWindow(display);
         XSetWindowBackground(display, root, rgb);
         XClearWindow(display, root);
+        XSync(display, False);
+    });
+}
+
+// Draws the picture (RGB32, the size of the screen) straight onto the root window.
+void DrawOnRoot(const QImage& picture)
+{
+    X11Display::instance().With([&](Display* display) {
+        const int screen = DefaultScreen(display);
+        XImage* image = XCreateImage(display, DefaultVisual(display, screen), DefaultDepth(display, screen), ZPixmap,
+                                     0, const_cast<char*>(reinterpret_cast<const char*>(picture.constBits())),
+                                     static_cast<unsigned>(picture.width()), static_cast<unsigned>(picture.height()),
+                                     32, static_cast<int>(picture.bytesPerLine()));
+        XPutImage(display, RootWindow(display, screen), DefaultGC(display, screen), image, 0, 0, 0, 0,
+                  static_cast<unsigned>(picture.width()), static_cast<unsigned>(picture.height()));
+        image->data = nullptr; // the pixels belong to the QImage
+        XDestroyImage(image);
         XSync(display, False);
     });
 }
@@ -95,6 +113,23 @@ TEST(Screenshot, IsAPngOfTheWholeDisplayWithItsColours)
     EXPECT_EQ(TempDir::read(user.desktop() + "/screenshot.png"), second.bytes);
     // No temporary files are left on the Desktop.
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(user.desktop()), {}), 1);
+}
+
+TEST(Screenshot, KeepsEveryPixelExactly)
+{
+    CORVANE_START_XVFB(xvfb, 333, 217); // odd sizes: rows are not a multiple of anything
+    UserSandbox user;
+    InProcessServer server;
+
+    QImage picture(333, 217, QImage::Format_RGB32);
+    for (int y = 0; y < picture.height(); ++y)
+        for (int x = 0; x < picture.width(); ++x)
+            picture.setPixel(x, y, qRgb((x * 7 + y) & 0xff, (y * 5) & 0xff, (x ^ y) & 0xff));
+    DrawOnRoot(picture);
+
+    const QImage shot = Decode(server.request("OpKey_ScreenShot").bytes).convertToFormat(QImage::Format_RGB32);
+    ASSERT_EQ(shot.size(), picture.size());
+    EXPECT_TRUE(shot == picture);
 }
 
 TEST(Screenshot, AFailedWriteIsLoggedAndSentAsAMissingFile)
