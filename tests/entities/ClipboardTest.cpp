@@ -1,8 +1,9 @@
 // Clipboard replies: the record format over an in-memory clipboard, the
 // headless service without a clipboard, and the desktop clipboard of a real
 // X server filled by a real X client (xclip).
-#include "FileFacts.h"
 #include "CData.h"
+#include "DesktopApplication.h"
+#include "FileFacts.h"
 #include "InProcessServer.h"
 #include "MemoryPasteboard.h"
 #include "Pasteboard.h"
@@ -17,16 +18,12 @@
 #include <QMimeData>
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <chrono>
 #include <csignal>
 #include <fcntl.h>
 #include <filesystem>
-#include <functional>
 #include <spawn.h>
 #include <string>
 #include <sys/wait.h>
-#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -147,59 +144,22 @@ private:
     static inline int count = 0;
 };
 
-// A desktop application on the test's own X server, its event loop pumped
-// by the test's main thread while requests run on other threads.
-class DesktopApplication {
-public:
-    DesktopApplication()
-    {
-        qputenv("QT_QPA_PLATFORM", "xcb");
-        application = std::make_unique<QGuiApplication>(argc, argv);
-    }
+// Pumps events until the clipboard offers the format.
+bool Offers(DesktopApplication& desktop, const QString& format)
+{
+    return desktop.pumpUntil([&] {
+        const QMimeData* data = QGuiApplication::clipboard()->mimeData();
+        return data != nullptr && data->hasFormat(format);
+    });
+}
 
-    // Pumps events until pred holds; false after five seconds.
-    bool pumpUntil(const std::function<bool()>& pred)
-    {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-        while (!pred()) {
-            if (std::chrono::steady_clock::now() > deadline)
-                return false;
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
-        return true;
-    }
-
-    // Sends the request from another thread, pumping the main thread's
-    // events meanwhile, as the desktop program's event loop would.
-    std::string request(const InProcessServer& server, const std::string& head)
-    {
-        std::atomic<bool> done{false};
-        InProcessServer::Reply reply;
-        std::thread client([&] {
-            reply = server.request(head);
-            done = true;
-        });
-        pumpUntil([&] { return done.load(); });
-        client.join();
-        EXPECT_EQ(reply.result, NR_OK) << head;
-        return reply.bytes;
-    }
-
-    bool offers(const QString& format)
-    {
-        return pumpUntil([&] {
-            const QMimeData* data = QGuiApplication::clipboard()->mimeData();
-            return data != nullptr && data->hasFormat(format);
-        });
-    }
-
-private:
-    int argc = 1;
-    char name[16] = "clipboard-test";
-    char* argv[2] = {name, nullptr};
-    std::unique_ptr<QGuiApplication> application;
-};
+// The reply bytes of a request that must succeed.
+std::string Ask(DesktopApplication& desktop, const InProcessServer& server, const std::string& head)
+{
+    const InProcessServer::Reply reply = desktop.request(server, head);
+    EXPECT_EQ(reply.result, NR_OK) << head;
+    return reply.bytes;
+}
 
 } // namespace
 
@@ -211,8 +171,8 @@ TEST(DesktopClipboard, TextAndCopiedFilesFromAnotherXClient)
     InProcessServer server;
     Pasteboard& pasteboard = Pasteboard::instance();
 
-    EXPECT_EQ(desktop.request(server, "OpKey_GetChipBoardData"), "0");
-    EXPECT_EQ(desktop.request(server, "OpKey_GetRichChipBoardData"), "_^_7");
+    EXPECT_EQ(Ask(desktop, server, "OpKey_GetChipBoardData"), "0");
+    EXPECT_EQ(Ask(desktop, server, "OpKey_GetRichChipBoardData"), "_^_7");
     const long long before = pasteboard.changeCount();
     EXPECT_GE(before, 1);
     int changes = 0;
@@ -221,9 +181,9 @@ TEST(DesktopClipboard, TextAndCopiedFilesFromAnotherXClient)
     {
         XclipOwner owner(dir, "UTF8_STRING", "héllo from X");
         ASSERT_TRUE(owner.started());
-        ASSERT_TRUE(desktop.offers(QStringLiteral("text/plain")));
-        EXPECT_EQ(desktop.request(server, "OpKey_GetChipBoardData"), "1^_7héllo from X");
-        EXPECT_EQ(desktop.request(server, "OpKey_GetRichChipBoardData"), "_^_7héllo from X");
+        ASSERT_TRUE(Offers(desktop, QStringLiteral("text/plain")));
+        EXPECT_EQ(Ask(desktop, server, "OpKey_GetChipBoardData"), "1^_7héllo from X");
+        EXPECT_EQ(Ask(desktop, server, "OpKey_GetRichChipBoardData"), "_^_7héllo from X");
     }
     EXPECT_TRUE(desktop.pumpUntil([&] { return pasteboard.changeCount() > before; }));
     EXPECT_GE(changes, 1);
@@ -234,10 +194,10 @@ TEST(DesktopClipboard, TextAndCopiedFilesFromAnotherXClient)
     const std::string uris = "file://" + dir.path() + "/two%20words.txt\r\nfile://" + folder + "\r\n";
     XclipOwner owner(dir, "text/uri-list", uris);
     ASSERT_TRUE(owner.started());
-    ASSERT_TRUE(desktop.offers(QStringLiteral("text/uri-list")));
-    EXPECT_EQ(desktop.request(server, "OpKey_GetRichChipBoardData"),
+    ASSERT_TRUE(Offers(desktop, QStringLiteral("text/uri-list")));
+    EXPECT_EQ(Ask(desktop, server, "OpKey_GetRichChipBoardData"),
               ClipboardRecord(file, "two words.txt", false) + ClipboardRecord(folder, "album", true) + "_^_7");
-    EXPECT_EQ(desktop.request(server, "OpKey_GetChipBoardData"), "0");
+    EXPECT_EQ(Ask(desktop, server, "OpKey_GetChipBoardData"), "0");
     EXPECT_EQ(pasteboard.data("text/uri-list"), uris);
     EXPECT_FALSE(pasteboard.data("x-kde-passwordManagerHint").has_value());
     pasteboard.setChangeListener({});

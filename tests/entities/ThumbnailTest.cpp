@@ -1,8 +1,10 @@
 // File pictures over loopback: JPEG thumbnails of pictures, PNG icons of
 // everything else.
+#include "DesktopApplication.h"
 #include "InProcessServer.h"
 #include "TempDir.h"
 #include "Thumbnail.h"
+#include "XvfbServer.h"
 
 #include <QColor>
 #include <QImage>
@@ -140,4 +142,24 @@ TEST(FileIcon, TenMebibytesIsTheThumbnailLimit)
     padTo(10 * 1024 * 1024);
     reply = server.request("OpKey_GetFileIcon", path).bytes;
     EXPECT_TRUE(IsPng(reply));
+}
+
+// In the desktop program the icon theme belongs to the main thread; the
+// connection thread's request is answered through it.
+TEST(FileIcon, ADesktopApplicationAnswersThroughItsMainThread)
+{
+    CORVANE_START_XVFB(xvfb, 320, 200);
+    DesktopApplication desktop;
+    TempDir dir;
+    InProcessServer server;
+    const std::string text = dir.write("notes.txt", "words\n");
+    const std::string picture = SavePicture(dir, "small.png", TwoColours(40, 20), "PNG");
+
+    const InProcessServer::Reply icon = desktop.request(server, "OpKey_GetFileIcon", text);
+    ASSERT_EQ(icon.result, NR_OK);
+    EXPECT_TRUE(IsPng(icon.bytes));
+    EXPECT_FALSE(Decode(icon.bytes).isNull());
+    const InProcessServer::Reply thumbnail = desktop.request(server, "OpKey_GetFileIcon", picture);
+    ASSERT_TRUE(IsJpeg(thumbnail.bytes));
+    EXPECT_EQ(Decode(thumbnail.bytes).size(), QSize(80, 40));
 }
