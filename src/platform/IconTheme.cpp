@@ -1,11 +1,14 @@
 #include "IconTheme.h"
 
+#include "MainQueue.h"
+
 #include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QIcon>
+#include <QMimeDatabase>
 #include <QImage>
 #include <QPixmap>
 #include <QStandardPaths>
@@ -72,13 +75,32 @@ std::string IconTheme::png(const std::string& nameOrPath, int size)
         return EncodePng(image);
     }
     if (HaveGuiApplication()) {
-        const QIcon icon = QIcon::fromTheme(name);
-        if (icon.isNull())
-            return {};
-        return EncodePng(icon.pixmap(size, size).toImage());
+        // The theme loader and pixmaps belong to the main thread.
+        std::string bytes;
+        MainQueue::instance().sync([&] {
+            const QIcon icon = QIcon::fromTheme(name);
+            if (!icon.isNull())
+                bytes = EncodePng(icon.pixmap(size, size).toImage());
+        });
+        return bytes;
     }
     const QString file = FindPngIcon(name, size);
     return file.isEmpty() ? std::string() : EncodePng(QImage(file));
+}
+
+std::string IconTheme::pngForFile(const std::string& path, int size)
+{
+    const QMimeDatabase database;
+    const QMimeType type = database.mimeTypeForFile(QFile::decodeName(path.c_str()));
+    QStringList names = {type.iconName(), type.genericIconName()};
+    if (type.inherits(QStringLiteral("inode/directory")))
+        names << QStringLiteral("folder");
+    for (const QString& name : names) {
+        std::string bytes = png(name.toStdString(), size);
+        if (!bytes.empty())
+            return bytes;
+    }
+    return genericPng();
 }
 
 // The program's resources live in this static library; make sure the

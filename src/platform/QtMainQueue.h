@@ -2,8 +2,9 @@
 
 #include "MainQueue.h"
 
-// The main queue of a Qt program: tasks are posted to the application
-// object's thread. Without an application object tasks run at once.
+// The main queue of a Qt program: tasks are run on the application object's
+// thread, in the order they were queued. Without an application object tasks
+// run at once.
 class QtMainQueue : public MainQueue {
 public:
     void async(std::function<void()> task) override;

@@ -62,17 +62,6 @@ std::string MyServiceOp::ContactBackupPath()
     return UserFolders::documents() + "/Corvane/backup_contact.vcf";
 }
 
-// Creates a folder and the folders above it that are missing; failures are
-// left to the file creation that follows.
-static void MakeFolders(const std::string& folder)
-{
-    for (std::size_t slash = folder.find('/', 1);; slash = folder.find('/', slash + 1)) {
-        ::mkdir(folder.substr(0, slash).c_str(), 0755);
-        if (slash == std::string::npos)
-            break;
-    }
-}
-
 // Creates an empty, private temporary file next to target; its path goes to
 // tempPath. Returns the descriptor or -1.
 static int CreateTempBeside(const std::string& target, std::string& tempPath)
@@ -105,7 +94,8 @@ void MyServiceOp::ProcessUpload(CData*, CData* requestBody, CData* reply)
     if (fields.size() >= 2 && length >= 0) {
         if (contact) {
             target = ContactBackupPath();
-            MakeFolders(target.substr(0, target.rfind('/')));
+            // A failure here is left to the file creation that follows.
+            createFolders(target.substr(0, target.rfind('/')));
             replaceTarget = target.size() <= SConfig::kUploadPathMax;
         } else {
             char path[SConfig::kUploadPathMax + 1];

@@ -1,0 +1,33 @@
+#pragma once
+
+#include "InProcessServer.h"
+
+#include <functional>
+#include <memory>
+#include <string>
+
+class QGuiApplication;
+
+// A desktop application (QGuiApplication on the xcb platform) on the test's
+// X server, usually an XvfbServer started just before. Its event loop is
+// pumped by the test's main thread while requests run on other threads, as
+// the desktop program's event loop would run the main-thread work they ask
+// for (clipboard, icons, windows).
+class DesktopApplication {
+public:
+    DesktopApplication();
+    ~DesktopApplication();
+
+    // Pumps events until pred holds; false after timeoutMs.
+    bool pumpUntil(const std::function<bool()>& pred, int timeoutMs = 5000);
+    // Sends one request from another thread and pumps events until the
+    // reply has arrived.
+    InProcessServer::Reply request(const InProcessServer& server, const std::string& head,
+                                   const std::string& body = std::string());
+
+private:
+    int argc = 1;
+    char name[16] = "corvane-test";
+    char* argv[2] = {name, nullptr};
+    std::unique_ptr<QGuiApplication> application;
+};
