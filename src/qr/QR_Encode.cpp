@@ -198,7 +198,8 @@ constexpr int kMaxSourceLength = 7089;
 
 // Arithmetic in GF(256) with the field polynomial x^8 + x^4 + x^3 + x^2 + 1.
 struct GaloisField {
-    std::uint8_t expToInt[256]; // antilogarithm: alpha^e
+    std::uint8_t expToInt[512]; // antilogarithm alpha^e, twice over so that a
+                                // sum of two exponents needs no reduction
     std::uint8_t intToExp[256]; // logarithm; entry 0 unused
 };
 
@@ -213,12 +214,13 @@ constexpr GaloisField MakeGaloisField()
         if (value & 0x100)
             value ^= 0x11D;
     }
-    field.expToInt[255] = field.expToInt[0];
+    for (int e = 255; e < 512; ++e)
+        field.expToInt[e] = field.expToInt[e - 255];
     return field;
 }
 
 constexpr GaloisField kField = MakeGaloisField();
-constexpr const std::uint8_t (&byExpToInt)[256] = kField.expToInt;
+constexpr const std::uint8_t (&byExpToInt)[512] = kField.expToInt;
 constexpr const std::uint8_t (&byIntToExp)[256] = kField.intToExp;
 
 // The error-correction codeword counts for which the standard gives a
@@ -535,9 +537,15 @@ int CQR_Encode::SetBitStream(int index, unsigned data, int length)
 {
     if (index < 0 || index + length > QR_MAX_BITDATA)
         return -1;
-    for (int k = length - 1; k >= 0; --k, ++index) {
-        if ((data >> k) & 1u)
-            dataCodeWord[index >> 3] = static_cast<std::uint8_t>(dataCodeWord[index >> 3] | (0x80u >> (index & 7)));
+    // Most significant bit first, as many bits at a time as the current
+    // byte has room for.
+    while (length > 0) {
+        const int room = 8 - (index & 7);
+        const int take = std::min(room, length);
+        const unsigned part = (data >> (length - take)) & ((1u << take) - 1);
+        dataCodeWord[index >> 3] = static_cast<std::uint8_t>(dataCodeWord[index >> 3] | (part << (room - take)));
+        index += take;
+        length -= take;
     }
     return index;
 }
@@ -608,7 +616,7 @@ void CQR_Encode::GetRSCodeWord(std::uint8_t* work, int dataCount, int checkCount
         const int factor = byIntToExp[work[i]];
         std::uint8_t* target = work + i + 1;
         for (int j = 0; j < checkCount; ++j)
-            target[j] ^= byExpToInt[(generator[j] + factor) % 255];
+            target[j] ^= byExpToInt[generator[j] + factor];
     }
 }
 
@@ -760,8 +768,8 @@ void CQR_Encode::SetCodeWordPattern()
             for (int x = right; x >= right - 1; --x) {
                 if (module[x][y] & kFunction)
                     continue;
-                if (bit < totalBits && (allCodeWord[bit >> 3] & (0x80 >> (bit & 7))))
-                    module[x][y] = kDataPlaced;
+                if (bit < totalBits)
+                    module[x][y] = static_cast<std::uint8_t>(((allCodeWord[bit >> 3] >> (7 - (bit & 7))) & 1) * kDataPlaced);
                 ++bit;
             }
         }
@@ -795,41 +803,167 @@ inline bool MaskCondition(int i, int j)
 template <int Pattern>
 void ApplyMask(std::uint8_t (*module)[QR_MAX_MODULESIZE], int size)
 {
+    // Every condition depends on the column only through j mod 6: one row
+    // of mask bits per class of columns, then a branch-free pass.
+    std::uint8_t flips[6][QR_MAX_MODULESIZE];
+    for (int j = 0; j < 6; ++j) {
+        for (int i = 0; i < size; ++i)
+            flips[j][i] = MaskCondition<Pattern>(i, j) ? 1 : 0;
+    }
     for (int x = 0; x < size; ++x) {
         std::uint8_t* column = module[x];
+        const std::uint8_t* flip = flips[x % 6];
         for (int y = 0; y < size; ++y) {
             const std::uint8_t code = column[y];
-            if (code & kFunction)
-                continue;
-            const int placed = (code >> 1) & 1;
-            column[y] = static_cast<std::uint8_t>((code & 0xFE) | (placed ^ (MaskCondition<Pattern>(y, x) ? 1 : 0)));
+            const std::uint8_t masked = static_cast<std::uint8_t>((code & 0xFE) | (((code >> 1) ^ flip[y]) & 1));
+            column[y] = (code & kFunction) ? code : masked;
         }
     }
 }
 
-// Penalty of one line of modules (1 dark, 0 light): runs of five or more,
-// and finder-like patterns with four light modules on one side.
-int LinePenalty(const std::uint8_t* line, int size)
+// One line of modules as bits, dark = 1: bit p holds module p. W words
+// hold the line and at least four more bits, which stay 0 (light), so the
+// patterns that look four modules past the end need no special case.
+template <int W>
+struct LineBits {
+    std::uint64_t w[W];
+};
+
+template <int W>
+inline LineBits<W> operator&(const LineBits<W>& a, const LineBits<W>& b)
 {
-    int penalty = 0;
-    for (int j = 0; j < size - 4;) {
-        int run = 1;
-        while (j + run < size && line[j + run] == line[j])
-            ++run;
-        if (run >= 5)
-            penalty += run - 2;
-        j += run;
-    }
-    const auto light = [&](int k) { return k < 0 || k >= size || line[k] == 0; };
-    for (int j = 0; j < size - 6; ++j) {
-        if (!(line[j] && !line[j + 1] && line[j + 2] && line[j + 3] && line[j + 4] && !line[j + 5] && line[j + 6]))
-            continue;
-        if (!(j == 0 || !line[j - 1]) || !(j == size - 7 || !line[j + 7]))
-            continue;
-        if ((light(j - 2) && light(j - 3) && light(j - 4)) || (light(j + 8) && light(j + 9) && light(j + 10)))
-            penalty += 40;
-    }
-    return penalty;
+    LineBits<W> r;
+    for (int i = 0; i < W; ++i)
+        r.w[i] = a.w[i] & b.w[i];
+    return r;
+}
+
+template <int W>
+inline LineBits<W> operator|(const LineBits<W>& a, const LineBits<W>& b)
+{
+    LineBits<W> r;
+    for (int i = 0; i < W; ++i)
+        r.w[i] = a.w[i] | b.w[i];
+    return r;
+}
+
+template <int W>
+inline LineBits<W> operator^(const LineBits<W>& a, const LineBits<W>& b)
+{
+    LineBits<W> r;
+    for (int i = 0; i < W; ++i)
+        r.w[i] = a.w[i] ^ b.w[i];
+    return r;
+}
+
+template <int W>
+inline LineBits<W> operator~(const LineBits<W>& a)
+{
+    LineBits<W> r;
+    for (int i = 0; i < W; ++i)
+        r.w[i] = ~a.w[i];
+    return r;
+}
+
+// Bit p of the result is bit p - s of a (0 < s < 64): the module s before;
+// fill (0 or all ones) stands for the modules before the line.
+template <int W>
+inline LineBits<W> Before(const LineBits<W>& a, int s, std::uint64_t fill = 0)
+{
+    LineBits<W> r;
+    r.w[0] = (a.w[0] << s) | (fill & ((std::uint64_t{1} << s) - 1));
+    for (int i = 1; i < W; ++i)
+        r.w[i] = (a.w[i] << s) | (a.w[i - 1] >> (64 - s));
+    return r;
+}
+
+// Bit p of the result is bit p + s of a (0 < s < 64): the module s after.
+template <int W>
+inline LineBits<W> After(const LineBits<W>& a, int s)
+{
+    LineBits<W> r;
+    for (int i = 0; i + 1 < W; ++i)
+        r.w[i] = (a.w[i] >> s) | (a.w[i + 1] << (64 - s));
+    r.w[W - 1] = a.w[W - 1] >> s;
+    return r;
+}
+
+// Set bits of a word, without relying on a processor instruction.
+inline int PopCount(std::uint64_t x)
+{
+    x -= (x >> 1) & 0x5555555555555555ull;
+    x = (x & 0x3333333333333333ull) + ((x >> 2) & 0x3333333333333333ull);
+    x = (x + (x >> 4)) & 0x0F0F0F0F0F0F0F0Full;
+    return static_cast<int>((x * 0x0101010101010101ull) >> 56);
+}
+
+template <int W>
+inline int Count(const LineBits<W>& a)
+{
+    int count = 0;
+    for (int i = 0; i < W; ++i)
+        count += PopCount(a.w[i]);
+    return count;
+}
+
+// Bits first to last set.
+template <int W>
+inline LineBits<W> BitRange(int first, int last)
+{
+    LineBits<W> bits{};
+    for (int p = first; p <= last; ++p)
+        bits.w[p >> 6] |= std::uint64_t{1} << (p & 63);
+    return bits;
+}
+
+constexpr std::uint64_t kAllOnes = ~std::uint64_t{0};
+
+// Runs and finder-like patterns of one line. insidePairs marks the modules
+// 1 to size-1 (those with a module before them in the line). Modules
+// outside the line count as light.
+template <int W>
+int LinePenalty(const LineBits<W>& dark, const LineBits<W>& insidePairs)
+{
+    const LineBits<W> light = ~dark;
+
+    // A run of n >= 5 equal modules has n - 1 equal neighbours in a row; the
+    // positions ending four of them in a row number n - 4, their runs one
+    // each, which makes n - 2.
+    const LineBits<W> equal = ~(dark ^ Before(dark, 1)) & insidePairs;
+    const LineBits<W> four = equal & Before(equal, 1) & Before(equal, 2) & Before(equal, 3);
+    const int runs = Count(four) + 2 * Count(four & ~Before(four, 1));
+
+    // Dark, light, dark, dark, dark, light, dark starting at the bit, light
+    // on both sides, and four light modules before it or after it.
+    const LineBits<W> pattern = dark & After(light, 1) & After(dark, 2) & After(dark, 3) & After(dark, 4)
+        & After(light, 5) & After(dark, 6) & Before(light, 1, kAllOnes) & After(light, 7);
+    const LineBits<W> lightBefore = Before(light, 2, kAllOnes) & Before(light, 3, kAllOnes) & Before(light, 4, kAllOnes);
+    const LineBits<W> lightAfter = After(light, 8) & After(light, 9) & After(light, 10);
+    return runs + 40 * Count(pattern & (lightBefore | lightAfter));
+}
+
+// Eight modules from their codes: bit k is 1 when code k is dark.
+inline std::uint64_t PackDark8(const std::uint8_t* codes)
+{
+    std::uint64_t v;
+    std::memcpy(&v, codes, sizeof v);
+    // Dark bits 0x01 and 0x10 onto bit 0 of each byte, then the eight
+    // byte-bits gathered into the top byte by one multiplication.
+    v = (v | (v >> 4)) & 0x0101010101010101ull;
+    return (v * 0x0102040810204080ull) >> 56;
+}
+
+// Transposes an 8 x 8 bit matrix held as eight bytes (byte i = row i,
+// bit j = column j).
+inline std::uint64_t Transpose8(std::uint64_t x)
+{
+    std::uint64_t t = (x ^ (x >> 7)) & 0x00AA00AA00AA00AAull;
+    x ^= t ^ (t << 7);
+    t = (x ^ (x >> 14)) & 0x0000CCCC0000CCCCull;
+    x ^= t ^ (t << 14);
+    t = (x ^ (x >> 28)) & 0x00000000F0F0F0F0ull;
+    x ^= t ^ (t << 28);
+    return x;
 }
 
 } // namespace
@@ -881,37 +1015,63 @@ void CQR_Encode::SetFormatInfoPattern(int pattern)
     module[8][size - 8] = kFunctionDark;
 }
 
-int CQR_Encode::CountPenalty() const
-{
-    const int size = symbolSize;
-    int penalty = 0;
-    int darkCount = 0;
-    std::uint8_t line[QR_MAX_MODULESIZE];
-    std::uint8_t previous[QR_MAX_MODULESIZE];
+namespace {
 
-    // Columns: runs, finder-like patterns, 2 x 2 blocks with the column
-    // before, and the dark count.
+// The four penalty terms of a matrix of module codes, with each line held
+// in W words.
+template <int W>
+int PenaltyOfCodes(const std::uint8_t (*module)[QR_MAX_MODULESIZE], int size)
+{
+    const int byteCount = (size + 7) / 8;
+
+    // Columns as bits, eight modules at a time (dark = a code with a bit of
+    // 0x11).
+    LineBits<W> columns[QR_MAX_MODULESIZE];
     for (int x = 0; x < size; ++x) {
-        for (int y = 0; y < size; ++y) {
-            line[y] = (module[x][y] & kDarkBits) ? 1 : 0;
-            darkCount += line[y];
-        }
-        penalty += LinePenalty(line, size);
-        if (x > 0) {
-            for (int y = 0; y < size - 1; ++y) {
-                const int sum = line[y] + line[y + 1] + previous[y] + previous[y + 1];
-                if (sum == 0 || sum == 4)
-                    penalty += 3;
+        const std::uint8_t* codes = module[x];
+        columns[x] = {};
+        for (int k = 0; k < byteCount; ++k) {
+            std::uint64_t bits = 0;
+            if (8 * k + 8 <= size) {
+                bits = PackDark8(codes + 8 * k);
+            } else {
+                for (int y = 8 * k; y < size; ++y)
+                    bits |= std::uint64_t{(codes[y] & kDarkBits) != 0} << (y - 8 * k);
             }
+            columns[x].w[k >> 3] |= bits << ((k & 7) * 8);
         }
-        std::memcpy(previous, line, static_cast<std::size_t>(size));
+    }
+    // Rows from the columns by 8 x 8 bit transposes.
+    LineBits<W> rows[QR_MAX_MODULESIZE];
+    for (int y = 0; y < size; ++y)
+        rows[y] = {};
+    for (int bx = 0; bx < byteCount; ++bx) {
+        for (int by = 0; by < byteCount; ++by) {
+            std::uint64_t block = 0;
+            for (int i = 0; i < 8 && 8 * bx + i < size; ++i)
+                block |= ((columns[8 * bx + i].w[by >> 3] >> ((by & 7) * 8)) & 0xFF) << (8 * i);
+            block = Transpose8(block);
+            for (int j = 0; j < 8 && 8 * by + j < size; ++j)
+                rows[8 * by + j].w[bx >> 3] |= ((block >> (8 * j)) & 0xFF) << ((bx & 7) * 8);
+        }
     }
 
-    // Rows: runs and finder-like patterns.
-    for (int y = 0; y < size; ++y) {
-        for (int x = 0; x < size; ++x)
-            line[x] = (module[x][y] & kDarkBits) ? 1 : 0;
-        penalty += LinePenalty(line, size);
+    const LineBits<W> insidePairs = BitRange<W>(1, size - 1);
+    const LineBits<W> blockTops = BitRange<W>(0, size - 2);
+    int penalty = 0;
+    int darkCount = 0;
+    for (int i = 0; i < size; ++i) {
+        penalty += LinePenalty(columns[i], insidePairs) + LinePenalty(rows[i], insidePairs);
+        darkCount += Count(columns[i]);
+    }
+
+    // 2 x 2 blocks of one colour, column by column with its neighbour.
+    for (int x = 0; x + 1 < size; ++x) {
+        const LineBits<W>& left = columns[x];
+        const LineBits<W>& right = columns[x + 1];
+        const LineBits<W> dark = left & right & After(left, 1) & After(right, 1);
+        const LineBits<W> light = ~(left | right | After(left, 1) | After(right, 1)) & blockTops;
+        penalty += 3 * (Count(dark) + Count(light));
     }
 
     // Balance of light and dark.
@@ -919,4 +1079,17 @@ int CQR_Encode::CountPenalty() const
     const int lightPercent = lightCount * 100 / (size * size);
     penalty += (std::abs(50 - lightPercent) / 5) * 10;
     return penalty;
+}
+
+} // namespace
+
+int CQR_Encode::CountPenalty() const
+{
+    // As few 64-bit words per line as hold the line and four light modules
+    // after it.
+    if (symbolSize + 4 <= 64)
+        return PenaltyOfCodes<1>(module, symbolSize);
+    if (symbolSize + 4 <= 128)
+        return PenaltyOfCodes<2>(module, symbolSize);
+    return PenaltyOfCodes<3>(module, symbolSize);
 }

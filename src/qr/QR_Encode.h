@@ -50,6 +50,9 @@ public:
     int BlockCount() const { return blockCount; }
     int BlockMode(int index) const { return blockMode[index]; }
     int BlockLength(int index) const { return blockLength[index]; }
+    // The penalty score of the symbol as it stands (what the automatic mask
+    // choice compared).
+    int Penalty() const { return CountPenalty(); }
 
 private:
     int GetEncodeVersion(int wanted, const std::uint8_t* source, int length);

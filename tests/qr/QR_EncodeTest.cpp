@@ -731,6 +731,21 @@ std::vector<std::vector<int>> Matrix(const CQR_Encode& encoder)
 
 } // namespace
 
+TEST(QR_EncodeMask, PenaltyOfSymbolsOfEverySize)
+{
+    // Sizes on both sides of 64 and 128 modules (with a few to spare), with
+    // every mask.
+    unsigned seed = 900;
+    for (const int version : {1, 2, 7, 10, 11, 12, 15, 16, 26, 27, 28, 40}) {
+        for (int mask = 0; mask < 8; ++mask) {
+            const auto encoder = Encode(RandomBytes(static_cast<std::size_t>(version * 4), ++seed), mask % 4, version,
+                                        false, mask);
+            ASSERT_NE(encoder, nullptr);
+            EXPECT_EQ(encoder->Penalty(), ReferencePenalty(Matrix(*encoder))) << "version " << version << " mask " << mask;
+        }
+    }
+}
+
 TEST(QR_EncodeMask, LowestPenaltyWinsAndTiesKeepTheLowerMask)
 {
     int ties = 0;
