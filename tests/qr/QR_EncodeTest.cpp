@@ -132,122 +132,53 @@ int BchRemainder(int word, int generator)
 
 // --- Segmentation: the mode blocks and bit counts of known inputs ---
 
-TEST(QR_EncodeSegmentation, AlphanumericTextIsOneBlock)
+TEST(QR_EncodeSegmentation, BlocksAndBitCountsOfKnownInputs)
 {
-    const auto encoder = Encode("HELLO WORLD", Q);
-    ASSERT_NE(encoder, nullptr);
-    EXPECT_EQ(encoder->Version(), 1);
-    EXPECT_EQ(Segments(*encoder), (std::vector<Segment>{{A, 11}}));
-    EXPECT_EQ(encoder->DataBitCount(), 4 + 9 + 5 * 11 + 6);
-}
-
-TEST(QR_EncodeSegmentation, DigitsAreOneNumericBlock)
-{
-    const auto encoder = Encode("01234567", M);
-    ASSERT_NE(encoder, nullptr);
-    EXPECT_EQ(encoder->Version(), 1);
-    EXPECT_EQ(Segments(*encoder), (std::vector<Segment>{{N, 8}}));
-    EXPECT_EQ(encoder->DataBitCount(), 41);
-}
-
-TEST(QR_EncodeSegmentation, AddressDigitsJoinTheDots)
-{
-    const auto address = Encode("192.168.1.20", L);
-    ASSERT_NE(address, nullptr);
-    EXPECT_EQ(Segments(*address), (std::vector<Segment>{{A, 12}}));
-    EXPECT_EQ(address->DataBitCount(), 4 + 9 + 6 * 11);
-
-    // The pairing text of an eleven-character address.
-    const auto pairing = Encode("192.168.1.5^_7", L);
-    ASSERT_NE(pairing, nullptr);
-    EXPECT_EQ(Segments(*pairing), (std::vector<Segment>{{A, 11}, {B, 3}}));
-    EXPECT_EQ(pairing->DataBitCount(), 110);
-    EXPECT_EQ(pairing->Version(), 1);
-
-    const auto longer = Encode("192.168.1.20^_7", L);
-    ASSERT_NE(longer, nullptr);
-    EXPECT_EQ(Segments(*longer), (std::vector<Segment>{{A, 12}, {B, 3}}));
-    EXPECT_EQ(longer->DataBitCount(), 79 + 36);
-}
-
-TEST(QR_EncodeSegmentation, LowerCaseIsEightBit)
-{
-    const auto encoder = Encode("abc", L);
-    ASSERT_NE(encoder, nullptr);
-    EXPECT_EQ(Segments(*encoder), (std::vector<Segment>{{B, 3}}));
-    EXPECT_EQ(encoder->DataBitCount(), 36);
-}
-
-TEST(QR_EncodeSegmentation, ShiftJisPairsAreKanji)
-{
-    const auto single = Encode("\x93\x5A", L);
-    ASSERT_NE(single, nullptr);
-    EXPECT_EQ(Segments(*single), (std::vector<Segment>{{K, 2}}));
-    EXPECT_EQ(single->DataBitCount(), 4 + 8 + 13);
-
-    // A lone last lead byte is 8-bit; here keeping it apart costs no more
-    // than one 8-bit block of all nine bytes, so the Kanji block stays.
-    const auto trailing = Encode("\x93\x5A\x93\x5A\x93\x5A\x93\x5A\x93", L);
-    ASSERT_NE(trailing, nullptr);
-    EXPECT_EQ(Segments(*trailing), (std::vector<Segment>{{K, 8}, {B, 1}}));
-    EXPECT_EQ(trailing->DataBitCount(), 84);
-
-    // With one Kanji character the separate blocks cost more: all 8-bit.
-    const auto short8Bit = Encode("\x93\x5A\x93", L);
-    ASSERT_NE(short8Bit, nullptr);
-    EXPECT_EQ(Segments(*short8Bit), (std::vector<Segment>{{B, 3}}));
-}
-
-TEST(QR_EncodeSegmentation, NeighboursMergeOnlyWhenShorter)
-{
-    // A long digit run inside text keeps its numeric block.
-    const auto digits = Encode("abc" + std::string(20, '7') + "def", L);
-    ASSERT_NE(digits, nullptr);
-    EXPECT_EQ(Segments(*digits), (std::vector<Segment>{{B, 3}, {N, 20}, {B, 3}}));
-    EXPECT_EQ(digits->DataBitCount(), 36 + 81 + 36);
-
-    // One digit inside text joins both neighbours into one 8-bit block.
-    const auto oneDigit = Encode("ab1cd", L);
-    ASSERT_NE(oneDigit, nullptr);
-    EXPECT_EQ(Segments(*oneDigit), (std::vector<Segment>{{B, 5}}));
-    EXPECT_EQ(oneDigit->DataBitCount(), 52);
-
-    // At the edge: five digits cost more apart (87 bits) than inside one
-    // 8-bit block (84); six digits cost less apart (90 against 92).
-    const auto five = Encode("ab12345cd", L);
-    ASSERT_NE(five, nullptr);
-    EXPECT_EQ(Segments(*five), (std::vector<Segment>{{B, 9}}));
-    EXPECT_EQ(five->DataBitCount(), 84);
-    const auto six = Encode("ab123456cd", L);
-    ASSERT_NE(six, nullptr);
-    EXPECT_EQ(Segments(*six), (std::vector<Segment>{{B, 2}, {N, 6}, {B, 2}}));
-    EXPECT_EQ(six->DataBitCount(), 90);
-
-    // Merging pairwise only: each single merge would cost more here.
-    const auto pairwise = Encode("ABC123456789DEF", L);
-    ASSERT_NE(pairwise, nullptr);
-    EXPECT_EQ(Segments(*pairwise), (std::vector<Segment>{{A, 3}, {N, 9}, {A, 3}}));
-    EXPECT_EQ(pairwise->DataBitCount(), 104);
-}
-
-TEST(QR_EncodeSegmentation, ShortAlphanumericJoinsTheNeighbouringEightBitBlock)
-{
-    // The letter goes into the 8-bit block before it ...
-    const auto before = Encode("abC12345", L);
-    ASSERT_NE(before, nullptr);
-    EXPECT_EQ(Segments(*before), (std::vector<Segment>{{B, 3}, {N, 5}}));
-    EXPECT_EQ(before->DataBitCount(), 36 + 31);
-
-    // ... or after it.
-    const auto after = Encode("12345Cab", L);
-    ASSERT_NE(after, nullptr);
-    EXPECT_EQ(Segments(*after), (std::vector<Segment>{{N, 5}, {B, 3}}));
-    EXPECT_EQ(after->DataBitCount(), 31 + 36);
-
-    // Too dear to join: the digit becomes alphanumeric with its letter.
-    const auto alphanumeric = Encode("ab1A", L);
-    ASSERT_NE(alphanumeric, nullptr);
-    EXPECT_EQ(Segments(*alphanumeric), (std::vector<Segment>{{B, 4}}));
+    struct Case {
+        const char* why;
+        std::string text;
+        int level;
+        std::vector<Segment> segments;
+        int bits;    // before the terminator
+        int version; // chosen automatically
+    };
+    const Case cases[] = {
+        {"alphanumeric text", "HELLO WORLD", Q, {{A, 11}}, 4 + 9 + 5 * 11 + 6, 1},
+        {"digits", "01234567", M, {{N, 8}}, 4 + 10 + 10 + 10 + 7, 1},
+        {"digit runs absorbed by the dots", "192.168.1.20", L, {{A, 12}}, 4 + 9 + 6 * 11, 1},
+        {"an eleven-character address and the separator", "192.168.1.5^_7", L, {{A, 11}, {B, 3}}, 110, 1},
+        {"the benchmark's pairing text", "192.168.1.20^_7", L, {{A, 12}, {B, 3}}, 79 + 36, 1},
+        {"lower case is 8-bit", "abc", L, {{B, 3}}, 36, 1},
+        {"one Shift-JIS pair", "\x93\x5A", L, {{K, 2}}, 4 + 8 + 13, 1},
+        // Keeping the lone last lead byte apart costs no more than one 8-bit
+        // block of all nine bytes, so the Kanji block stays.
+        {"a lone last lead byte", "\x93\x5A\x93\x5A\x93\x5A\x93\x5A\x93", L, {{K, 8}, {B, 1}}, 84, 1},
+        {"one Kanji and a lone byte: cheaper as 8-bit", "\x93\x5A\x93", L, {{B, 3}}, 36, 1},
+        {"a long digit run inside text", "abc" + std::string(20, '7') + "def", L, {{B, 3}, {N, 20}, {B, 3}}, 36 + 81 + 36, 2},
+        {"one digit inside text", "ab1cd", L, {{B, 5}}, 52, 1},
+        // Five digits cost more apart (87 bits) than inside the 8-bit block
+        // (84); six digits cost less apart (90 against 92).
+        {"five digits inside text", "ab12345cd", L, {{B, 9}}, 84, 1},
+        {"six digits inside text", "ab123456cd", L, {{B, 2}, {N, 6}, {B, 2}}, 90, 1},
+        // Merging pairwise only: each single merge would cost more here.
+        {"pairwise merging", "ABC123456789DEF", L, {{A, 3}, {N, 9}, {A, 3}}, 104, 1},
+        {"a letter joins the 8-bit block before it", "abC12345", L, {{B, 3}, {N, 5}}, 36 + 31, 1},
+        {"a letter joins the 8-bit block after it", "12345Cab", L, {{N, 5}, {B, 3}}, 31 + 36, 1},
+        {"too dear to join: alphanumeric, then all 8-bit", "ab1A", L, {{B, 4}}, 44, 1},
+        {"230 bytes with an 8-bit count", std::string(230, 'q'), L, {{B, 230}}, 4 + 8 + 230 * 8, 9},
+        {"231 bytes need version 10 and a 16-bit count", std::string(231, 'q'), L, {{B, 231}}, 4 + 16 + 231 * 8, 10},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.why);
+        const auto encoder = Encode(c.text, c.level);
+        ASSERT_NE(encoder, nullptr);
+        EXPECT_EQ(Segments(*encoder), c.segments);
+        EXPECT_EQ(encoder->DataBitCount(), c.bits);
+        EXPECT_EQ(encoder->Version(), c.version);
+        const std::vector<std::string> decoded = Decode(*encoder);
+        ASSERT_EQ(decoded.size(), 1u);
+        EXPECT_EQ(decoded[0], c.text);
+    }
 }
 
 TEST(QR_EncodeSegmentation, CountIndicatorsGrowWithTheVersionGroup)
@@ -278,25 +209,6 @@ TEST(QR_EncodeSegmentation, CountIndicatorsGrowWithTheVersionGroup)
 }
 
 // --- Version choice ---
-
-TEST(QR_EncodeVersion, SmallestVersionThatHoldsTheData)
-{
-    const auto hello = Encode("HELLO WORLD", Q);
-    ASSERT_NE(hello, nullptr);
-    EXPECT_EQ(hello->Version(), 1);
-    EXPECT_EQ(hello->SymbolSize(), 21);
-
-    // 230 bytes fit version 9 with an 8-bit count; 231 need version 10,
-    // where the count takes 16 bits.
-    const auto version9 = Encode(RandomLowerCase(230, 1), L);
-    ASSERT_NE(version9, nullptr);
-    EXPECT_EQ(version9->Version(), 9);
-    EXPECT_EQ(version9->DataBitCount(), 4 + 8 + 230 * 8);
-    const auto version10 = Encode(RandomLowerCase(231, 1), L);
-    ASSERT_NE(version10, nullptr);
-    EXPECT_EQ(version10->Version(), 10);
-    EXPECT_EQ(version10->DataBitCount(), 4 + 16 + 231 * 8);
-}
 
 TEST(QR_EncodeVersion, LargestInputFillsVersion40)
 {
