@@ -37,7 +37,7 @@ std::unique_ptr<DataMatrix> QREncoder::encodeCStringWithECLevel(int level, int v
 {
     if (cstring == nullptr)
         return nullptr;
-    // About 45 KB of fixed buffers: on the heap, one per encoding.
+    // About 53 KB of fixed buffers: on the heap, one per encoding.
     const auto encoder = std::make_unique<CQR_Encode>();
     if (!encoder->EncodeData(level, version, true, -1, cstring, 0))
         return nullptr;

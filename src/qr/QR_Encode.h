@@ -17,7 +17,7 @@ constexpr int QR_MAX_BITDATA = QR_MAX_DATACODEWORD * 8; // 23,648 bits
 //
 // The object works only in its fixed member buffers: encoding allocates
 // nothing. It holds a whole 177 x 177 matrix and all codeword tables
-// (about 45 KB), so callers usually create it on the heap.
+// (about 53 KB), so callers usually create it on the heap.
 class CQR_Encode {
 public:
     enum Level { LevelL = 0, LevelM = 1, LevelQ = 2, LevelH = 3 };
