@@ -1,5 +1,6 @@
 #include "AppDelegate.h"
 #include "LaunchOptions.h"
+#include "PairingCode.h"
 #include "TerminationSignals.h"
 
 #include "X11Display.h"
@@ -28,6 +29,13 @@ int main(int argc, char** argv)
     if (options.showVersion) {
         std::printf("corvane %s\n", CORVANE_VERSION);
         return 0;
+    }
+    if (!options.pairingQrFile.empty()) {
+        std::string error;
+        if (PairingCode::WritePng(options.pairingQrFile, error))
+            return 0;
+        std::fprintf(stderr, "corvane: %s\n", error.c_str());
+        return 1;
     }
 
     // With a display the program is a desktop application (clipboard,

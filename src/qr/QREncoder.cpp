@@ -1,0 +1,154 @@
+#include "QREncoder.h"
+
+#include "QR_Encode.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+struct Rgba {
+    std::uint8_t r, g, b, a;
+};
+
+constexpr Rgba kMargin = {255, 255, 255, 0};
+constexpr Rgba kLight = {255, 255, 255, 255};
+constexpr Rgba kDark = {0, 0, 0, 255};
+
+void FillPixels(uchar* pixels, int count, Rgba colour)
+{
+    for (int i = 0; i < count; ++i) {
+        pixels[4 * i] = colour.r;
+        pixels[4 * i + 1] = colour.g;
+        pixels[4 * i + 2] = colour.b;
+        pixels[4 * i + 3] = colour.a;
+    }
+}
+
+} // namespace
+
+std::unique_ptr<DataMatrix> QREncoder::encodeWithECLevel(int level, int version, const QString& text)
+{
+    const QByteArray bytes = text.toUtf8();
+    return encodeCStringWithECLevel(level, version, bytes.constData());
+}
+
+std::unique_ptr<DataMatrix> QREncoder::encodeCStringWithECLevel(int level, int version, const char* cstring)
+{
+    if (cstring == nullptr)
+        return nullptr;
+    // About 53 KB of fixed buffers: on the heap, one per encoding.
+    const auto encoder = std::make_unique<CQR_Encode>();
+    if (!encoder->EncodeData(level, version, true, -1, cstring, 0))
+        return nullptr;
+    const int size = encoder->SymbolSize();
+    auto matrix = std::make_unique<DataMatrix>(size);
+    for (int x = 0; x < size; ++x) {
+        for (int y = 0; y < size; ++y)
+            matrix->set(encoder->Module(x, y), x, y);
+    }
+    return matrix;
+}
+
+QImage QREncoder::renderDataMatrix(const DataMatrix& matrix, int imageDimension)
+{
+    const int n = matrix.dimension();
+    if (n <= 0 || imageDimension < n)
+        return {};
+    QImage image(imageDimension, imageDimension, QImage::Format_RGBA8888);
+    if (image.isNull())
+        return {};
+
+    const int pixelsPerModule = imageDimension / n;
+    const int leftover = imageDimension - pixelsPerModule * n;
+    const int leading = leftover / 2;
+    const int trailing = leftover - leading;
+    const std::size_t rowBytes = static_cast<std::size_t>(imageDimension) * 4;
+
+    int row = 0;
+    for (; row < leading; ++row)
+        FillPixels(image.scanLine(row), imageDimension, kMargin);
+    for (int y = 0; y < n; ++y) {
+        uchar* first = image.scanLine(row++);
+        uchar* pixel = first;
+        FillPixels(pixel, leading, kMargin);
+        pixel += 4 * leading;
+        for (int x = 0; x < n; ++x) {
+            FillPixels(pixel, pixelsPerModule, matrix.valueAt(x, y) ? kDark : kLight);
+            pixel += 4 * pixelsPerModule;
+        }
+        FillPixels(pixel, trailing, kMargin);
+        for (int repeat = 1; repeat < pixelsPerModule; ++repeat)
+            std::memcpy(image.scanLine(row++), first, rowBytes);
+    }
+    for (; row < imageDimension; ++row)
+        FillPixels(image.scanLine(row), imageDimension, kMargin);
+    return image;
+}
+
+QImage QREncoder::renderWithQuietZone(const DataMatrix& matrix, int imageDimension, int quietModules)
+{
+    const int n = matrix.dimension();
+    const int quiet = std::max(0, quietModules);
+    if (n <= 0 || imageDimension < n + 2 * quiet)
+        return {};
+    QImage image(imageDimension, imageDimension, QImage::Format_RGBA8888);
+    if (image.isNull())
+        return {};
+
+    // Whole modules for the symbol and its quiet zone; what is left over
+    // widens the white border evenly.
+    const int pixelsPerModule = imageDimension / (n + 2 * quiet);
+    const int offset = (imageDimension - pixelsPerModule * n) / 2;
+    for (int row = 0; row < imageDimension; ++row)
+        FillPixels(image.scanLine(row), imageDimension, kLight);
+    for (int y = 0; y < n; ++y) {
+        for (int x = 0; x < n; ++x) {
+            if (!matrix.valueAt(x, y))
+                continue;
+            for (int dy = 0; dy < pixelsPerModule; ++dy) {
+                uchar* pixel = image.scanLine(offset + y * pixelsPerModule + dy) + 4 * (offset + x * pixelsPerModule);
+                FillPixels(pixel, pixelsPerModule, kDark);
+            }
+        }
+    }
+    return image;
+}
+
+std::string QREncoder::renderTerminal(const DataMatrix& matrix)
+{
+    const int n = matrix.dimension();
+    if (n <= 0)
+        return {};
+    constexpr int kQuiet = 4;
+    const int total = n + 2 * kQuiet;
+    // Ink (a block) for light modules and the quiet zone; rows past the
+    // quiet zone stay blank.
+    const auto ink = [&](int x, int y) {
+        if (y >= total)
+            return false;
+        const int mx = x - kQuiet;
+        const int my = y - kQuiet;
+        if (mx < 0 || my < 0 || mx >= n || my >= n)
+            return true;
+        return matrix.valueAt(mx, my) == 0;
+    };
+    std::string text;
+    text.reserve(static_cast<std::size_t>((total + 1) / 2) * (static_cast<std::size_t>(total) * 3 + 1));
+    for (int y = 0; y < total; y += 2) {
+        for (int x = 0; x < total; ++x) {
+            const bool top = ink(x, y);
+            const bool bottom = ink(x, y + 1);
+            if (top && bottom)
+                text += "\u2588"; // full block
+            else if (top)
+                text += "\u2580"; // upper half block
+            else if (bottom)
+                text += "\u2584"; // lower half block
+            else
+                text += ' ';
+        }
+        text += '\n';
+    }
+    return text;
+}
