@@ -2,10 +2,12 @@
 
 #include "AppWindows.h"
 #include "CData.h"
+#include "FileAttributes.h"
 #include "DesktopCatalogue.h"
 #include "DesktopExec.h"
 #include "FileRecord.h"
 #include "IconTheme.h"
+#include "Log.h"
 #include "ProcessRunner.h"
 #include "ProcessTable.h"
 #include "RunningApps.h"
@@ -51,19 +53,6 @@ std::optional<DesktopEntry> EntryOf(const char* path)
     return DesktopCatalogue::find(id);
 }
 
-// Size and times of the entry's file: the creation time is the birth time
-// where the file system records it, else the modification time.
-void FillFileFacts(const std::string& file, FileEntryInfo& info)
-{
-    struct statx facts {};
-    if (::statx(AT_FDCWD, file.c_str(), 0, STATX_SIZE | STATX_MTIME | STATX_BTIME, &facts) != 0)
-        return;
-    const auto seconds = [](const statx_timestamp& t) { return static_cast<double>(t.tv_sec) + t.tv_nsec / 1e9; };
-    info.size = facts.stx_size;
-    info.modified = seconds(facts.stx_mtime);
-    info.created = (facts.stx_mask & STATX_BTIME) ? seconds(facts.stx_btime) : info.modified;
-}
-
 std::string Listing()
 {
     const RunningApps running;
@@ -72,12 +61,11 @@ std::string Listing()
         FileEntryInfo info;
         info.displayName = entry.localeString("Name");
         info.name = entry.id() + kExtension;
-        info.isDirectory = true;
-        FillFileFacts(entry.filePath(), info);
+        FileAttributes::Read(AT_FDCWD, entry.filePath().c_str(), info);
+        info.isDirectory = true; // an application shows as a bundle folder
         info.runningApp = running.running(entry);
         if (info.runningApp) {
-            std::printf("=============>%s/%s\n", kFolder.c_str(), info.name.c_str());
-            std::fflush(stdout);
+            Log::Printf("=============>%s/%s\n", kFolder.c_str(), info.name.c_str());
         }
         FileRecord::AppendEntry(text, info);
     }

@@ -3,6 +3,7 @@
 #include "CData.h"
 #include "FileAttributes.h"
 #include "FileRecord.h"
+#include "Log.h"
 #include "MainQueue.h"
 #include "Pasteboard.h"
 #include "SConfig.h"
@@ -78,7 +79,7 @@ void ClipboardEntity::GetRichData(CData* reply)
     // The files are examined here, on the connection thread: a slow file
     // system must not hold up the main thread.
     for (const std::string& path : clipboard.filePaths) {
-        std::printf("文件路径===>%s\n", path.c_str());
+        Log::Printf("文件路径===>%s\n", path.c_str());
         FileEntryInfo info;
         info.name = LastComponent(path);
         info.displayName = info.name;

@@ -1,9 +1,11 @@
 #include "FileEntity.h"
 
+#include "AppEntity.h"
 #include "CData.h"
 #include "FileAttributes.h"
 #include "FileRecord.h"
 #include "IconTheme.h"
+#include "Log.h"
 #include "PngFile.h"
 #include "ProcessRunner.h"
 #include "SCommon.h"
@@ -98,9 +100,11 @@ void OpenWithDesktop(const std::string& target)
 void FileEntity::GetFileList(const char* path, CData* reply)
 {
     const std::string folder = (path == nullptr || *path == '\0') ? std::string("/") : std::string(path);
+    // "/Applications" is the application catalogue unless a real folder of
+    // that name exists.
+    if (AppEntity::ListVirtualFolder(folder.c_str(), reply))
+        return;
     std::string listing = folder + SConfig::kFieldSep;
-    // Application catalogue: this is where the catalogue answers for its
-    // virtual folder before the file system is asked.
     AppendFolderEntries(folder, listing);
     SetText(reply, listing);
 }
@@ -141,12 +145,13 @@ void FileEntity::GetFileShowInfo(const char*, CData*) {}
 void FileEntity::GetFileIcon(const char* path, CData* reply)
 {
     const std::string file = path ? path : "";
-    // Application catalogue: this is where the catalogue answers for the
-    // entries of its virtual folder before the file system is asked.
+    // An application of the catalogue shows its own icon.
+    if (AppEntity::IconForPath(file.c_str(), reply))
+        return;
     struct stat st {};
     const bool exists = ::stat(file.c_str(), &st) == 0;
     const long long size = exists ? static_cast<long long>(st.st_size) : 0;
-    std::printf("%lld\n", size);
+    Log::Printf("%lld\n", size);
     std::string picture;
     // Only regular files are read: a pipe or device would block or never end.
     if (exists && S_ISREG(st.st_mode) && size < kThumbnailLimit)
@@ -160,7 +165,7 @@ void FileEntity::GetScreenShotFile(CData* reply)
 {
     const std::string path = UserFolders::desktop() + "/screenshot.png";
     if (!PngFile::save(ScreenCapture::grabRoot(), path)) {
-        std::printf("Failed to write image to %s\n", path.c_str());
+        Log::Printf("Failed to write image to %s\n", path.c_str());
         // What a missing file gets: size -1 and no bytes, rather than an
         // earlier capture passed off as this one.
         reply->size = -1;

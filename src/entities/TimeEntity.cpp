@@ -2,6 +2,7 @@
 
 #include "CData.h"
 #include "CommandEntity.h"
+#include "Log.h"
 #include "SConfig.h"
 
 #include <chrono>
@@ -130,10 +131,9 @@ long DueTime(const ScheduleInfo& info)
     return SaturatedAdd(info.setTime, info.delay);
 }
 
-void Log(const char* line)
+void LogLine(const char* line)
 {
-    std::fputs(line, stdout);
-    std::fflush(stdout);
+    Log::Printf("%s", line);
 }
 
 // The list reply; the caller holds the list lock.
@@ -202,13 +202,13 @@ void TimeEntity::alarm_handler(int)
 {
     ScheduleList& list = List();
     std::lock_guard guard(list.lock);
-    Log("alarm_handler\n");
+    LogLine("alarm_handler\n");
     for (auto it = list.entries.begin(); it != list.entries.end();) {
         if (static_cast<long>(std::time(nullptr)) < DueTime(*it)) {
             ++it;
             continue;
         }
-        Log("time schedule ok!!!\n");
+        LogLine("time schedule ok!!!\n");
         // Blocks until the command's script has ended; its outcome is not
         // examined and the entry goes either way.
         CommandEntity::Exec(CommandOf(it->type));

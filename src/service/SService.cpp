@@ -2,6 +2,11 @@
 
 #include "MyServiceOp.h"
 
+SService::~SService()
+{
+    Shutdown();
+}
+
 void SService::ProcessConn(ProcessParam* param)
 {
     TCPServiceSocket::ProcessConn(param);

@@ -7,7 +7,9 @@
 class SService : public TCPServiceSocket {
 public:
     SService() = default;
-    ~SService() = default;
+    // Ends the connections while this object is still whole: they call
+    // ProcessConn on it.
+    ~SService();
 
     void ProcessConn(ProcessParam* param) override;
 };
