@@ -1,14 +1,20 @@
 // Listing a folder of 100,000 entries over loopback, against
 // `ls -la --time-style=full-iso` of the same folder.
-#include "BenchSupport.h"
+#include "BenchTools.h"
+#include "FreePort.h"
+#include "InProcessServer.h"
 
 #include "CData.h"
 #include "SRequest.h"
 
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <filesystem>
 
 int main()
 {
+    BenchTools::QuietServiceLogs();
     constexpr int kEntries = 100000;
     char pattern[] = "/tmp/corvane-listing-bench-XXXXXX";
     const std::string folder = ::mkdtemp(pattern);
@@ -19,7 +25,7 @@ int main()
             ::close(fd);
     }
 
-    bench::Service service;
+    InProcessServer service;
     long long replySize = 0;
     const auto listing = [&] {
         SRequest client;
@@ -29,15 +35,15 @@ int main()
             throw std::runtime_error("listing failed");
         replySize = reply.size;
     };
-    const auto ls = [&] { bench::Run({"sh", "-c", "exec ls -la --time-style=full-iso \"$0\" > /dev/null", folder}); };
+    const auto ls = [&] { BenchTools::Run({"sh", "-c", "exec ls -la --time-style=full-iso \"$0\" > /dev/null", folder}); };
 
     // Warm the caches for both, then alternate.
     listing();
     ls();
-    const double anchor = bench::Median(5, ls);
-    const double ours = bench::Median(5, listing);
-    std::printf("listing reply: %lld bytes for %d entries\n", replySize, kEntries);
-    bench::ReportTimes("listing 100000 entries", ours, anchor, "ls -la --time-style=full-iso", "<= 1");
+    const double anchor = BenchTools::Median(5, ls);
+    const double ours = BenchTools::Median(5, listing);
+    std::fprintf(BenchTools::Out(), "listing reply: %lld bytes for %d entries\n", replySize, kEntries);
+    BenchTools::Report("listing 100000 entries", ours * 1000, anchor * 1000, "ms", "ls -la --time-style=full-iso", "<= 1");
 
     std::filesystem::remove_all(folder);
     return 0;

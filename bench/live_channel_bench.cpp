@@ -123,8 +123,8 @@ double BareLoopRate()
 
 int main()
 {
-    std::printf("%ld live messages of 256 bytes through one channel, best of 3\n", kMessages);
     QuietServiceLogs();
+    std::fprintf(Out(), "%ld live messages of 256 bytes through one channel, best of 3\n", kMessages);
     double ours = 0, bare = 0;
     for (int round = 0; round < 3; ++round) {
         ours = std::max(ours, CorvaneRate());

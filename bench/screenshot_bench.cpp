@@ -1,11 +1,16 @@
 // A screenshot of a 1920 × 1080 Xvfb display showing a photo-like picture,
 // to PNG, against ImageMagick's `import -window root`.
-#include "BenchSupport.h"
+#include "BenchTools.h"
+#include "FreePort.h"
+#include "InProcessServer.h"
 
 #include "CData.h"
 #include "SRequest.h"
 #include "X11Display.h"
 
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <QImage>
 #include <cmath>
 #include <csignal>
@@ -71,7 +76,7 @@ pid_t StartXvfb()
     int pipeFds[2];
     if (::pipe(pipeFds) != 0)
         throw std::runtime_error("pipe failed");
-    const pid_t server = bench::Start({"Xvfb", "-displayfd", std::to_string(pipeFds[1]), "-screen", "0",
+    const pid_t server = BenchTools::Start({"Xvfb", "-displayfd", std::to_string(pipeFds[1]), "-screen", "0",
                                        std::to_string(kWidth) + "x" + std::to_string(kHeight) + "x24", "-nolisten",
                                        "tcp", "-noreset"});
     ::close(pipeFds[1]);
@@ -92,6 +97,7 @@ pid_t StartXvfb()
 
 int main()
 {
+    BenchTools::QuietServiceLogs();
     char pattern[] = "/tmp/corvane-screenshot-bench-XXXXXX";
     const std::string home = ::mkdtemp(pattern);
     std::filesystem::create_directories(home + "/Desktop");
@@ -103,7 +109,7 @@ int main()
     const pid_t xvfb = StartXvfb();
     ShowOnRoot(PhotoLike());
 
-    bench::Service service;
+    InProcessServer service;
     long long pngSize = 0;
     const auto ours = [&] {
         SRequest client;
@@ -113,18 +119,18 @@ int main()
             throw std::runtime_error("screenshot failed");
         pngSize = reply.size;
     };
-    const auto import = [&] { bench::Run({"import", "-window", "root", importOut}); };
+    const auto import = [&] { BenchTools::Run({"import", "-window", "root", importOut}); };
 
     ours();
     import();
-    const double anchor = bench::Median(5, import);
-    const double mine = bench::Median(5, ours);
-    std::printf("screenshot PNG: corvane %lld bytes, import %ju bytes\n", pngSize,
+    const double anchor = BenchTools::Median(5, import);
+    const double mine = BenchTools::Median(5, ours);
+    std::fprintf(BenchTools::Out(), "screenshot PNG: corvane %lld bytes, import %ju bytes\n", pngSize,
                 static_cast<std::uintmax_t>(std::filesystem::file_size(importOut)));
-    bench::ReportTimes("screenshot of 1920x1080 to PNG", mine, anchor, "import -window root", "<= 0.5");
+    BenchTools::Report("screenshot of 1920x1080 to PNG", mine * 1000, anchor * 1000, "ms", "import -window root", "<= 0.5");
 
     ::kill(xvfb, SIGTERM);
-    bench::Wait(xvfb);
+    BenchTools::Wait(xvfb);
     std::filesystem::remove_all(home);
     return 0;
 }

@@ -1,11 +1,16 @@
 // The thumbnail of a 4000 × 3000 JPEG over loopback, against ImageMagick at
 // its best: `convert -define jpeg:size=160x160 big.jpg -thumbnail 80x80
 // -quality 80 out.jpg`.
-#include "BenchSupport.h"
+#include "BenchTools.h"
+#include "FreePort.h"
+#include "InProcessServer.h"
 
 #include "CData.h"
 #include "SRequest.h"
 
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <QImage>
 #include <cmath>
 #include <filesystem>
@@ -38,15 +43,16 @@ QImage PhotoLike(int width, int height)
 
 int main()
 {
+    BenchTools::QuietServiceLogs();
     char pattern[] = "/tmp/corvane-thumbnail-bench-XXXXXX";
     const std::string folder = ::mkdtemp(pattern);
     const std::string big = folder + "/big.jpg";
     const std::string out = folder + "/out.jpg";
     if (!PhotoLike(4000, 3000).save(QString::fromStdString(big), "JPEG", 90))
         throw std::runtime_error("cannot write the test picture");
-    std::printf("picture: 4000x3000 JPEG of %ju bytes\n", static_cast<std::uintmax_t>(std::filesystem::file_size(big)));
+    std::fprintf(BenchTools::Out(), "picture: 4000x3000 JPEG of %ju bytes\n", static_cast<std::uintmax_t>(std::filesystem::file_size(big)));
 
-    bench::Service service;
+    InProcessServer service;
     std::string thumbnail;
     const auto ours = [&] {
         SRequest client;
@@ -57,7 +63,7 @@ int main()
         thumbnail.assign(reply.Text());
     };
     const auto convert = [&] {
-        bench::Run({"/usr/bin/convert", "-define", "jpeg:size=160x160", big, "-thumbnail", "80x80", "-quality", "80",
+        BenchTools::Run({"/usr/bin/convert", "-define", "jpeg:size=160x160", big, "-thumbnail", "80x80", "-quality", "80",
                     out});
     };
 
@@ -65,11 +71,10 @@ int main()
     convert();
     const QImage picture = QImage::fromData(reinterpret_cast<const uchar*>(thumbnail.data()),
                                             static_cast<int>(thumbnail.size()));
-    std::printf("thumbnail: %dx%d, %zu bytes\n", picture.width(), picture.height(), thumbnail.size());
-    const double anchor = bench::Median(11, convert);
-    const double mine = bench::Median(11, ours);
-    bench::ReportTimes("thumbnail of a 4000x3000 JPEG", mine, anchor,
-                       "convert -define jpeg:size=160x160 -thumbnail 80x80 -quality 80", "<= 0.5");
+    std::fprintf(BenchTools::Out(), "thumbnail: %dx%d, %zu bytes\n", picture.width(), picture.height(), thumbnail.size());
+    const double anchor = BenchTools::Median(11, convert);
+    const double mine = BenchTools::Median(11, ours);
+    BenchTools::Report("thumbnail of a 4000x3000 JPEG", mine * 1000, anchor * 1000, "ms", "convert -define jpeg:size=160x160 -thumbnail 80x80 -quality 80", "<= 0.5");
 
     std::filesystem::remove_all(folder);
     return 0;

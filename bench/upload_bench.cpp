@@ -1,30 +1,24 @@
 // Uploading 1 GiB over loopback, against `socat -b 40960` receiving the same
 // bytes into a file on the same disk.
-#include "BenchSupport.h"
-
+#include "BenchTools.h"
 #include "CData.h"
+#include "FreePort.h"
+#include "InProcessServer.h"
 #include "SUpload.h"
 
+#include <arpa/inet.h>
 #include <cerrno>
+#include <fcntl.h>
 #include <filesystem>
+#include <netinet/in.h>
 #include <sys/sendfile.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
 constexpr long long kSize = 1LL << 30;
-
-void WriteSource(const std::string& path)
-{
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    std::vector<char> block(1 << 20);
-    for (std::size_t i = 0; i < block.size(); ++i)
-        block[i] = static_cast<char>(i * 2654435761u >> 24);
-    for (long long done = 0; done < kSize; done += static_cast<long long>(block.size())) {
-        if (::write(fd, block.data(), block.size()) != static_cast<ssize_t>(block.size()))
-            throw std::runtime_error("cannot write the source file");
-    }
-    ::close(fd);
-}
 
 // Sends the whole file to a plain TCP receiver with sendfile, as the
 // upload client does.
@@ -55,19 +49,20 @@ void SendRaw(const std::string& source, int port)
 
 int main()
 {
+    BenchTools::QuietServiceLogs();
     char pattern[] = "/tmp/corvane-upload-bench-XXXXXX";
     const std::string folder = ::mkdtemp(pattern);
     const std::string source = folder + "/source.bin";
     const std::string received = folder + "/received";
     std::filesystem::create_directories(received);
-    WriteSource(source);
+    BenchTools::MakeFile(source, kSize);
 
-    bench::Service service;
+    InProcessServer service;
     const auto ours = [&] {
         SUpload upload;
         upload.SetInfo("127.0.0.1", service.port(), 10);
         CData reply;
-        const double seconds = bench::Seconds([&] {
+        const double seconds = BenchTools::Seconds([&] {
             if (upload.UploadFile(source.c_str(), received.c_str(), "upload.bin", false, &reply) != NR_OK ||
                 reply.Text() != "1")
                 throw std::runtime_error("upload failed");
@@ -78,15 +73,15 @@ int main()
         return seconds;
     };
     const auto socat = [&] {
-        const int port = bench::FreePort();
+        const int port = FreePort::tcp();
         const std::string target = received + "/socat.bin";
-        const pid_t receiver = bench::Start({"socat", "-u", "-b", "40960",
+        const pid_t receiver = BenchTools::Start({"socat", "-u", "-b", "40960",
                                              "TCP-LISTEN:" + std::to_string(port) + ",bind=127.0.0.1,reuseaddr",
                                              "CREATE:" + target});
         // From the accepted connection until socat has written and closed the file.
         const auto start = std::chrono::steady_clock::now();
         SendRaw(source, port);
-        if (bench::Wait(receiver) != 0 ||
+        if (BenchTools::Wait(receiver) != 0 ||
             std::filesystem::file_size(target) != static_cast<std::uintmax_t>(kSize))
             throw std::runtime_error("socat failed");
         const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -106,7 +101,7 @@ int main()
     const double mine = (oursTimes[1] + oursTimes[2]) / 2;
     const double anchor = (socatTimes[1] + socatTimes[2]) / 2;
     const double gib = static_cast<double>(kSize) / (1 << 30);
-    std::printf("upload of 1 GiB: corvane %.0f ms (%.2f GiB/s), anchor %.0f ms (%.2f GiB/s, socat -b 40960), "
+    std::fprintf(BenchTools::Out(), "upload of 1 GiB: corvane %.0f ms (%.2f GiB/s), anchor %.0f ms (%.2f GiB/s, socat -b 40960), "
                 "throughput ratio %.2f (goal >= 0.9)\n",
                 mine * 1000, gib / mine, anchor * 1000, gib / anchor, anchor / mine);
 

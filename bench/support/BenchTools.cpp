@@ -1,5 +1,6 @@
 #include "BenchTools.h"
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <csignal>
 #include <cstdio>
@@ -7,6 +8,7 @@
 #include <fstream>
 #include <netinet/in.h>
 #include <spawn.h>
+#include <stdexcept>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <thread>
@@ -46,6 +48,36 @@ void StopProcess(pid_t pid)
     ::kill(pid, SIGTERM);
     int status = 0;
     ::waitpid(pid, &status, 0);
+}
+
+int Wait(pid_t pid)
+{
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+void Run(const std::vector<std::string>& argv)
+{
+    const pid_t pid = Start(argv);
+    if (pid <= 0 || Wait(pid) != 0)
+        throw std::runtime_error(argv[0] + " failed");
+}
+
+double Seconds(const std::function<void()>& work)
+{
+    const Clock::time_point start = Clock::now();
+    work();
+    return SecondsSince(start);
+}
+
+double Median(int runs, const std::function<void()>& work)
+{
+    std::vector<double> times;
+    for (int i = 0; i < runs; ++i)
+        times.push_back(Seconds(work));
+    std::sort(times.begin(), times.end());
+    return times[times.size() / 2];
 }
 
 Timed RunTimed(const std::vector<std::string>& argv)
@@ -134,11 +166,18 @@ void QuietServiceLogs()
     ::close(devNull);
 }
 
-void Report(const std::string& name, double ours, double anchor, const std::string& unit, const std::string& anchorName)
+std::FILE* Out()
 {
-    std::FILE* out = reportStream ? reportStream : stdout;
-    std::fprintf(out, "%-34s corvane %12.1f %-8s | %-26s %12.1f %-8s | ratio %.2f\n", name.c_str(), ours, unit.c_str(),
-                anchorName.c_str(), anchor, unit.c_str(), anchor != 0 ? ours / anchor : 0.0);
+    return reportStream ? reportStream : stdout;
+}
+
+void Report(const std::string& name, double ours, double anchor, const std::string& unit, const std::string& anchorName,
+            const std::string& goal)
+{
+    std::FILE* out = Out();
+    std::fprintf(out, "%-34s corvane %12.1f %-8s | %-26s %12.1f %-8s | ratio %.2f%s%s\n", name.c_str(), ours,
+                 unit.c_str(), anchorName.c_str(), anchor, unit.c_str(), anchor != 0 ? ours / anchor : 0.0,
+                 goal.empty() ? "" : "  goal ", goal.c_str());
     std::fflush(out);
 }
 

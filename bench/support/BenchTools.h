@@ -1,6 +1,8 @@
 #pragma once
 
 #include <chrono>
+#include <cstdio>
+#include <functional>
 #include <string>
 #include <sys/types.h>
 #include <vector>
@@ -18,8 +20,16 @@ struct Timed {
     double seconds;
 };
 Timed RunTimed(const std::vector<std::string>& argv);
-// Starts a command in the background; stdout/stderr discarded.
+// Starts a command in the background; stdout/stderr discarded. -1 when it
+// cannot be started.
 pid_t Start(const std::vector<std::string>& argv);
+// Waits for a started command and returns its exit status.
+int Wait(pid_t pid);
+// Runs a command to its end; throws when it fails.
+void Run(const std::vector<std::string>& argv);
+// Wall time of one run of work, and the median of several.
+double Seconds(const std::function<void()>& work);
+double Median(int runs, const std::function<void()>& work);
 void StopProcess(pid_t pid);
 // Resident and peak resident memory of a process, in KiB.
 long ResidentKiB(pid_t pid);
@@ -32,7 +42,12 @@ void MakeFile(const std::string& path, long long bytes);
 // Sends the service's own log lines (standard output) to /dev/null for the
 // rest of the run; reports still go to the original standard output.
 void QuietServiceLogs();
-// Prints "name: ours <value> unit | anchor <value> unit | ratio <r>".
-void Report(const std::string& name, double ours, double anchor, const std::string& unit, const std::string& anchorName);
+// Where a benchmark prints its own lines (standard output, also after
+// QuietServiceLogs).
+std::FILE* Out();
+// Prints one line: the figure, the anchor's figure, their ratio (ours over
+// the anchor's) and, when given, the goal for that ratio.
+void Report(const std::string& name, double ours, double anchor, const std::string& unit, const std::string& anchorName,
+            const std::string& goal = std::string());
 
 } // namespace BenchTools
