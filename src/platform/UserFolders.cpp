@@ -1,18 +1,62 @@
 #include "UserFolders.h"
 
 #include <QStandardPaths>
+#include <cstdlib>
+#include <mutex>
+#include <sys/stat.h>
 #include <pwd.h>
 #include <unistd.h>
 #include <vector>
 
+namespace {
+
+// Documents and Desktop come from the user's "user-dirs.dirs" file, which is
+// costly to parse and rarely changes. The answers are kept until HOME,
+// XDG_CONFIG_HOME or that file change.
+struct FolderCache {
+    std::string key;
+    std::string documents;
+    std::string desktop;
+};
+
+std::mutex folderMutex;
+FolderCache folderCache;
+
+std::string FolderKey()
+{
+    const char* homeVar = std::getenv("HOME");
+    const char* configVar = std::getenv("XDG_CONFIG_HOME");
+    const std::string home = homeVar ? homeVar : "";
+    const std::string configHome = configVar && *configVar ? configVar : home + "/.config";
+    std::string key = home + '\n' + configHome + '\n';
+    struct stat st {};
+    if (::stat((configHome + "/user-dirs.dirs").c_str(), &st) == 0)
+        key += std::to_string(st.st_size) + ':' + std::to_string(st.st_mtim.tv_sec) + '.' + std::to_string(st.st_mtim.tv_nsec);
+    return key;
+}
+
+std::string CachedFolder(std::string FolderCache::*field)
+{
+    const std::string key = FolderKey();
+    std::lock_guard lock(folderMutex);
+    if (folderCache.key != key) {
+        folderCache.key = key;
+        folderCache.documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation).toStdString();
+        folderCache.desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation).toStdString();
+    }
+    return folderCache.*field;
+}
+
+} // namespace
+
 std::string UserFolders::documents()
 {
-    return QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation).toStdString();
+    return CachedFolder(&FolderCache::documents);
 }
 
 std::string UserFolders::desktop()
 {
-    return QStandardPaths::writableLocation(QStandardPaths::DesktopLocation).toStdString();
+    return CachedFolder(&FolderCache::desktop);
 }
 
 namespace {
