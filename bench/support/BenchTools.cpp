@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <fcntl.h>
 #include <fstream>
+#include <iterator>
+#include <sstream>
 #include <netinet/in.h>
 #include <spawn.h>
 #include <stdexcept>
@@ -109,6 +111,27 @@ long ResidentKiB(pid_t pid)
 long PeakResidentKiB(pid_t pid)
 {
     return StatusField(pid, "VmHWM");
+}
+
+double CpuSeconds(pid_t pid)
+{
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+    const size_t afterName = text.rfind(')');
+    if (afterName == std::string::npos)
+        return 0;
+    std::istringstream fields(text.substr(afterName + 2));
+    std::string field;
+    long ticks = 0;
+    for (int index = 3; fields >> field && index <= 15; ++index) {
+        if (index == 14 || index == 15) // utime, stime
+            ticks += std::stol(field);
+    }
+    double seconds = static_cast<double>(ticks) / static_cast<double>(::sysconf(_SC_CLK_TCK));
+    std::ifstream children("/proc/" + std::to_string(pid) + "/task/" + std::to_string(pid) + "/children");
+    for (pid_t child; children >> child;)
+        seconds += CpuSeconds(child);
+    return seconds;
 }
 
 bool WaitForPort(int port, int timeoutMs)

@@ -34,6 +34,9 @@ void StopProcess(pid_t pid);
 // Resident and peak resident memory of a process, in KiB.
 long ResidentKiB(pid_t pid);
 long PeakResidentKiB(pid_t pid);
+// CPU time (user + system) a process and its child processes have used so
+// far, in seconds.
+double CpuSeconds(pid_t pid);
 // Waits until something accepts TCP connections on 127.0.0.1:port.
 bool WaitForPort(int port, int timeoutMs);
 bool Installed(const std::string& program);

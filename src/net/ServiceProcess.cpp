@@ -4,7 +4,9 @@
 #include "Log.h"
 #include "SConfig.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstdio>
 #include <cstring>
 #include <pthread.h>
@@ -18,14 +20,62 @@ void ServiceProcess::ProcessLiveMsg(const char*) {}
 void ServiceProcess::ProcessUpload(CData*, CData*, CData*) {}
 void ServiceProcess::ProcessOpBussiness(CData*, CData*, CData*) {}
 
+size_t ServiceProcess::TakeReadAhead(char* buf, size_t max)
+{
+    const size_t count = std::min(max, aheadEnd - aheadStart);
+    std::memcpy(buf, readAhead + aheadStart, count);
+    aheadStart += count;
+    return count;
+}
+
+bool ServiceProcess::ReadExact(char* buf, long long len)
+{
+    char* position = buf + TakeReadAhead(buf, static_cast<size_t>(len));
+    long long remaining = len - (position - buf);
+    while (remaining > 0) {
+        // Small reads go through the read-ahead buffer, large ones straight
+        // into their destination.
+        const bool small = remaining < static_cast<long long>(sizeof readAhead);
+        char* target = small ? readAhead : position;
+        const size_t want = small ? sizeof readAhead : static_cast<size_t>(std::min<long long>(remaining, SConfig::kPayloadChunk));
+        const ssize_t got = ::recv(sock, target, want, 0);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0) {
+            *position = 0;
+            return false;
+        }
+        if (small) {
+            aheadStart = 0;
+            aheadEnd = static_cast<size_t>(got);
+            const size_t taken = TakeReadAhead(position, static_cast<size_t>(remaining));
+            position += taken;
+            remaining -= static_cast<long long>(taken);
+        } else {
+            position += got;
+            remaining -= got;
+        }
+    }
+    *position = 0;
+    return true;
+}
+
+long long ServiceProcess::ReadSizePacket()
+{
+    char packet[SConfig::kSizePacketLen + 1] = {};
+    if (!ReadExact(packet, SConfig::kSizePacketLen))
+        return -2;
+    return std::atoll(packet);
+}
+
 bool ServiceProcess::RecvSizeAndData(CData* data)
 {
-    const long long length = BaseSocket::GetSizePacket(sock);
+    const long long length = ReadSizePacket();
     if (length < 0 || length > maxPayload)
         return false;
     if (!data->Allocate(length))
         return false;
-    return BaseSocket::RecvToBuf(sock, data->pData, length, SConfig::kPayloadChunk, 0);
+    return ReadExact(data->pData, length);
 }
 
 NetResult ServiceProcess::RecvHead(CData* data)
@@ -140,14 +190,8 @@ void ServiceProcess::RunLiveChannel()
 
     constexpr size_t kRecord = SConfig::kLiveMsgLen;
     char stream[kRecord * 64];
-    size_t have = 0;
-    for (;;) {
-        const ssize_t got = ::recv(sock, stream + have, sizeof stream - have, 0);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got <= 0)
-            break;
-        have += static_cast<size_t>(got);
+    // Hands over every whole record in the buffer and keeps the rest.
+    const auto handleRecords = [&](size_t have) {
         size_t used = 0;
         while (have - used >= kRecord) {
             char message[kRecord + 1];
@@ -161,7 +205,17 @@ void ServiceProcess::RunLiveChannel()
             }
         }
         std::memmove(stream, stream + used, have - used);
-        have -= used;
+        return have - used;
+    };
+    // Messages that came with the head are handled first.
+    size_t have = handleRecords(TakeReadAhead(stream, sizeof stream));
+    for (;;) {
+        const ssize_t got = ::recv(sock, stream + have, sizeof stream - have, 0);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            break;
+        have = handleRecords(have + static_cast<size_t>(got));
     }
 
     if (raised)

@@ -26,6 +26,18 @@ public:
     NetResult SendResponse(CData* reply);
     NetResult ProcessConn();
 
+    // The connection is read ahead in small gulps: a head and body that
+    // arrived together cost one system call. Whatever follows them on the
+    // connection (upload bytes, live messages) must therefore be read
+    // through these.
+    // Reads exactly len bytes and writes a 0 byte behind what arrived, so
+    // buf must hold len + 1 bytes.
+    bool ReadExact(char* buf, long long len);
+    // One size packet: the announced length, or -2 when it cannot be read.
+    long long ReadSizePacket();
+    // Moves up to max bytes that were read ahead into buf; returns how many.
+    size_t TakeReadAhead(char* buf, size_t max);
+
     CData head;
     CData body;
     int sock;
@@ -33,4 +45,8 @@ public:
 
 private:
     void RunLiveChannel();
+
+    char readAhead[4096];
+    size_t aheadStart = 0;
+    size_t aheadEnd = 0;
 };

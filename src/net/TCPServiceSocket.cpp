@@ -7,14 +7,39 @@
 #include <arpa/inet.h>
 #include <cerrno>
 #include <chrono>
-#include <cstdio>
 #include <netinet/tcp.h>
 #include <sys/socket.h>
+#include <thread>
 #include <unistd.h>
 
+namespace {
+
+
+// Errors after which accept can simply be tried again: the connection that
+// failed is gone, or the process is short of descriptors or memory for a
+// moment. Only a listening socket that no longer works ends accepting.
+bool IsTransientAcceptError(int error)
+{
+    switch (error) {
+    case ECONNABORTED: case EPROTO: case EPERM:
+    case ENETDOWN: case ENOPROTOOPT: case EHOSTDOWN: case ENONET: case EHOSTUNREACH:
+    case EOPNOTSUPP: case ENETUNREACH: case ETIMEDOUT:
+    case EMFILE: case ENFILE: case ENOBUFS: case ENOMEM:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool IsResourceShortage(int error)
+{
+    return error == EMFILE || error == ENFILE || error == ENOBUFS || error == ENOMEM;
+}
+
+} // namespace
+
 TCPServiceSocket::TCPServiceSocket()
-    : idleSeconds(SConfig::kRequestIdleSeconds), maxConnections(SConfig::kMaxConnections),
-      workers(SConfig::kMaxConnections)
+    : idleSeconds(SConfig::kRequestIdleSeconds), maxConnections(SConfig::kMaxConnections)
 {
 }
 
@@ -27,7 +52,8 @@ void TCPServiceSocket::Shutdown()
 {
     Stop();
     EndOpenConnections();
-    workers.Shutdown();
+    std::unique_lock lock(threadMutex);
+    threadsChanged.wait(lock, [this] { return threads == 0; });
 }
 
 NetResult TCPServiceSocket::Start()
@@ -40,9 +66,11 @@ NetResult TCPServiceSocket::Start()
         sock = 0;
         return result;
     }
+    std::lock_guard lock(threadMutex);
     stopping = false;
-    listenSock = sock;
-    acceptThread = std::thread(&TCPServiceSocket::AcceptThread, this);
+    listenFd = sock;
+    Log::Printf("accept thread start!!!\n");
+    SpawnAcceptor();
     return NR_OK;
 }
 
@@ -56,6 +84,15 @@ NetResult TCPServiceSocket::StartListen()
     }
     const int on = 1;
     ::setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+    // Accepted connections inherit this: small replies go out at once.
+    ::setsockopt(sock, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+    // Accepted connections inherit the idle limits too. On the listening
+    // socket the receive limit makes accept give up after that long, so a
+    // spare accepting thread can end once a burst is over.
+    listenIdleSeconds = idleSeconds.load();
+    const timeval idle{listenIdleSeconds, 0};
+    ::setsockopt(sock, SOL_SOCKET, SO_RCVTIMEO, &idle, sizeof idle);
+    ::setsockopt(sock, SOL_SOCKET, SO_SNDTIMEO, &idle, sizeof idle);
 
     serverAddr = {};
     serverAddr.sin_family = AF_INET;
@@ -78,17 +115,18 @@ NetResult TCPServiceSocket::StartListen()
 
 void TCPServiceSocket::Stop()
 {
+    std::unique_lock lock(threadMutex);
     stopping = true;
-    // Shutting the listening socket down wakes the accept call, which then
-    // fails and ends the accept thread. Whoever takes the descriptor out of
-    // listenSock closes it, so it is closed exactly once.
-    const int fd = listenSock.exchange(-1);
-    if (fd >= 0)
-        ::shutdown(fd, SHUT_RDWR);
-    if (acceptThread.joinable())
-        acceptThread.join();
-    if (fd >= 0)
-        ::close(fd);
+    const int fd = listenFd;
+    listenFd = -1;
+    if (fd < 0)
+        return;
+    // Shutting the listening socket down wakes every accept call. No thread
+    // enters accept once stopping is set, so the descriptor can be closed
+    // as soon as the last one has left.
+    ::shutdown(fd, SHUT_RDWR);
+    threadsChanged.wait(lock, [this] { return accepting == 0; });
+    ::close(fd);
     sock = 0;
 }
 
@@ -99,101 +137,110 @@ bool TCPServiceSocket::AcceptPeer(const sockaddr_in& peer)
     return !lanOnly || isLanAddress(ntohl(peer.sin_addr.s_addr));
 }
 
-void TCPServiceSocket::AcceptThread(TCPServiceSocket* service)
+void TCPServiceSocket::SpawnAcceptor()
 {
-    Log::Printf("accept thread start!!!\n");
-    service->AcceptLoop();
-}
-
-// Errors after which accept can simply be tried again: the connection that
-// failed is gone, or the process is short of descriptors or memory for a
-// moment. Only a listening socket that no longer works ends the loop.
-static bool IsTransientAcceptError(int error)
-{
-    switch (error) {
-    case EINTR: case EAGAIN: case ECONNABORTED: case EPROTO: case EPERM:
-    case ENETDOWN: case ENOPROTOOPT: case EHOSTDOWN: case ENONET: case EHOSTUNREACH:
-    case EOPNOTSUPP: case ENETUNREACH: case ETIMEDOUT:
-    case EMFILE: case ENFILE: case ENOBUFS: case ENOMEM:
-        return true;
-    default:
-        return false;
+    try {
+        std::thread(&TCPServiceSocket::AcceptThread, this).detach();
+        ++threads;
+    } catch (const std::system_error&) {
+        // No thread to spare now; the threads that exist go on accepting.
     }
 }
 
-static bool IsResourceShortage(int error)
+void TCPServiceSocket::AcceptThread(TCPServiceSocket* service)
 {
-    return error == EMFILE || error == ENFILE || error == ENOBUFS || error == ENOMEM;
+    service->AcceptLoop();
 }
 
 void TCPServiceSocket::AcceptLoop()
 {
-    const int fd = listenSock;
-    for (;;) {
+    std::unique_lock lock(threadMutex);
+    while (!stopping) {
+        const int fd = listenFd;
+        ++accepting;
+        lock.unlock();
         sockaddr_in peer{};
         socklen_t peerLen = sizeof peer;
         const int conn = ::accept4(fd, reinterpret_cast<sockaddr*>(&peer), &peerLen, SOCK_CLOEXEC);
-        if (stopping)
+        const int error = errno;
+        lock.lock();
+        --accepting;
+        threadsChanged.notify_all();
+        if (stopping) {
+            if (conn >= 0)
+                ::close(conn);
             break;
-        if (conn < 1) {
-            const int error = errno;
+        }
+        if (conn < 0) {
+            if (error == EAGAIN || error == EWOULDBLOCK) {
+                if (accepting > 0)
+                    break; // a spare thread that waited for the idle time
+                continue;
+            }
             if (error == EINTR) {
                 Log::Printf("accept error!!! but errno=EINTR , i'll continue\n");
                 continue;
             }
             if (IsTransientAcceptError(error)) {
-                if (IsResourceShortage(error))
+                if (IsResourceShortage(error)) {
+                    lock.unlock();
                     std::this_thread::sleep_for(std::chrono::milliseconds(100));
+                    lock.lock();
+                }
                 continue;
             }
+            // The listening socket failed for good: nothing more is accepted
+            // until the service is started again.
             Log::Printf("accept error：%d ，you should restart service\n", error);
+            if (listenFd == fd) {
+                listenFd = -1;
+                stopping = true;
+                ::shutdown(fd, SHUT_RDWR);
+                threadsChanged.wait(lock, [this] { return accepting == 0; });
+                ::close(fd);
+            }
             break;
         }
-        Dispatch(conn, peer);
+        // Someone must go on accepting while this thread serves.
+        if (accepting == 0)
+            SpawnAcceptor();
+        const bool full = static_cast<int>(openSocks.size()) >= maxConnections;
+        if (!full)
+            openSocks.insert(conn);
+        lock.unlock();
+        if (full)
+            ::close(conn);
+        else
+            Serve(conn, peer);
+        lock.lock();
     }
-    if (stopping)
-        return;
-    // The listening socket failed for good: close it, so new connections are
-    // refused until the service is started again.
-    int expected = fd;
-    if (listenSock.compare_exchange_strong(expected, -1))
-        ::close(fd);
+    --threads;
+    threadsChanged.notify_all(); // under the lock: the service may be destroyed right after
 }
 
-void TCPServiceSocket::Dispatch(int conn, const sockaddr_in& peer)
+void TCPServiceSocket::Serve(int conn, const sockaddr_in& peer)
 {
+    auto* param = new ProcessParam{conn, peer, this};
     if (!AcceptPeer(peer)) {
+        {
+            std::lock_guard lock(threadMutex);
+            openSocks.erase(conn);
+        }
         ::close(conn);
+        delete param;
         return;
     }
-    const int on = 1;
-    ::setsockopt(conn, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
-    const timeval idle{idleSeconds, 0};
-    ::setsockopt(conn, SOL_SOCKET, SO_RCVTIMEO, &idle, sizeof idle);
-    ::setsockopt(conn, SOL_SOCKET, SO_SNDTIMEO, &idle, sizeof idle);
-
+    // The limits came with the listening socket unless they changed since.
+    const int wanted = idleSeconds;
+    if (wanted != listenIdleSeconds) {
+        const timeval idle{wanted, 0};
+        ::setsockopt(conn, SOL_SOCKET, SO_RCVTIMEO, &idle, sizeof idle);
+        ::setsockopt(conn, SOL_SOCKET, SO_SNDTIMEO, &idle, sizeof idle);
+    }
     char address[INET_ADDRSTRLEN] = {};
     ::inet_ntop(AF_INET, &peer.sin_addr, address, sizeof address);
     Log::Printf("process conn<ip:%s socket:%d>\n", address, conn);
-
-    auto* param = new ProcessParam{conn, peer, this};
-    {
-        std::lock_guard lock(openMutex);
-        if (static_cast<int>(openSocks.size()) >= maxConnections) {
-            delete param;
-            ::close(conn);
-            return;
-        }
-        openSocks.insert(conn);
-    }
-    if (!workers.Run([param] { ProcessSocketThread(param); })) {
-        {
-            std::lock_guard lock(openMutex);
-            openSocks.erase(conn);
-        }
-        delete param;
-        ::close(conn);
-    }
+    ProcessSocketThread(param);
 }
 
 void TCPServiceSocket::ProcessSocketThread(ProcessParam* param)
@@ -207,7 +254,7 @@ void TCPServiceSocket::ProcessSocketThread(ProcessParam* param)
         // an exception ends this connection only
     }
     {
-        std::lock_guard lock(local.pOwner->openMutex);
+        std::lock_guard lock(local.pOwner->threadMutex);
         local.pOwner->openSocks.erase(local.sock);
     }
     ::close(local.sock);
@@ -215,7 +262,7 @@ void TCPServiceSocket::ProcessSocketThread(ProcessParam* param)
 
 void TCPServiceSocket::EndOpenConnections()
 {
-    std::lock_guard lock(openMutex);
+    std::lock_guard lock(threadMutex);
     for (const int conn : openSocks)
         ::shutdown(conn, SHUT_RDWR);
 }

@@ -2,25 +2,31 @@
 
 #include "BaseSocket.h"
 #include "NetResult.h"
-#include "WorkerThreads.h"
 
 #include <atomic>
+#include <condition_variable>
 #include <mutex>
 #include <netinet/in.h>
 #include <set>
-#include <thread>
 
 class TCPServiceSocket;
 
-// One accepted connection, handed from the accept thread to its own thread.
+// One accepted connection, with the service that accepted it.
 struct ProcessParam {
     int sock;
     sockaddr_in clientAddr;
     TCPServiceSocket* pOwner;
 };
 
-// The TCP listener: binds all IPv4 interfaces, accepts on its own thread and
-// gives every connection a thread of its own.
+// The TCP listener: binds all IPv4 interfaces and gives every connection a
+// thread of its own for its whole life.
+//
+// The threads take turns at accepting: a thread that accepts a connection
+// serves it itself and, when no other thread is left waiting in accept,
+// starts one to take its place. After its connection a thread goes back to
+// accepting (a few spare ones wait there; more end). So a connection never
+// waits for a hand-over between threads, and a burst of short requests does
+// not pay a thread creation each.
 class TCPServiceSocket : public BaseSocket {
 public:
     TCPServiceSocket();
@@ -30,10 +36,11 @@ public:
 
     NetResult Start();
     NetResult StartListen();
+    // Stops accepting; connections already accepted run to their end.
     void Stop();
-    // Stops listening, ends the open connections and waits for their
-    // threads. A derived class whose connections use its own members calls
-    // this in its destructor, before those members go away.
+    // Stops listening, ends the open connections and waits for every thread.
+    // A derived class whose connections use its own members calls this in
+    // its destructor, before those members go away.
     void Shutdown();
 
     virtual void ProcessConn(ProcessParam* param);
@@ -42,26 +49,32 @@ public:
     // local network ranges are served.
     virtual bool AcceptPeer(const sockaddr_in& peer);
 
+    // Entry of every accepting thread.
     static void AcceptThread(TCPServiceSocket* service);
+    // Runs one accepted connection to its end and closes it.
     static void ProcessSocketThread(ProcessParam* param);
 
     sockaddr_in serverAddr{};
     int backlog = 100;
-    std::thread acceptThread;
 
-    // Limits; set before Start.
     std::atomic<bool> lanOnly{true};
-    int idleSeconds;     // silence allowed while a request is read or sent
-    int maxConnections;  // connections served at once; more are closed at once
+    std::atomic<int> idleSeconds;    // silence allowed while a request is read or sent
+    std::atomic<int> maxConnections; // connections served at once; more are closed at once
 
 private:
     void AcceptLoop();
-    void Dispatch(int connSock, const sockaddr_in& peer);
+    // Starts another accepting thread; the caller holds threadMutex.
+    void SpawnAcceptor();
+    // Checks, configures and serves one accepted connection.
+    void Serve(int conn, const sockaddr_in& peer);
     void EndOpenConnections();
 
-    std::atomic<bool> stopping{false};
-    std::atomic<int> listenSock{-1};
-    std::mutex openMutex;
-    std::set<int> openSocks;
-    WorkerThreads workers;
+    std::mutex threadMutex;
+    std::condition_variable threadsChanged;
+    bool stopping = true;
+    int listenFd = -1;   // the listening socket while accepting
+    int accepting = 0;   // threads inside accept on listenFd
+    int threads = 0;     // every thread of this service
+    std::atomic<int> listenIdleSeconds{0}; // the idle limits set on the listening socket
+    std::set<int> openSocks; // connections being served
 };

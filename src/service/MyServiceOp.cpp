@@ -86,7 +86,7 @@ void MyServiceOp::ProcessUpload(CData*, CData* requestBody, CData* reply)
     const bool contact = fields.size() > 2 && std::atoi(fields[2].c_str()) != 0;
 
     // The phone sends the length right after the body without waiting.
-    const long long length = BaseSocket::GetSizePacket(sock);
+    const long long length = ReadSizePacket();
 
     std::string target;
     bool replaceTarget = false;
@@ -139,7 +139,10 @@ void MyServiceOp::ReceiveUpload(const char* target, int reservedFd, bool replace
     long long remaining = length;
     bool written = true;
     while (remaining > 0 && written) {
-        const ssize_t got = ::recv(sock, buffer, static_cast<size_t>(std::min<long long>(remaining, sizeof buffer)), 0);
+        const size_t want = static_cast<size_t>(std::min<long long>(remaining, sizeof buffer));
+        // Bytes that were read ahead with the request come first.
+        const size_t ahead = TakeReadAhead(buffer, want);
+        const ssize_t got = ahead > 0 ? static_cast<ssize_t>(ahead) : ::recv(sock, buffer, want, 0);
         if (got < 0 && errno == EINTR)
             continue;
         if (got <= 0)

@@ -250,6 +250,36 @@ TEST(LiveChannel, HandsOverWholeRecordsInOrderHoweverTheyArrive)
         EXPECT_EQ(all[2 + i], "8^_7n" + std::to_string(i) + "^_70.00^_70.00");
 }
 
+TEST(LiveChannel, MessagesSentTogetherWithTheHeadAreNotLost)
+{
+    LiveRecorder service;
+    RawConnection phone(service.port);
+    phone.send(RawConnection::framed("keep_alive") + RawConnection::framed("") + Message("9^_7 ^_70.00^_70.00") +
+               Message("10^_7 ^_70.00^_70.00") + Message("11^_7 ^_70.00^_70.00").substr(0, 30));
+    ASSERT_TRUE(service.waitForMessages(2));
+    phone.send(Message("11^_7 ^_70.00^_70.00").substr(30));
+    ASSERT_TRUE(service.waitForMessages(3));
+    EXPECT_EQ(service.messages(),
+              (std::vector<std::string>{"9^_7 ^_70.00^_70.00", "10^_7 ^_70.00^_70.00", "11^_7 ^_70.00^_70.00"}));
+}
+
+TEST(Upload, TheLengthAndTheFirstBytesMayArriveWithTheRequest)
+{
+    TempDir dir;
+    InProcessServer server;
+    RawConnection phone(server.port());
+    char length[64] = {};
+    std::snprintf(length, sizeof length, "%d", 11);
+    phone.send(RawConnection::framed("upload") + RawConnection::framed(dir.path() + "^_7early.txt") +
+               std::string(length, 64) + "hello");
+    char ack = 0;
+    ASSERT_EQ(::recv(phone.socket(), &ack, 1, 0), 1);
+    EXPECT_EQ(ack, '1');
+    phone.send(" world");
+    EXPECT_EQ(phone.readAll(), RawConnection::framed("1"));
+    EXPECT_EQ(TempDir::read(dir.file("early.txt")), "hello world");
+}
+
 TEST(LiveChannel, StaysOpenThroughSilenceAndSendsAnEmptyReplyWhenThePeerStops)
 {
     LiveRecorder service;
