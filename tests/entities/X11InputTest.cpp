@@ -37,26 +37,13 @@ protected:
     void TearDown() override { MouseEntity::bLeftBtnDown = false; }
 };
 
-bool WaitForPointer(X11TestWindow& window, int x, int y)
-{
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (std::chrono::steady_clock::now() < deadline) {
-        int px = -1, py = -1;
-        window.pointer(px, py);
-        if (px == x && py == y)
-            return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return false;
-}
-
 // Puts the pointer at (x, y) with relative moves.
 void PlacePointer(X11TestWindow& window, int x, int y)
 {
     int px = 0, py = 0;
     window.pointer(px, py);
     MouseEntity::Move(static_cast<float>(x - px), static_cast<float>(y - py));
-    ASSERT_TRUE(WaitForPointer(window, x, y));
+    ASSERT_TRUE(window.waitForPointer(x, y));
 }
 
 std::size_t CountOf(const std::vector<WindowEvent>& events, int type, unsigned detail)
@@ -123,18 +110,18 @@ TEST_F(X11InputTest, PointerMovesByRelativeStepsAndStopsAtTheRootEdges)
 
     PlacePointer(window, 100, 100);
     MouseEntity::Move(10, -5);
-    EXPECT_TRUE(WaitForPointer(window, 110, 95));
+    EXPECT_TRUE(window.waitForPointer(110, 95));
     MouseEntity::Move(-25.0f, 30.0f);
-    EXPECT_TRUE(WaitForPointer(window, 85, 125));
+    EXPECT_TRUE(window.waitForPointer(85, 125));
 
     MouseEntity::Move(-10000, -10000);
-    EXPECT_TRUE(WaitForPointer(window, 0, 0));
+    EXPECT_TRUE(window.waitForPointer(0, 0));
     MouseEntity::Move(-1, -1);
-    EXPECT_TRUE(WaitForPointer(window, 0, 0));
+    EXPECT_TRUE(window.waitForPointer(0, 0));
     MouseEntity::Move(10000, 10000);
-    EXPECT_TRUE(WaitForPointer(window, 639, 479));
+    EXPECT_TRUE(window.waitForPointer(639, 479));
     MouseEntity::Move(5, 0);
-    EXPECT_TRUE(WaitForPointer(window, 639, 479));
+    EXPECT_TRUE(window.waitForPointer(639, 479));
 }
 
 TEST_F(X11InputTest, ClicksReachTheWindowUnderThePointer)

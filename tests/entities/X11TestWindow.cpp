@@ -6,6 +6,7 @@
 #include <X11/Xutil.h>
 #include <chrono>
 #include <poll.h>
+#include <thread>
 
 X11TestWindow::X11TestWindow(int x, int y, int width, int height)
 {
@@ -142,6 +143,20 @@ void X11TestWindow::pointer(int& x, int& y)
     int windowX, windowY;
     unsigned mask;
     XQueryPointer(display, DefaultRootWindow(display), &root, &child, &x, &y, &windowX, &windowY, &mask);
+}
+
+bool X11TestWindow::waitForPointer(int x, int y, int timeoutMs)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (;;) {
+        int px = -1, py = -1;
+        pointer(px, py);
+        if (px == x && py == y)
+            return true;
+        if (std::chrono::steady_clock::now() >= deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
 }
 
 std::vector<WindowEvent> OfType(const std::vector<WindowEvent>& events, int type)

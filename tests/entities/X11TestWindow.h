@@ -47,6 +47,8 @@ public:
     void becomeActiveWindow();
     // The pointer position as the X server reports it.
     void pointer(int& x, int& y);
+    // Waits until the pointer is at (x, y).
+    bool waitForPointer(int x, int y, int timeoutMs = 5000);
 
 private:
     void pump();
