@@ -17,13 +17,15 @@ namespace {
 // Wheel clicks sent for one scroll at most; a larger scroll is cut there.
 constexpr int kMaxWheelClicks = 200;
 
-int ClampToScreen(double value, int size)
+// A position as XTest takes it. The callers keep positions on the screen;
+// this only keeps the conversion defined for any value (the server clamps to
+// the screen itself).
+int Coordinate(double value)
 {
-    if (!(value > 0) || size <= 0)
+    constexpr double kLimit = 1 << 20;
+    if (!(value > 0))
         return 0;
-    if (value >= size - 1)
-        return size - 1;
-    return static_cast<int>(std::lround(value));
+    return static_cast<int>(std::lround(std::min(value, kLimit)));
 }
 
 void RootGeometry(Display* display, int& width, int& height)
@@ -201,9 +203,7 @@ void X11EventPoster::postMouse(MouseEventType type, MouseButton button, ScreenPo
 {
     std::lock_guard lock(stateMutex);
     WithDisplay([&](Display* display) {
-        int width = 0, height = 0;
-        RootGeometry(display, width, height);
-        XTestFakeMotionEvent(display, -1, ClampToScreen(at.x, width), ClampToScreen(at.y, height), CurrentTime);
+        XTestFakeMotionEvent(display, -1, Coordinate(at.x), Coordinate(at.y), CurrentTime);
         const unsigned xButton = button == MouseButton::Right ? 3 : 1;
         switch (type) {
         case MouseEventType::LeftDown:
