@@ -149,9 +149,8 @@ int main()
     std::printf("typing %d mixed ASCII/Chinese characters into a Qt text field under Xvfb\n", kCharacters);
     Report("corvane OpKey_WriteStr:", corvane, text.size());
     Report("anchor: xdotool type --delay 0:", xdotool, text.size());
-    if (corvane.complete && xdotool.complete)
-        std::printf("  ratio corvane/xdotool: %.2f\n", xdotool.seconds / corvane.seconds);
-    else if (corvane.complete)
-        std::printf("  ratio: not defined, the anchor did not deliver the text complete\n");
+    if (corvane.seconds > 0 && xdotool.seconds > 0)
+        std::printf("  ratio corvane/xdotool (characters/s): %.2f%s\n", xdotool.seconds / corvane.seconds,
+                    xdotool.complete ? "" : " (xdotool's text arrived incomplete)");
     return 0;
 }

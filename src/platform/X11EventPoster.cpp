@@ -294,18 +294,13 @@ void X11EventPoster::postUnicodeKeyDown(const char16_t* units, std::size_t count
         return;
     std::lock_guard lock(stateMutex);
     WithDisplay([&](Display* display) {
-        keyboard.drainEvents(display);
-        X11Keyboard::State state = keyboard.state(display);
-        // Caps Lock would turn typed letters into capitals: off while typing.
-        const bool capsLock = state.capsLock;
-        if (capsLock)
-            keyboard.tap(display, XK_Caps_Lock);
+        // The keysyms of the characters, a surrogate pair joined even when
+        // its halves come in separate events.
+        std::vector<unsigned long> keysyms;
         for (std::size_t i = 0; i < count; ++i) {
             const char16_t unit = units[i];
             if (unit >= 0xD800 && unit <= 0xDBFF) {
-                // A high surrogate waits for its partner, which may come
-                // with the next event.
-                pendingHighSurrogate = unit;
+                pendingHighSurrogate = unit; // its partner may come with the next event
                 continue;
             }
             char32_t character = unit;
@@ -316,31 +311,36 @@ void X11EventPoster::postUnicodeKeyDown(const char16_t* units, std::size_t count
                             (static_cast<char32_t>(unit) - 0xDC00);
             }
             pendingHighSurrogate = 0;
-            typeCharacter(display, character, state);
+            const char32_t previous = lastCharacter;
+            lastCharacter = character;
+            if (character == U'\n' && previous == U'\r')
+                continue; // a CR LF pair is one line break
+            if (const unsigned long keysym = X11KeyTable::KeysymForCharacter(character))
+                keysyms.push_back(keysym);
         }
-        if (capsLock)
+        if (keysyms.empty())
+            return;
+
+        keyboard.drainEvents(display);
+        const X11Keyboard::State state = keyboard.state(display);
+        // Caps Lock would turn typed letters into capitals: off while typing.
+        if (state.capsLock)
+            keyboard.tap(display, XK_Caps_Lock);
+        for (std::size_t done = 0; done < keysyms.size();) {
+            const std::size_t stretch = keyboard.prepare(display, keysyms.data() + done, keysyms.size() - done);
+            for (std::size_t i = done; i < done + stretch; ++i)
+                typeKeysym(display, keysyms[i], state);
+            done += stretch;
+        }
+        if (state.capsLock)
             keyboard.tap(display, XK_Caps_Lock);
         XFlush(display);
     });
     wakeRestorer();
 }
 
-void X11EventPoster::wakeRestorer()
+void X11EventPoster::typeKeysym(Display* display, unsigned long keysym, const X11Keyboard::State& state)
 {
-    if (!keyboard.hasBoundSpares())
-        return;
-    if (!restorer.joinable())
-        restorer = std::thread([this] { restoreLoop(); });
-    restoreWake.notify_all();
-}
-
-void X11EventPoster::typeCharacter(Display* display, char32_t character, const X11Keyboard::State& state)
-{
-    const char32_t previous = lastCharacter;
-    lastCharacter = character;
-    if (character == U'\n' && previous == U'\r')
-        return; // a CR LF pair is one line break
-    const unsigned long keysym = X11KeyTable::KeysymForCharacter(character);
     X11Keyboard::Place where;
     if (!keyboard.place(display, keysym, where))
         return;
@@ -352,6 +352,15 @@ void X11EventPoster::typeCharacter(Display* display, char32_t character, const X
     XTestFakeKeyEvent(display, where.keycode, False, CurrentTime);
     keyboard.spareUp(where.spare);
     keyboard.release(display, pressed);
+}
+
+void X11EventPoster::wakeRestorer()
+{
+    if (!keyboard.hasBoundSpares())
+        return;
+    if (!restorer.joinable())
+        restorer = std::thread([this] { restoreLoop(); });
+    restoreWake.notify_all();
 }
 
 void X11EventPoster::restoreLoop()

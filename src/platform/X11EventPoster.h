@@ -49,7 +49,7 @@ private:
     void followConnection(Display* display);
     void pressKeyDown(Display* display, std::uint16_t keyCode, std::uint64_t flags, KeyPurpose purpose);
     void pressKeyUp(Display* display, std::uint16_t keyCode, KeyPurpose purpose);
-    void typeCharacter(Display* display, char32_t character, const X11Keyboard::State& state);
+    void typeKeysym(Display* display, unsigned long keysym, const X11Keyboard::State& state);
     // Starts or wakes the thread that gives borrowed key codes back.
     void wakeRestorer();
     void restoreLoop();

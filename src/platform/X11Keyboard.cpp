@@ -2,6 +2,7 @@
 
 #include "X11KeyTable.h"
 
+#include <X11/XKBlib.h>
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -181,6 +182,80 @@ unsigned long X11Keyboard::maskOfKeycode(unsigned keycode) const
     return 0;
 }
 
+int X11Keyboard::spareHolding(unsigned long keysym) const
+{
+    for (std::size_t i = 0; i < spares.size(); ++i) {
+        if (spares[i].keysym == keysym)
+            return static_cast<int>(i);
+    }
+    return -1;
+}
+
+std::size_t X11Keyboard::prepare(Display* display, const unsigned long* keysyms, std::size_t count)
+{
+    if (!loaded)
+        load(display);
+    if (!loaded || spares.empty() || count == 0)
+        return std::max<std::size_t>(count, 1);
+
+    // Walk the text while the new keysyms still fit on spares that hold
+    // nothing this stretch needs.
+    std::vector<bool> kept(spares.size(), false);
+    std::size_t held = 0;
+    for (const Spare& spare : spares)
+        held += spare.held != 0 ? 1 : 0;
+    std::size_t keptCount = 0;
+    std::vector<unsigned long> wanted;
+    std::size_t length = 0;
+    for (; length < count; ++length) {
+        const unsigned long keysym = keysyms[length];
+        if (keysym == 0 || layout.count(keysym))
+            continue;
+        const int bound = spareHolding(keysym);
+        if (bound >= 0) {
+            if (!kept[static_cast<std::size_t>(bound)]) {
+                kept[static_cast<std::size_t>(bound)] = true;
+                ++keptCount;
+            }
+            continue;
+        }
+        if (std::find(wanted.begin(), wanted.end(), keysym) != wanted.end())
+            continue;
+        if (wanted.size() + 1 + keptCount + held > spares.size())
+            break;
+        wanted.push_back(keysym);
+    }
+    if (wanted.empty())
+        return std::max<std::size_t>(length, 1);
+
+    // Free spares first, then the least recently used bindings.
+    std::vector<int> candidates;
+    for (std::size_t i = 0; i < spares.size(); ++i) {
+        if (!kept[i] && spares[i].held == 0)
+            candidates.push_back(static_cast<int>(i));
+    }
+    std::stable_sort(candidates.begin(), candidates.end(), [this](int a, int b) {
+        const Spare& sa = spares[static_cast<std::size_t>(a)];
+        const Spare& sb = spares[static_cast<std::size_t>(b)];
+        if ((sa.keysym == 0) != (sb.keysym == 0))
+            return sa.keysym == 0;
+        return sa.lastUseTick < sb.lastUseTick;
+    });
+    std::vector<std::pair<int, unsigned long>> bindings;
+    bool rebinding = false;
+    for (std::size_t i = 0; i < wanted.size() && i < candidates.size(); ++i) {
+        const Spare& spare = spares[static_cast<std::size_t>(candidates[i])];
+        rebinding = rebinding || (spare.keysym != 0 && spare.usedSinceSync);
+        bindings.emplace_back(candidates[i], wanted[i]);
+    }
+    // A spare whose key events the focused client may not have processed
+    // yet keeps its keysym until it has.
+    if (rebinding)
+        syncWithFocusedClient(display);
+    setMappings(display, bindings);
+    return std::max<std::size_t>(length, 1);
+}
+
 bool X11Keyboard::place(Display* display, unsigned long keysym, Place& out)
 {
     if (keysym == 0)
@@ -193,53 +268,63 @@ bool X11Keyboard::place(Display* display, unsigned long keysym, Place& out)
         out = found->second;
         return true;
     }
-    for (std::size_t i = 0; i < spares.size(); ++i) {
-        if (spares[i].keysym == keysym) {
-            out = Place{spares[i].keycode, false, static_cast<int>(i)};
-            return true;
-        }
+    int spare = spareHolding(keysym);
+    if (spare < 0) {
+        prepare(display, &keysym, 1);
+        spare = spareHolding(keysym);
     }
-    const int spare = bindSpare(display, keysym);
     if (spare < 0)
         return false;
     out = Place{spares[static_cast<std::size_t>(spare)].keycode, false, spare};
     return true;
 }
 
-int X11Keyboard::bindSpare(Display* display, unsigned long keysym)
+void X11Keyboard::setMappings(Display* display, const std::vector<std::pair<int, unsigned long>>& bindings)
 {
-    int chosen = -1;
-    for (std::size_t i = 0; i < spares.size() && chosen < 0; ++i) {
-        if (spares[i].keysym == 0 && spares[i].held == 0)
-            chosen = static_cast<int>(i);
-    }
-    if (chosen < 0) {
-        // The least recently used binding makes room.
-        for (std::size_t i = 0; i < spares.size(); ++i) {
-            if (spares[i].held != 0)
-                continue;
-            if (chosen < 0 || spares[i].lastUseTick < spares[static_cast<std::size_t>(chosen)].lastUseTick)
-                chosen = static_cast<int>(i);
+    if (bindings.empty())
+        return;
+    // One XKB request for all of them: the range it covers also carries the
+    // keys between the spares, unchanged.
+    XkbDescPtr xkb = XkbGetMap(display, XkbKeyTypesMask | XkbKeySymsMask, XkbUseCoreKbd);
+    if (xkb == nullptr || xkb->map == nullptr) {
+        if (xkb)
+            XkbFreeKeyboard(xkb, 0, True);
+        // Without XKB: one core request per key, the keysym on both levels
+        // so that the core rule pairing a lone letter with its capital does
+        // not apply.
+        for (const auto& [index, keysym] : bindings) {
+            KeySym symbols[2] = {keysym, keysym};
+            XChangeKeyboardMapping(display, static_cast<int>(spares[static_cast<std::size_t>(index)].keycode), 2,
+                                   symbols, 1);
+            spares[static_cast<std::size_t>(index)].keysym = keysym;
         }
+        XSync(display, False);
+        return;
     }
-    if (chosen < 0)
-        return -1;
-    Spare& spare = spares[static_cast<std::size_t>(chosen)];
-    if (spare.keysym != 0 && spare.usedSinceSync)
-        syncWithFocusedClient(display);
-    setMapping(display, spare.keycode, keysym);
-    spare.keysym = keysym;
+    XkbMapChangesRec changes{};
+    unsigned low = 255, high = 0;
+    for (const auto& [index, keysym] : bindings) {
+        Spare& spare = spares[static_cast<std::size_t>(index)];
+        const unsigned keycode = spare.keycode;
+        if (keysym != 0) {
+            int type = XkbOneLevelIndex;
+            XkbChangeTypesOfKey(xkb, static_cast<int>(keycode), 1, XkbGroup1Mask, &type, &changes);
+            if (KeySym* symbols = XkbResizeKeySyms(xkb, static_cast<int>(keycode), 1))
+                symbols[0] = keysym;
+        } else {
+            XkbChangeTypesOfKey(xkb, static_cast<int>(keycode), 0, XkbGroup1Mask, nullptr, &changes);
+        }
+        spare.keysym = keysym;
+        low = std::min(low, keycode);
+        high = std::max(high, keycode);
+    }
+    changes.changed |= XkbKeySymsMask;
+    changes.first_key_sym = static_cast<KeyCode>(low);
+    changes.num_key_syms = static_cast<unsigned char>(high - low + 1);
+    XkbChangeMap(display, xkb, &changes);
+    XkbFreeKeyboard(xkb, 0, True);
     // The new mapping is in force before any key event that follows.
     XSync(display, False);
-    return chosen;
-}
-
-void X11Keyboard::setMapping(Display* display, unsigned keycode, unsigned long keysym)
-{
-    // The same keysym on both levels, so that neither Shift nor the core
-    // rule that pairs a lone letter with its capital changes the character.
-    KeySym symbols[2] = {keysym, keysym};
-    XChangeKeyboardMapping(display, static_cast<int>(keycode), 2, symbols, 1);
 }
 
 void X11Keyboard::spareDown(int spare)
@@ -324,16 +409,12 @@ void X11Keyboard::restoreSpares(Display* display)
                                    [](const Spare& s) { return s.keysym != 0 && s.usedSinceSync && s.held == 0; });
     if (dirty)
         syncWithFocusedClient(display);
-    bool changed = false;
-    for (Spare& spare : spares) {
-        if (spare.keysym == 0 || spare.held != 0)
-            continue;
-        setMapping(display, spare.keycode, NoSymbol);
-        spare.keysym = 0;
-        changed = true;
+    std::vector<std::pair<int, unsigned long>> bindings;
+    for (std::size_t i = 0; i < spares.size(); ++i) {
+        if (spares[i].keysym != 0 && spares[i].held == 0)
+            bindings.emplace_back(static_cast<int>(i), 0ul);
     }
-    if (changed)
-        XSync(display, False);
+    setMappings(display, bindings);
 }
 
 void X11Keyboard::syncWithFocusedClient(Display* display)
@@ -349,12 +430,13 @@ void X11Keyboard::syncWithFocusedClient(Display* display)
         return;
     }
 
-    // The client answers by sending the message back to the root window;
-    // listen there for the time of the exchange.
+    // The client answers by sending the message back to the root window,
+    // for structure (Qt) or substructure (GTK) listeners; listen there for
+    // the time of the exchange.
     const Window root = DefaultRootWindow(display);
     XWindowAttributes attributes{};
     XGetWindowAttributes(display, root, &attributes);
-    XSelectInput(display, root, attributes.your_event_mask | SubstructureNotifyMask);
+    XSelectInput(display, root, attributes.your_event_mask | StructureNotifyMask | SubstructureNotifyMask);
 
     const long token = static_cast<long>(++pingToken);
     XEvent request{};

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
+#include <utility>
 #include <unordered_map>
 #include <vector>
 
@@ -13,7 +15,9 @@ typedef struct _XDisplay Display;
 // display's connection held (X11Display::With) and this object's owner
 // serialising callers.
 //
-// Borrowed ("spare") key codes: a client interprets a key event with the
+// Borrowed ("spare") key codes: every keymap change makes each client
+// rebuild its keymap, so the keysyms a text needs are bound together, in one
+// change per stretch of text. A client interprets a key event with the
 // keymap it holds when it processes that event, and it fetches a new keymap
 // only when it processes the mapping notification the server sent it. So a
 // spare key code must keep the keysym it had when its key events were sent
@@ -36,8 +40,13 @@ public:
     // make the layout be read again on next use.
     void drainEvents(Display* display);
 
+    // Binds spare key codes, in one keymap change, to the keysyms of the
+    // longest leading part of `keysyms` that fits, and returns the length of
+    // that part (at least 1, so that a caller always makes progress).
+    // Keysyms the layout has need no binding.
+    std::size_t prepare(Display* display, const unsigned long* keysyms, std::size_t count);
     // Where a keysym can be typed: the layout's key, or a spare key code
-    // bound to it now. False when neither is possible.
+    // bound to it (now, if need be). False when neither is possible.
     bool place(Display* display, unsigned long keysym, Place& out);
     // Marks a spare as pressed or released (a held spare is never rebound)
     // and notes that its key events were sent.
@@ -73,8 +82,9 @@ private:
     };
 
     void load(Display* display);
-    int bindSpare(Display* display, unsigned long keysym);
-    void setMapping(Display* display, unsigned keycode, unsigned long keysym);
+    int spareHolding(unsigned long keysym) const;
+    // Gives the spares their keysyms (0: none) in one keymap change.
+    void setMappings(Display* display, const std::vector<std::pair<int, unsigned long>>& bindings);
     // Waits until the focused client has processed every event sent to it
     // so far.
     void syncWithFocusedClient(Display* display);
