@@ -244,6 +244,11 @@ void X11EventPoster::postKey(std::uint16_t keyCode, bool down, std::uint64_t fla
 
 void X11EventPoster::pressKeyDown(Display* display, std::uint16_t keyCode, std::uint64_t flags, KeyPurpose purpose)
 {
+    if (heldKeys.count(keyCode)) // pressed twice without a release in between
+        pressKeyUp(display, keyCode, purpose);
+    // Until its release, the code stands for what its press did (keycode 0:
+    // nothing to release).
+    heldKeys[keyCode] = HeldKey{0, -1};
     const X11KeyAction action = X11KeyTable::Translate(keyCode, flags, purpose);
     switch (action.kind) {
     case X11KeyAction::Kind::Nothing: return;
@@ -254,8 +259,6 @@ void X11EventPoster::pressKeyDown(Display* display, std::uint16_t keyCode, std::
     X11Keyboard::Place where;
     if (!keyboard.place(display, action.keysym, where))
         return;
-    if (heldKeys.count(keyCode)) // pressed twice without a release in between
-        pressKeyUp(display, keyCode, purpose);
     const X11Keyboard::State state = keyboard.state(display);
     unsigned modifiers = action.modifiers;
     if (where.shift)
@@ -273,8 +276,10 @@ void X11EventPoster::pressKeyUp(Display* display, std::uint16_t keyCode, KeyPurp
 {
     const auto held = heldKeys.find(keyCode);
     if (held != heldKeys.end()) {
-        XTestFakeKeyEvent(display, held->second.keycode, False, CurrentTime);
-        keyboard.spareUp(held->second.spare);
+        if (held->second.keycode != 0) {
+            XTestFakeKeyEvent(display, held->second.keycode, False, CurrentTime);
+            keyboard.spareUp(held->second.spare);
+        }
         heldKeys.erase(held);
         return;
     }
