@@ -1,9 +1,149 @@
 #include "KeybdEntity.h"
 
-void KeybdEntity::InputChar(const char*) {}
-void KeybdEntity::InputChar(int) {}
-void KeybdEntity::InputChar(int, int) {}
-void KeybdEntity::HotKey(int, int) {}
-void KeybdEntity::ReturnChar() {}
-void KeybdEntity::DelChar() {}
-void KeybdEntity::OtherCommand(MsgType) {}
+#include "EventPoster.h"
+#include "KeyStroke.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <iterator>
+#include <optional>
+#include <string>
+
+namespace {
+
+constexpr std::size_t kUnitsPerEvent = 16;
+constexpr int kKeyReturn = 52;
+constexpr int kKeyDelete = 51;
+
+// Decodes UTF-8 into UTF-16 code units. Text that is not well-formed UTF-8
+// (stray continuation bytes, overlong forms, encoded surrogates, values past
+// U+10FFFF, cut-off sequences) has no decoding.
+std::optional<std::u16string> Utf16FromUtf8(const char* text)
+{
+    std::u16string units;
+    const auto* bytes = reinterpret_cast<const unsigned char*>(text);
+    const std::size_t length = std::strlen(text);
+    std::size_t i = 0;
+    while (i < length) {
+        const unsigned char lead = bytes[i];
+        char32_t cp = 0;
+        std::size_t extra = 0;
+        char32_t minimum = 0;
+        if (lead < 0x80) {
+            cp = lead;
+        } else if ((lead & 0xE0) == 0xC0) {
+            cp = lead & 0x1F;
+            extra = 1;
+            minimum = 0x80;
+        } else if ((lead & 0xF0) == 0xE0) {
+            cp = lead & 0x0F;
+            extra = 2;
+            minimum = 0x800;
+        } else if ((lead & 0xF8) == 0xF0) {
+            cp = lead & 0x07;
+            extra = 3;
+            minimum = 0x10000;
+        } else {
+            return std::nullopt;
+        }
+        for (std::size_t k = 1; k <= extra; ++k) {
+            if (i + k >= length || (bytes[i + k] & 0xC0) != 0x80)
+                return std::nullopt;
+            cp = (cp << 6) | (bytes[i + k] & 0x3F);
+        }
+        if (cp < minimum || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
+            return std::nullopt;
+        if (cp >= 0x10000) {
+            cp -= 0x10000;
+            units.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
+            units.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
+        } else {
+            units.push_back(static_cast<char16_t>(cp));
+        }
+        i += extra + 1;
+    }
+    return units;
+}
+
+} // namespace
+
+void KeybdEntity::InputChar(const char* text)
+{
+    if (text == nullptr)
+        return;
+    const std::optional<std::u16string> units = Utf16FromUtf8(text);
+    std::printf("%s\n", units ? text : "(null)");
+    if (!units)
+        return;
+    EventPoster& poster = EventPoster::instance();
+    for (std::size_t start = 0; start < units->size(); start += kUnitsPerEvent) {
+        const std::size_t count = std::min(kUnitsPerEvent, units->size() - start);
+        poster.postUnicodeKeyDown(units->data() + start, count);
+        std::printf("%ld\n", static_cast<long>(count));
+    }
+}
+
+void KeybdEntity::InputChar(int keyCode)
+{
+    KeyStroke::Plain(keyCode, KeyPurpose::Keyboard);
+}
+
+void KeybdEntity::InputChar(int keyCode, int modifier)
+{
+    std::uint64_t flags = 0;
+    switch (modifier) {
+    case 1: flags = KeyFlags::Command; break;
+    case 2: flags = KeyFlags::Control; break;
+    case 3: flags = KeyFlags::Option; break;
+    case 4: flags = KeyFlags::Fn; break;
+    default: break;
+    }
+    KeyStroke::WithFlags(keyCode, flags, KeyPurpose::Keyboard);
+}
+
+void KeybdEntity::HotKey(int keyCode, int mask)
+{
+    std::uint64_t flags = 0;
+    if (mask & 1)
+        flags |= KeyFlags::Command;
+    if (mask & 2)
+        flags |= KeyFlags::Control;
+    if (mask & 4)
+        flags |= KeyFlags::Option;
+    if (mask & 8)
+        flags |= KeyFlags::Shift;
+    if (mask & 16)
+        flags |= KeyFlags::Fn;
+    // Modifiers already held in the session (a held Alt of the application
+    // switcher, the user's own keys) stay in effect: the flags are added.
+    KeyStroke::WithFlags(keyCode, flags, KeyPurpose::Keyboard);
+}
+
+void KeybdEntity::ReturnChar()
+{
+    KeyStroke::Plain(kKeyReturn, KeyPurpose::Keyboard);
+}
+
+void KeybdEntity::DelChar()
+{
+    KeyStroke::Plain(kKeyDelete, KeyPurpose::Keyboard);
+}
+
+void KeybdEntity::OtherCommand(MsgType type)
+{
+    struct Row {
+        int keyCode;
+        bool command;
+    };
+    // Indexed by type - 11: arrows and space, then the music controls.
+    static constexpr Row kRows[] = {
+        {126, false}, {125, false}, {123, false}, {124, false}, {49, false},
+        {49, false},  {126, true},  {125, true},  {123, true},  {124, true},
+    };
+    const int index = static_cast<int>(type) - MsgType_Up;
+    if (index < 0 || index >= static_cast<int>(std::size(kRows)))
+        return;
+    const KeyPurpose purpose = type >= MsgType_MusicPlayPause ? KeyPurpose::MusicControl : KeyPurpose::Keyboard;
+    KeyStroke::WithFlags(kRows[index].keyCode, kRows[index].command ? KeyFlags::Command : 0, purpose);
+}

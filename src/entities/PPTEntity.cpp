@@ -1,6 +1,20 @@
 #include "PPTEntity.h"
 
-void PPTEntity::PPTExec(int) {}
+#include "KeyStroke.h"
+
+namespace {
+constexpr int kKeyEscape = 53;
+constexpr int kKeyReturn = 52;
+}
+
+void PPTEntity::PPTExec(int code)
+{
+    switch (code) {
+    case 0: KeyStroke::Plain(kKeyEscape, KeyPurpose::Presentation); break;
+    case 1: KeyStroke::WithFlags(kKeyReturn, KeyFlags::Command, KeyPurpose::Presentation); break;
+    default: break;
+    }
+}
 void PPTEntity::LightOn() {}
 void PPTEntity::LightOff() {}
 void PPTEntity::LightSwitch() {}

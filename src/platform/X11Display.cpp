@@ -9,9 +9,22 @@ X11Display& X11Display::instance()
     return connection;
 }
 
+namespace {
+
+// Requests on windows that vanished meanwhile (a closed application window,
+// a focus that moved on) fail asynchronously; Xlib's default handler would
+// end the whole process for that.
+int IgnoreRequestError(Display*, XErrorEvent*)
+{
+    return 0;
+}
+
+} // namespace
+
 X11Display::X11Display()
 {
     XInitThreads();
+    XSetErrorHandler(IgnoreRequestError);
     Open();
 }
 
@@ -26,8 +39,10 @@ void X11Display::Open()
     if (name == nullptr || *name == 0)
         return;
     display = XOpenDisplay(name);
-    if (display != nullptr)
+    if (display != nullptr) {
         displayName = name;
+        openings.fetch_add(1, std::memory_order_acq_rel);
+    }
 }
 
 bool X11Display::available()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <mutex>
 #include <string>
 
@@ -35,6 +36,9 @@ public:
     void Reopen();
     // The display name in use, empty when there is none.
     std::string name();
+    // Changes each time a connection is opened, so that code keeping
+    // per-connection state can tell a new connection from the old one.
+    unsigned long generation() const { return openings.load(std::memory_order_acquire); }
 
 private:
     X11Display();
@@ -44,4 +48,5 @@ private:
     std::mutex mutex;
     Display* display = nullptr;
     std::string displayName;
+    std::atomic<unsigned long> openings{0};
 };

@@ -7,9 +7,43 @@
 #include "SCommon.h"
 #include "SConfig.h"
 
+#include <cmath>
 #include <cstdlib>
+#include <limits>
 #include <string>
 #include <vector>
+
+namespace {
+
+// Scroll steps are the message's reals truncated toward zero. A real that is
+// not a number or lies beyond any plausible gesture is brought into range
+// first: converting it to int as it stands would be undefined.
+int ScrollSteps(float value)
+{
+    constexpr float kLimit = 1000000.0f;
+    if (std::isnan(value))
+        return 0;
+    if (value > kLimit)
+        return static_cast<int>(kLimit);
+    if (value < -kLimit)
+        return -static_cast<int>(kLimit);
+    return static_cast<int>(value);
+}
+
+// Reads a real field with atof and narrows it to float; values beyond the
+// float range become the largest float of their sign rather than relying on
+// an out-of-range conversion.
+float RealField(const std::string& field)
+{
+    const double value = std::atof(field.c_str());
+    if (value > std::numeric_limits<float>::max())
+        return std::numeric_limits<float>::max();
+    if (value < -std::numeric_limits<float>::max())
+        return -std::numeric_limits<float>::max();
+    return static_cast<float>(value);
+}
+
+} // namespace
 
 void MsgEntity::ProcessMsg(const char* msg)
 {
@@ -20,8 +54,8 @@ void MsgEntity::ProcessMsg(const char* msg)
         return; // every message carries four fields; a shorter one is garbage
     const int type = std::atoi(fields[0].c_str());
     const int argument = std::atoi(fields[1].c_str());
-    const float x = static_cast<float>(std::atof(fields[2].c_str()));
-    const float y = static_cast<float>(std::atof(fields[3].c_str()));
+    const float x = RealField(fields[2]);
+    const float y = RealField(fields[3]);
 
     switch (type) {
     case MsgType_LeftAction: MouseEntity::LeftSingleTap(argument); break;
@@ -30,7 +64,7 @@ void MsgEntity::ProcessMsg(const char* msg)
     case MsgType_RightAction: MouseEntity::RightSingleTap(argument); break;
     case MsgType_Move: MouseEntity::Move(x, y); break;
     case MsgType_Drag: MouseEntity::Drag(x, y); break;
-    case MsgType_Scroll: MouseEntity::ScrollWheelMove(static_cast<int>(x), static_cast<int>(y)); break;
+    case MsgType_Scroll: MouseEntity::ScrollWheelMove(ScrollSteps(x), ScrollSteps(y)); break;
     case MsgType_Text: KeybdEntity::InputChar(fields[1].c_str()); break;
     case MsgType_Return: KeybdEntity::ReturnChar(); break;
     case MsgType_Delete: KeybdEntity::DelChar(); break;

@@ -1,0 +1,394 @@
+#include "X11EventPoster.h"
+
+#include "X11Display.h"
+#include "X11KeyTable.h"
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+namespace {
+
+// Wheel clicks sent for one scroll at most; a larger scroll is cut there.
+constexpr int kMaxWheelClicks = 200;
+
+// A position as XTest takes it. The callers keep positions on the screen;
+// this only keeps the conversion defined for any value (the server clamps to
+// the screen itself).
+int Coordinate(double value)
+{
+    constexpr double kLimit = 1 << 20;
+    if (!(value > 0))
+        return 0;
+    return static_cast<int>(std::lround(std::min(value, kLimit)));
+}
+
+void RootGeometry(Display* display, int& width, int& height)
+{
+    Window root;
+    int x, y;
+    unsigned w = 0, h = 0, border, depth;
+    if (XGetGeometry(display, DefaultRootWindow(display), &root, &x, &y, &w, &h, &border, &depth)) {
+        width = static_cast<int>(w);
+        height = static_cast<int>(h);
+    } else {
+        width = DisplayWidth(display, DefaultScreen(display));
+        height = DisplayHeight(display, DefaultScreen(display));
+    }
+}
+
+void WheelClicks(Display* display, int& remainder, int pixels, unsigned positiveButton, unsigned negativeButton)
+{
+    const long long total = static_cast<long long>(remainder) + pixels;
+    long long clicks = total / X11EventPoster::kPixelsPerWheelClick;
+    remainder = static_cast<int>(total - clicks * X11EventPoster::kPixelsPerWheelClick);
+    const unsigned button = clicks > 0 ? positiveButton : negativeButton;
+    clicks = std::min<long long>(clicks < 0 ? -clicks : clicks, kMaxWheelClicks);
+    for (long long i = 0; i < clicks; ++i) {
+        XTestFakeButtonEvent(display, button, True, CurrentTime);
+        XTestFakeButtonEvent(display, button, False, CurrentTime);
+    }
+}
+
+// The active window as the window manager names it, else the focused one.
+Window ActiveWindow(Display* display)
+{
+    const Window root = DefaultRootWindow(display);
+    Atom type = None;
+    int format = 0;
+    unsigned long items = 0, after = 0;
+    unsigned char* data = nullptr;
+    Window active = None;
+    if (XGetWindowProperty(display, root, XInternAtom(display, "_NET_ACTIVE_WINDOW", False), 0, 1, False,
+                           XA_WINDOW, &type, &format, &items, &after, &data) == Success &&
+        data != nullptr) {
+        if (items == 1 && format == 32)
+            active = static_cast<Window>(*reinterpret_cast<unsigned long*>(data));
+        XFree(data);
+    }
+    if (active == None) {
+        int revert = 0;
+        XGetInputFocus(display, &active, &revert);
+        if (active == PointerRoot)
+            active = None;
+    }
+    return active;
+}
+
+void IconifyActiveWindow(Display* display)
+{
+    const Window active = ActiveWindow(display);
+    if (active != None)
+        XIconifyWindow(display, active, DefaultScreen(display));
+}
+
+void ToggleShowingDesktop(Display* display)
+{
+    const Window root = DefaultRootWindow(display);
+    const Atom showing = XInternAtom(display, "_NET_SHOWING_DESKTOP", False);
+    long current = 0;
+    Atom type = None;
+    int format = 0;
+    unsigned long items = 0, after = 0;
+    unsigned char* data = nullptr;
+    if (XGetWindowProperty(display, root, showing, 0, 1, False, XA_CARDINAL, &type, &format, &items, &after,
+                           &data) == Success &&
+        data != nullptr) {
+        if (items == 1 && format == 32)
+            current = *reinterpret_cast<long*>(data);
+        XFree(data);
+    }
+    XEvent message{};
+    message.xclient.type = ClientMessage;
+    message.xclient.window = root;
+    message.xclient.message_type = showing;
+    message.xclient.format = 32;
+    message.xclient.data.l[0] = current ? 0 : 1;
+    XSendEvent(display, root, False, SubstructureRedirectMask | SubstructureNotifyMask, &message);
+}
+
+} // namespace
+
+X11EventPoster::X11EventPoster()
+{
+    X11Display::instance(); // opened first, so it outlives this poster
+}
+
+X11EventPoster::~X11EventPoster()
+{
+    {
+        std::lock_guard lock(stateMutex);
+        stopping = true;
+    }
+    restoreWake.notify_all();
+    if (restorer.joinable())
+        restorer.join();
+    std::lock_guard lock(stateMutex);
+    X11Display::instance().With([this](Display* display) {
+        if (connection == X11Display::instance().generation())
+            keyboard.restoreSpares(display);
+    });
+}
+
+template <typename Fn>
+bool X11EventPoster::WithDisplay(Fn&& fn)
+{
+    bool posted = false;
+    X11Display::instance().With([&](Display* display) {
+        followConnection(display);
+        if (!xtest)
+            return;
+        fn(display);
+        posted = true;
+    });
+    if (posted) {
+        reportedMissing = false;
+    } else if (!reportedMissing.exchange(true)) {
+        std::printf("No event source\n");
+    }
+    return posted;
+}
+
+void X11EventPoster::followConnection(Display* display)
+{
+    const unsigned long current = X11Display::instance().generation();
+    if (connection == current)
+        return;
+    connection = current;
+    keyboard.reset();
+    heldKeys.clear();
+    pendingHighSurrogate = 0;
+    lastCharacter = 0;
+    verticalRemainder = horizontalRemainder = 0;
+    int eventBase, errorBase, major, minor;
+    xtest = XTestQueryExtension(display, &eventBase, &errorBase, &major, &minor) == True;
+}
+
+bool X11EventPoster::hasEventSource()
+{
+    std::lock_guard lock(stateMutex);
+    return WithDisplay([](Display*) {});
+}
+
+ScreenPoint X11EventPoster::pointerLocation()
+{
+    ScreenPoint location;
+    X11Display::instance().With([&](Display* display) {
+        Window root, child;
+        int rootX = 0, rootY = 0, x, y;
+        unsigned mask;
+        if (XQueryPointer(display, DefaultRootWindow(display), &root, &child, &rootX, &rootY, &x, &y, &mask))
+            location = ScreenPoint{static_cast<double>(rootX), static_cast<double>(rootY)};
+    });
+    return location;
+}
+
+ScreenSize X11EventPoster::mainScreenSize()
+{
+    ScreenSize size;
+    X11Display::instance().With([&](Display* display) {
+        int width = 0, height = 0;
+        RootGeometry(display, width, height);
+        size = ScreenSize{static_cast<double>(width), static_cast<double>(height)};
+    });
+    return size;
+}
+
+void X11EventPoster::postMouse(MouseEventType type, MouseButton button, ScreenPoint at, int)
+{
+    std::lock_guard lock(stateMutex);
+    WithDisplay([&](Display* display) {
+        XTestFakeMotionEvent(display, -1, Coordinate(at.x), Coordinate(at.y), CurrentTime);
+        const unsigned xButton = button == MouseButton::Right ? 3 : 1;
+        switch (type) {
+        case MouseEventType::LeftDown:
+        case MouseEventType::RightDown: XTestFakeButtonEvent(display, xButton, True, CurrentTime); break;
+        case MouseEventType::LeftUp:
+        case MouseEventType::RightUp: XTestFakeButtonEvent(display, xButton, False, CurrentTime); break;
+        case MouseEventType::Moved:
+        case MouseEventType::LeftDragged: break; // the server knows which buttons are down
+        }
+        XFlush(display);
+    });
+}
+
+void X11EventPoster::postScroll(int verticalPixels, int horizontalPixels)
+{
+    std::lock_guard lock(stateMutex);
+    WithDisplay([&](Display* display) {
+        // Positive vertical is up (button 4), positive horizontal is left (button 6).
+        WheelClicks(display, verticalRemainder, verticalPixels, 4, 5);
+        WheelClicks(display, horizontalRemainder, horizontalPixels, 6, 7);
+        XFlush(display);
+    });
+}
+
+void X11EventPoster::postKey(std::uint16_t keyCode, bool down, std::uint64_t flags, KeyPurpose purpose)
+{
+    std::lock_guard lock(stateMutex);
+    WithDisplay([&](Display* display) {
+        keyboard.drainEvents(display);
+        if (down)
+            pressKeyDown(display, keyCode, flags, purpose);
+        else
+            pressKeyUp(display, keyCode, purpose);
+        XFlush(display);
+    });
+    wakeRestorer();
+}
+
+void X11EventPoster::pressKeyDown(Display* display, std::uint16_t keyCode, std::uint64_t flags, KeyPurpose purpose)
+{
+    if (heldKeys.count(keyCode)) // pressed twice without a release in between
+        pressKeyUp(display, keyCode, purpose);
+    // Until its release, the code stands for what its press did (keycode 0:
+    // nothing to release).
+    heldKeys[keyCode] = HeldKey{0, -1};
+    const X11KeyAction action = X11KeyTable::Translate(keyCode, flags, purpose);
+    switch (action.kind) {
+    case X11KeyAction::Kind::Nothing: return;
+    case X11KeyAction::Kind::IconifyActiveWindow: IconifyActiveWindow(display); return;
+    case X11KeyAction::Kind::ToggleShowingDesktop: ToggleShowingDesktop(display); return;
+    case X11KeyAction::Kind::Key: break;
+    }
+    X11Keyboard::Place where;
+    if (!keyboard.place(display, action.keysym, where))
+        return;
+    const X11Keyboard::State state = keyboard.state(display);
+    unsigned modifiers = action.modifiers;
+    if (where.shift)
+        modifiers |= X11Modifier::Shift;
+    // The modifiers go down around the key press only: the release that
+    // follows carries none, and nothing stays held if it never comes.
+    const std::vector<unsigned> pressed = keyboard.pressModifiers(display, modifiers, state);
+    keyboard.spareDown(where.spare);
+    XTestFakeKeyEvent(display, where.keycode, True, CurrentTime);
+    keyboard.release(display, pressed);
+    heldKeys[keyCode] = HeldKey{where.keycode, where.spare};
+}
+
+void X11EventPoster::pressKeyUp(Display* display, std::uint16_t keyCode, KeyPurpose purpose)
+{
+    const auto held = heldKeys.find(keyCode);
+    if (held != heldKeys.end()) {
+        if (held->second.keycode != 0) {
+            XTestFakeKeyEvent(display, held->second.keycode, False, CurrentTime);
+            keyboard.spareUp(held->second.spare);
+        }
+        heldKeys.erase(held);
+        return;
+    }
+    // A release without a press from here (the held switcher modifier is
+    // released by a later request): release the key the code stands for.
+    const X11KeyAction action = X11KeyTable::Translate(keyCode, 0, purpose);
+    X11Keyboard::Place where;
+    if (action.kind == X11KeyAction::Kind::Key && keyboard.place(display, action.keysym, where)) {
+        XTestFakeKeyEvent(display, where.keycode, False, CurrentTime);
+        keyboard.spareUp(where.spare);
+    }
+}
+
+void X11EventPoster::postUnicodeKeyDown(const char16_t* units, std::size_t count)
+{
+    if (units == nullptr || count == 0)
+        return;
+    std::lock_guard lock(stateMutex);
+    WithDisplay([&](Display* display) {
+        // The keysyms of the characters, a surrogate pair joined even when
+        // its halves come in separate events.
+        std::vector<unsigned long> keysyms;
+        for (std::size_t i = 0; i < count; ++i) {
+            const char16_t unit = units[i];
+            if (unit >= 0xD800 && unit <= 0xDBFF) {
+                pendingHighSurrogate = unit; // its partner may come with the next event
+                continue;
+            }
+            char32_t character = unit;
+            if (unit >= 0xDC00 && unit <= 0xDFFF) {
+                if (pendingHighSurrogate == 0)
+                    continue; // a low half without its high half is not a character
+                character = 0x10000 + ((static_cast<char32_t>(pendingHighSurrogate) - 0xD800) << 10) +
+                            (static_cast<char32_t>(unit) - 0xDC00);
+            }
+            pendingHighSurrogate = 0;
+            const char32_t previous = lastCharacter;
+            lastCharacter = character;
+            if (character == U'\n' && previous == U'\r')
+                continue; // a CR LF pair is one line break
+            if (const unsigned long keysym = X11KeyTable::KeysymForCharacter(character))
+                keysyms.push_back(keysym);
+        }
+        if (keysyms.empty())
+            return;
+
+        keyboard.drainEvents(display);
+        const X11Keyboard::State state = keyboard.state(display);
+        // Caps Lock would turn typed letters into capitals: off while typing.
+        if (state.capsLock)
+            keyboard.tap(display, XK_Caps_Lock);
+        for (std::size_t done = 0; done < keysyms.size();) {
+            const std::size_t stretch = keyboard.prepare(display, keysyms.data() + done, keysyms.size() - done);
+            for (std::size_t i = done; i < done + stretch; ++i)
+                typeKeysym(display, keysyms[i], state);
+            done += stretch;
+        }
+        if (state.capsLock)
+            keyboard.tap(display, XK_Caps_Lock);
+        XFlush(display);
+    });
+    wakeRestorer();
+}
+
+void X11EventPoster::typeKeysym(Display* display, unsigned long keysym, const X11Keyboard::State& state)
+{
+    X11Keyboard::Place where;
+    if (!keyboard.place(display, keysym, where))
+        return;
+    std::vector<unsigned> pressed;
+    if (where.shift)
+        pressed = keyboard.pressModifiers(display, X11Modifier::Shift, state);
+    keyboard.spareDown(where.spare);
+    XTestFakeKeyEvent(display, where.keycode, True, CurrentTime);
+    XTestFakeKeyEvent(display, where.keycode, False, CurrentTime);
+    keyboard.spareUp(where.spare);
+    keyboard.release(display, pressed);
+}
+
+void X11EventPoster::wakeRestorer()
+{
+    if (!keyboard.hasBoundSpares())
+        return;
+    if (!restorer.joinable())
+        restorer = std::thread([this] { restoreLoop(); });
+    restoreWake.notify_all();
+}
+
+void X11EventPoster::restoreLoop()
+{
+    std::unique_lock lock(stateMutex);
+    while (!stopping) {
+        if (!keyboard.hasBoundSpares()) {
+            restoreWake.wait(lock);
+            continue;
+        }
+        const auto due = keyboard.lastSpareUse() + kRestoreAfter;
+        if (std::chrono::steady_clock::now() < due) {
+            restoreWake.wait_until(lock, due);
+            continue;
+        }
+        const bool connected = X11Display::instance().With([this](Display* display) {
+            followConnection(display);
+            keyboard.drainEvents(display);
+            keyboard.restoreSpares(display);
+        });
+        if (!connected)
+            keyboard.reset(); // the display went away, and its mapping with it
+        else if (keyboard.hasBoundSpares())
+            restoreWake.wait_for(lock, kRestoreAfter); // a borrowed key is still held down
+    }
+}

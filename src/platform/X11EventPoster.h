@@ -1,0 +1,73 @@
+#pragma once
+
+#include "EventPoster.h"
+#include "X11Keyboard.h"
+
+#include <atomic>
+#include <condition_variable>
+#include <map>
+#include <mutex>
+#include <thread>
+
+// Posts the phone's events on the session's X display with the XTest
+// extension, translating key codes, modifiers and shortcuts through
+// X11KeyTable. Without a display (or without XTest) events are dropped and
+// "No event source" is printed once.
+//
+// Pixel scrolling becomes wheel clicks (buttons 4/5 vertical, 6/7
+// horizontal), one per kPixelsPerWheelClick pixels; the remainder is kept
+// for the next scroll in the same direction.
+class X11EventPoster : public EventPoster {
+public:
+    static constexpr int kPixelsPerWheelClick = 40;
+    // Borrowed key codes get their empty mapping back after this much
+    // typing silence.
+    static constexpr std::chrono::milliseconds kRestoreAfter{1000};
+
+    X11EventPoster();
+    ~X11EventPoster() override;
+
+    bool hasEventSource() override;
+    ScreenPoint pointerLocation() override;
+    ScreenSize mainScreenSize() override;
+    void postMouse(MouseEventType type, MouseButton button, ScreenPoint at, int clickState) override;
+    void postScroll(int verticalPixels, int horizontalPixels) override;
+    void postKey(std::uint16_t keyCode, bool down, std::uint64_t flags, KeyPurpose purpose) override;
+    void postUnicodeKeyDown(const char16_t* units, std::size_t count) override;
+
+private:
+    struct HeldKey {
+        unsigned keycode;
+        int spare;
+    };
+
+    // Runs fn(display) on the X connection when events can be posted there;
+    // otherwise reports the missing event source (once).
+    template <typename Fn>
+    bool WithDisplay(Fn&& fn);
+    // Brings the keyboard state in line with the current connection.
+    void followConnection(Display* display);
+    void pressKeyDown(Display* display, std::uint16_t keyCode, std::uint64_t flags, KeyPurpose purpose);
+    void pressKeyUp(Display* display, std::uint16_t keyCode, KeyPurpose purpose);
+    void typeKeysym(Display* display, unsigned long keysym, const X11Keyboard::State& state);
+    // Starts or wakes the thread that gives borrowed key codes back.
+    void wakeRestorer();
+    void restoreLoop();
+
+    std::atomic<bool> reportedMissing{false};
+    std::atomic<bool> stopping{false};
+
+    // Everything below is guarded by stateMutex (taken before the X
+    // connection's lock).
+    std::mutex stateMutex;
+    std::condition_variable restoreWake;
+    std::thread restorer;
+    unsigned long connection = 0; // generation of the X connection the state belongs to
+    bool xtest = false;
+    X11Keyboard keyboard;
+    std::map<std::uint16_t, HeldKey> heldKeys;
+    char16_t pendingHighSurrogate = 0;
+    char32_t lastCharacter = 0;
+    int verticalRemainder = 0;
+    int horizontalRemainder = 0;
+};
