@@ -2,6 +2,7 @@
 
 #include "EventPoster.h"
 #include "KeyStroke.h"
+#include "Log.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -73,14 +74,14 @@ void KeybdEntity::InputChar(const char* text)
     if (text == nullptr)
         return;
     const std::optional<std::u16string> units = Utf16FromUtf8(text);
-    std::printf("%s\n", units ? text : "(null)");
+    Log::Printf("%s\n", units ? text : "(null)");
     if (!units)
         return;
     EventPoster& poster = EventPoster::instance();
     for (std::size_t start = 0; start < units->size(); start += kUnitsPerEvent) {
         const std::size_t count = std::min(kUnitsPerEvent, units->size() - start);
         poster.postUnicodeKeyDown(units->data() + start, count);
-        std::printf("%ld\n", static_cast<long>(count));
+        Log::Printf("%ld\n", static_cast<long>(count));
     }
 }
 

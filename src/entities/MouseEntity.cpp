@@ -1,6 +1,7 @@
 #include "MouseEntity.h"
 
 #include "EventPoster.h"
+#include "Log.h"
 
 #include <cstdio>
 #include <limits>
@@ -93,7 +94,7 @@ void MouseEntity::Move(float dx, float dy)
         x = screen.width - 1;
     if (y >= screen.height)
         y = screen.height - 1;
-    std::printf("%f %f\n", x, y);
+    Log::Printf("%f %f\n", x, y);
     const MouseEventType type = bLeftBtnDown ? MouseEventType::LeftDragged : MouseEventType::Moved;
     poster.postMouse(type, MouseButton::Left, ScreenPoint{x, y}, kClickStateUnset);
 }

@@ -1,5 +1,6 @@
 #include "X11EventPoster.h"
 
+#include "Log.h"
 #include "X11Display.h"
 #include "X11KeyTable.h"
 
@@ -149,7 +150,7 @@ bool X11EventPoster::WithDisplay(Fn&& fn)
     if (posted) {
         reportedMissing = false;
     } else if (!reportedMissing.exchange(true)) {
-        std::printf("No event source\n");
+        Log::Printf("No event source\n");
     }
     return posted;
 }

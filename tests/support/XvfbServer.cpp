@@ -7,13 +7,12 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <poll.h>
-#include <spawn.h>
+#include <sys/prctl.h>
 #include <string>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
-extern char** environ;
 
 bool XvfbServer::installed()
 {
@@ -40,14 +39,20 @@ XvfbServer::XvfbServer(int width, int height) : w(width), h(height)
     for (std::string& arg : args)
         argv.push_back(arg.data());
     argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addclose(&actions, pipeFds[0]);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-    const int spawned = posix_spawn(&server, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
+    const int devNull = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+    server = ::fork();
+    if (server == 0) {
+        // The server ends with the test, even when the test dies: an
+        // orphaned X server would hold the test runner's output open.
+        ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+        ::close(pipeFds[0]);
+        ::dup2(devNull, STDERR_FILENO);
+        ::execv(argv[0], argv.data());
+        ::_exit(127);
+    }
+    ::close(devNull);
     ::close(pipeFds[1]);
-    if (spawned != 0) {
+    if (server < 0) {
         server = -1;
         ::close(pipeFds[0]);
         return;
