@@ -15,9 +15,11 @@
 namespace {
 
 // How long the focused client may take to answer a ping before typing goes
-// on anyway (a client that does not answer in this time is not processing
-// events at all).
-constexpr std::chrono::milliseconds kPingTimeout{250};
+// on anyway. A busy client answers late but in order, and a borrowed key
+// must not be rebound before the client has read the keys typed on it, so
+// the wait is generous; only a client that has stopped processing events
+// altogether runs into it.
+constexpr std::chrono::milliseconds kPingTimeout{3000};
 // Pause that stands in for the ping when the focused client does not take
 // part in the exchange.
 constexpr std::chrono::milliseconds kSettleWithoutPing{50};
