@@ -89,6 +89,9 @@ QPushButton* MenuWindow::buttonFor(const QAction* action) const
 
 void MenuWindow::closeEvent(QCloseEvent* event)
 {
+    // Only the window manager's close (a spontaneous event) is turned into
+    // minimising: the application closes its windows when it quits, and a
+    // refusal there would keep it from quitting.
     if (event->spontaneous()) {
         event->ignore();
         showMinimized();

@@ -13,11 +13,13 @@
 
 extern char** environ;
 
-ServerProcess::ServerProcess(const std::vector<std::string>& extraArgs, bool waitUntilListening)
+ServerProcess::ServerProcess(const std::vector<std::string>& extraArgs, bool waitUntilListening, bool headless)
     : tcp(FreePort::tcp()), udp(FreePort::udp())
 {
-    std::vector<std::string> args = {CORVANE_SERVER_EXE, "--headless", "--port", std::to_string(tcp),
-                                     "--udp-port", std::to_string(udp), "--broadcast", "127.255.255.255"};
+    std::vector<std::string> args = {CORVANE_SERVER_EXE, "--port", std::to_string(tcp), "--udp-port",
+                                     std::to_string(udp), "--broadcast", "127.255.255.255"};
+    if (headless)
+        args.insert(args.begin() + 1, "--headless");
     args.insert(args.end(), extraArgs.begin(), extraArgs.end());
     std::vector<char*> argv;
     for (std::string& arg : args)
