@@ -93,8 +93,8 @@ void Keys(const std::vector<std::string>& keys)
     ProgramRun::Run(args);
 }
 
-// The private desktop: its own X server, a home of its own, no session bus
-// (so nothing reaches the real desktop's tray), the help already seen.
+// The private desktop: a home of its own and no session bus, so nothing
+// reaches the real desktop's tray.
 struct Desktop {
     Desktop() { sandbox.set("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + sandbox.root().file("no-bus")); }
     UserSandbox sandbox;

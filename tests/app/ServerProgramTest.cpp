@@ -183,6 +183,6 @@ TEST(ServerProgram, HeadlessTakesAScanReportInStride)
     phone.sendFramed("OpKey_GetDeviceInfo");
     phone.sendFramed("");
     EXPECT_GT(phone.readAll().size(), 64u);
-    EXPECT_EQ(server.stop(), 0);
+    EXPECT_EQ(server.stop(), 0) << server.output();
     EXPECT_EQ(listener.hear(3000).substr(0, 4), "2^_7");
 }

@@ -8,10 +8,32 @@
 #include <fcntl.h>
 #include <spawn.h>
 #include <stdexcept>
+#include <string_view>
 #include <sys/wait.h>
 #include <unistd.h>
 
 extern char** environ;
+
+namespace {
+
+// The test's environment for the program. In a ThreadSanitizer build the
+// program is checked as the test programs are (TsanSuppressions.cpp): Qt is
+// not built for the checker, so what Qt's own code does is left out.
+std::vector<std::string> ProgramEnvironment()
+{
+    std::vector<std::string> variables;
+    std::string tsan = "TSAN_OPTIONS=";
+    for (char** entry = environ; *entry != nullptr; ++entry) {
+        if (std::string_view(*entry).rfind("TSAN_OPTIONS=", 0) == 0)
+            tsan = std::string(*entry) + " ";
+        else
+            variables.emplace_back(*entry);
+    }
+    variables.push_back(tsan + "ignore_noninstrumented_modules=1");
+    return variables;
+}
+
+} // namespace
 
 ServerProcess::ServerProcess(const std::vector<std::string>& extraArgs, bool waitUntilListening, bool headless)
     : tcp(FreePort::tcp()), udp(FreePort::udp())
@@ -33,7 +55,12 @@ ServerProcess::ServerProcess(const std::vector<std::string>& extraArgs, bool wai
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
     posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDERR_FILENO);
-    const int spawned = posix_spawn(&child, argv[0], &actions, nullptr, argv.data(), environ);
+    std::vector<std::string> environment = ProgramEnvironment();
+    std::vector<char*> envp;
+    for (std::string& variable : environment)
+        envp.push_back(variable.data());
+    envp.push_back(nullptr);
+    const int spawned = posix_spawn(&child, argv[0], &actions, nullptr, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
     ::close(pipeFds[1]);
     if (spawned != 0) {
