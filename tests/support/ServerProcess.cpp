@@ -8,16 +8,40 @@
 #include <fcntl.h>
 #include <spawn.h>
 #include <stdexcept>
+#include <string_view>
 #include <sys/wait.h>
 #include <unistd.h>
 
 extern char** environ;
 
-ServerProcess::ServerProcess(const std::vector<std::string>& extraArgs, bool waitUntilListening)
+namespace {
+
+// The test's environment for the program. In a ThreadSanitizer build the
+// program is checked as the test programs are (TsanSuppressions.cpp): Qt is
+// not built for the checker, so what Qt's own code does is left out.
+std::vector<std::string> ProgramEnvironment()
+{
+    std::vector<std::string> variables;
+    std::string tsan = "TSAN_OPTIONS=";
+    for (char** entry = environ; *entry != nullptr; ++entry) {
+        if (std::string_view(*entry).rfind("TSAN_OPTIONS=", 0) == 0)
+            tsan = std::string(*entry) + " ";
+        else
+            variables.emplace_back(*entry);
+    }
+    variables.push_back(tsan + "ignore_noninstrumented_modules=1");
+    return variables;
+}
+
+} // namespace
+
+ServerProcess::ServerProcess(const std::vector<std::string>& extraArgs, bool waitUntilListening, bool headless)
     : tcp(FreePort::tcp()), udp(FreePort::udp())
 {
-    std::vector<std::string> args = {CORVANE_SERVER_EXE, "--headless", "--port", std::to_string(tcp),
-                                     "--udp-port", std::to_string(udp), "--broadcast", "127.255.255.255"};
+    std::vector<std::string> args = {CORVANE_SERVER_EXE, "--port", std::to_string(tcp), "--udp-port",
+                                     std::to_string(udp), "--broadcast", "127.255.255.255"};
+    if (headless)
+        args.insert(args.begin() + 1, "--headless");
     args.insert(args.end(), extraArgs.begin(), extraArgs.end());
     std::vector<char*> argv;
     for (std::string& arg : args)
@@ -31,7 +55,12 @@ ServerProcess::ServerProcess(const std::vector<std::string>& extraArgs, bool wai
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
     posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDERR_FILENO);
-    const int spawned = posix_spawn(&child, argv[0], &actions, nullptr, argv.data(), environ);
+    std::vector<std::string> environment = ProgramEnvironment();
+    std::vector<char*> envp;
+    for (std::string& variable : environment)
+        envp.push_back(variable.data());
+    envp.push_back(nullptr);
+    const int spawned = posix_spawn(&child, argv[0], &actions, nullptr, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
     ::close(pipeFds[1]);
     if (spawned != 0) {

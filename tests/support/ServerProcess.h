@@ -6,13 +6,15 @@
 #include <thread>
 #include <vector>
 
-// The real corvane program, started headless on free ports with discovery
-// broadcasts kept on loopback (127.255.255.255). Its standard output is
+// The real corvane program, started on free ports with discovery broadcasts
+// kept on loopback (127.255.255.255); headless unless asked for the desktop
+// program (which then uses the display of DISPLAY). Its standard output is
 // collected; the destructor ends it with SIGTERM by its PID.
 class ServerProcess {
 public:
     // extraArgs are appended; environment is inherited (use a UserSandbox).
-    explicit ServerProcess(const std::vector<std::string>& extraArgs = {}, bool waitUntilListening = true);
+    explicit ServerProcess(const std::vector<std::string>& extraArgs = {}, bool waitUntilListening = true,
+                           bool headless = true);
     ~ServerProcess();
     ServerProcess(const ServerProcess&) = delete;
     ServerProcess& operator=(const ServerProcess&) = delete;

@@ -1,0 +1,34 @@
+#pragma once
+
+#include "Alerts.h"
+
+#include <functional>
+#include <mutex>
+#include <vector>
+
+// Alerts for tests: each alert is recorded and counts as dismissed at once.
+// Installs itself for its lifetime.
+class RecordingAlerts : public Alerts {
+public:
+    struct Alert {
+        QString message;
+        QString informativeText;
+        QString button;
+    };
+
+    RecordingAlerts();
+    ~RecordingAlerts() override;
+
+    void show(const QString& message, const QString& informativeText, const QString& button) override;
+
+    std::vector<Alert> alerts();
+    void clear();
+    // Called while an alert is "on screen", after it has been recorded:
+    // lets a test look at the state the user would see behind it.
+    void setWhileShown(std::function<void(const Alert&)> callback);
+
+private:
+    std::mutex mutex;
+    std::vector<Alert> shown;
+    std::function<void(const Alert&)> whileShown;
+};

@@ -1,0 +1,179 @@
+#include "Config.h"
+#include "NoticeListener.h"
+#include "ProgramRun.h"
+#include "ServerProcess.h"
+#include "TrayHost.h"
+#include "UserSandbox.h"
+#include "XvfbServer.h"
+
+#include <chrono>
+#include <gtest/gtest.h>
+#include <sstream>
+#include <thread>
+#include <unistd.h>
+
+// The real program with its desktop side on a private X server, driven the
+// way a user would: pointer clicks and keys through xdotool.
+namespace {
+
+bool XdotoolInstalled()
+{
+    return ::access("/usr/bin/xdotool", X_OK) == 0;
+}
+
+std::vector<std::string> Lines(const std::string& text)
+{
+    std::vector<std::string> lines;
+    std::istringstream stream(text);
+    for (std::string line; std::getline(stream, line);) {
+        if (!line.empty())
+            lines.push_back(line);
+    }
+    return lines;
+}
+
+// The visible windows of a process.
+std::vector<std::string> VisibleWindows(pid_t pid)
+{
+    return Lines(ProgramRun::Run({"xdotool", "search", "--onlyvisible", "--pid", std::to_string(pid)}).out);
+}
+
+std::vector<std::string> VisibleWindowsNamed(const std::string& name)
+{
+    return Lines(ProgramRun::Run({"xdotool", "search", "--onlyvisible", "--name", name}).out);
+}
+
+bool WaitFor(const std::function<bool()>& pred, int timeoutMs = 10000)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (!pred()) {
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return true;
+}
+
+// Clicks a window in its middle with a mouse button.
+void ClickMiddle(const std::string& window, int button)
+{
+    const auto geometry = Lines(ProgramRun::Run({"xdotool", "getwindowgeometry", "--shell", window}).out);
+    int x = 0, y = 0, width = 0, height = 0;
+    for (const std::string& line : geometry) {
+        const auto equals = line.find('=');
+        const std::string key = line.substr(0, equals);
+        const int value = std::atoi(line.c_str() + equals + 1);
+        if (key == "X") x = value;
+        if (key == "Y") y = value;
+        if (key == "WIDTH") width = value;
+        if (key == "HEIGHT") height = value;
+    }
+    ProgramRun::Run({"xdotool", "mousemove", std::to_string(x + width / 2), std::to_string(y + height / 2), "click",
+                     std::to_string(button)});
+}
+
+// Opens the tray icon's menu with a right click: the program then shows
+// one more window. A click that lands while a window is still settling
+// may be lost, so it is tried again.
+bool OpenMenu(const std::string& icon, pid_t pid)
+{
+    const size_t before = VisibleWindows(pid).size();
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        ClickMiddle(icon, 3);
+        if (WaitFor([&] { return VisibleWindows(pid).size() == before + 1; }, 3000))
+            return true;
+    }
+    return false;
+}
+
+void Keys(const std::vector<std::string>& keys)
+{
+    std::vector<std::string> args = {"xdotool", "key", "--delay", "60"};
+    args.insert(args.end(), keys.begin(), keys.end());
+    ProgramRun::Run(args);
+}
+
+// The private desktop: a home of its own and no session bus, so nothing
+// reaches the real desktop's tray.
+struct Desktop {
+    Desktop() { sandbox.set("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + sandbox.root().file("no-bus")); }
+    UserSandbox sandbox;
+};
+
+#define CORVANE_REQUIRE_TOOLS()                                                                 \
+    if (!XdotoolInstalled() || !TrayHost::installed()) {                                        \
+        if (XvfbServer::required())                                                             \
+            FAIL() << "xdotool and trayer are required (CORVANE_REQUIRE_X is set)";            \
+        GTEST_SKIP() << "xdotool or trayer is not installed";                                   \
+    }
+
+} // namespace
+
+TEST(DesktopProgram, TrayMenuOpensWindowsAndQuitEndsAtOnceWithoutANotice)
+{
+    CORVANE_START_XVFB(xvfb, 1024, 768);
+    CORVANE_REQUIRE_TOOLS();
+    Desktop desktop;
+    Config::setIsFirstStart(false);
+    TrayHost tray;
+    ASSERT_TRUE(tray.started());
+    ServerProcess corvane({}, true, false);
+    NoticeListener listener(corvane.udpPort());
+
+    // The icon is the program's one visible window: docked in the tray.
+    std::vector<std::string> windows;
+    ASSERT_TRUE(WaitFor([&] {
+        windows = VisibleWindows(corvane.pid());
+        return windows.size() == 1;
+    })) << windows.size();
+    const std::string icon = windows[0];
+    EXPECT_TRUE(VisibleWindowsNamed("^Corvane$").empty()) << "the menu window shows although there is a tray";
+
+    // Its menu opens on a right click; from the bottom: Quit, About.
+    ASSERT_TRUE(OpenMenu(icon, corvane.pid()));
+    Keys({"Up", "Up", "Return"});
+    EXPECT_TRUE(WaitFor([&] { return !VisibleWindowsNamed("关于 Corvane").empty(); }));
+
+    ASSERT_TRUE(OpenMenu(icon, corvane.pid()));
+    Keys({"Up", "Return"});
+    EXPECT_EQ(corvane.wait(10000), 1);
+    EXPECT_EQ(listener.hear(1000), "") << "the quit entry must not send the leaving notice";
+}
+
+TEST(DesktopProgram, WithoutATrayTheMenuWindowShowsAndSigtermSendsTheNotice)
+{
+    CORVANE_START_XVFB(xvfb, 1024, 768);
+    CORVANE_REQUIRE_TOOLS();
+    Desktop desktop;
+    ServerProcess corvane({}, true, false);
+    NoticeListener listener(corvane.udpPort());
+    // The first launch opens the help beside the menu window.
+    EXPECT_TRUE(WaitFor([&] { return VisibleWindowsNamed("^Corvane$").size() == 1; }));
+    EXPECT_TRUE(WaitFor([&] { return VisibleWindowsNamed("Corvane 帮助").size() == 1; }));
+    EXPECT_EQ(corvane.stop(), 0);
+    EXPECT_EQ(listener.hear(3000).substr(0, 4), "2^_7");
+}
+
+TEST(DesktopProgram, ASecondCopyWaitsForItsAlertToBeDismissedThenExitsWithOne)
+{
+    CORVANE_START_XVFB(xvfb, 1024, 768);
+    CORVANE_REQUIRE_TOOLS();
+    Desktop desktop;
+    Config::setIsFirstStart(false);
+    ServerProcess first({}, true, false);
+    ServerProcess second({"--port", std::to_string(first.tcpPort()), "--udp-port", std::to_string(first.udpPort())},
+                         false, false);
+    std::vector<std::string> alert;
+    ASSERT_TRUE(WaitFor([&] {
+        alert = VisibleWindows(second.pid());
+        return alert.size() == 1;
+    }));
+    // Still there while the alert is up.
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_EQ(::kill(second.pid(), 0), 0);
+    ProgramRun::Run({"xdotool", "windowfocus", "--sync", alert[0]});
+    Keys({"Return"});
+    EXPECT_EQ(second.wait(10000), 1);
+    // The first copy carries on.
+    EXPECT_EQ(::kill(first.pid(), 0), 0);
+}

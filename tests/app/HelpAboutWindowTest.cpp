@@ -1,0 +1,86 @@
+#include "AboutCtl.h"
+#include "HelpCtl.h"
+#include "ShellApplication.h"
+
+#include <QLabel>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <gtest/gtest.h>
+
+namespace {
+
+// The visible texts of every label under a widget, in one string.
+QString AllText(const QWidget& root)
+{
+    QString text;
+    for (const QLabel* label : root.findChildren<QLabel*>())
+        text += label->text() + QLatin1Char('\n');
+    return text;
+}
+
+} // namespace
+
+TEST(HelpWindow, ElevenLabelsOnAScrollablePageOpenedAtItsTop)
+{
+    ShellApplication app;
+    HelpCtl window;
+    window.show();
+    const std::vector<std::pair<const char*, const char*>> labels = {
+        {"tf0_", "Corvane在这里"},
+        {"tf1_", "手机怎么控制我的电脑?"},
+        {"tf2_", "1、使用您的iPhone去App Store下载Corvane"},
+        {"tf3_", "2、您的手机与电脑在同一个Wifi中"},
+        {"tf4_", "3、打开Corvane，然后点击自动开始按扭或输入IP地址"},
+        {"tf5_", "或"},
+        {"tf6_", "自动搜索"},
+        {"tf7_", "输入IP地址"},
+        {"tf8_", "手机能控制什么?"},
+        {"tf9_", "1、移动鼠标，模拟输入等等..."},
+        {"tf10_", "2、下载/上传文件，播放音乐/视频等等..."},
+    };
+    auto* scrollView = window.findChild<QScrollArea*>(QStringLiteral("scrollView_"));
+    ASSERT_NE(scrollView, nullptr);
+    QWidget* page = scrollView->widget();
+    ASSERT_NE(page, nullptr);
+    for (const auto& [name, text] : labels) {
+        auto* label = window.findChild<QLabel*>(QString::fromLatin1(name));
+        ASSERT_NE(label, nullptr) << name;
+        EXPECT_EQ(label->text(), QString::fromUtf8(text)) << name;
+        // On the page, inside its 583-pixel width.
+        EXPECT_TRUE(page->isAncestorOf(label)) << name;
+        const QRect onPage(label->mapTo(page, QPoint(0, 0)), label->size());
+        EXPECT_GE(onPage.left(), 0) << name;
+        EXPECT_LE(onPage.right(), HelpCtl::kPageWidth) << name;
+        EXPECT_LE(onPage.bottom(), HelpCtl::kPageHeight) << name;
+    }
+    EXPECT_EQ(page->size(), QSize(583, 2045));
+    // Taller than the window: it scrolls, and it opens at the top.
+    EXPECT_LT(scrollView->viewport()->height(), 2045);
+    EXPECT_GT(scrollView->verticalScrollBar()->maximum(), 0);
+    EXPECT_EQ(scrollView->verticalScrollBar()->value(), 0);
+    // The whole width of the page is in view.
+    EXPECT_GE(scrollView->viewport()->width(), 583);
+    EXPECT_TRUE(window.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+
+    // Beyond the eleven texts, the page explains pairing and what the phone
+    // can do.
+    const QString text = AllText(*page);
+    for (const char* topic : {"二维码", "显示IP地址", "1811", "1822", "设置密码", "激光笔", "剪贴板", "开机启动"})
+        EXPECT_TRUE(text.contains(QString::fromUtf8(topic))) << topic;
+}
+
+TEST(AboutWindow, NameVersionDescriptionAndLicence)
+{
+    ShellApplication app;
+    AboutCtl window;
+    window.show();
+    const QString text = AllText(window);
+    EXPECT_TRUE(text.contains(QStringLiteral("Corvane")));
+    EXPECT_TRUE(text.contains(QStringLiteral("版本 " CORVANE_VERSION))) << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("MIT")));
+    EXPECT_TRUE(text.contains(QStringLiteral("局域网")));
+    auto* icon = window.findChild<QLabel*>(QStringLiteral("iconLabel"));
+    ASSERT_NE(icon, nullptr);
+    EXPECT_FALSE(icon->pixmap().isNull());
+    EXPECT_TRUE(window.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+}
