@@ -135,28 +135,7 @@ void MyServiceOp::ReceiveUpload(const char* target, int reservedFd, bool replace
 
     const timeval idle{SConfig::kUploadIdleSeconds, 0};
     ::setsockopt(sock, SOL_SOCKET, SO_RCVTIMEO, &idle, sizeof idle);
-    char buffer[SConfig::kPayloadChunk];
-    long long remaining = length;
-    bool written = true;
-    while (remaining > 0 && written) {
-        const size_t want = static_cast<size_t>(std::min<long long>(remaining, sizeof buffer));
-        // Bytes that were read ahead with the request come first.
-        const size_t ahead = TakeReadAhead(buffer, want);
-        const ssize_t got = ahead > 0 ? static_cast<ssize_t>(ahead) : ::recv(sock, buffer, want, 0);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got <= 0)
-            break;
-        for (ssize_t done = 0; done < got && written;) {
-            const ssize_t w = ::write(fd, buffer + done, static_cast<size_t>(got - done));
-            if (w < 0 && errno == EINTR)
-                continue;
-            written = w > 0;
-            done += w > 0 ? w : 0;
-        }
-        remaining -= got;
-    }
-    const bool received = remaining == 0 && written;
+    const bool received = ReceiveFileBytes(fd, length);
     const bool closed = ::close(fd) == 0;
     if (!received || !closed || ::rename(tempPath.c_str(), target) != 0) {
         ::unlink(tempPath.c_str());
@@ -167,6 +146,92 @@ void MyServiceOp::ReceiveUpload(const char* target, int reservedFd, bool replace
     if (reservedFd >= 0)
         ::close(reservedFd);
     reply->SetData("1");
+}
+
+namespace {
+
+bool WriteAll(int fd, const char* bytes, size_t count)
+{
+    while (count > 0) {
+        const ssize_t written = ::write(fd, bytes, count);
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0)
+            return false;
+        bytes += written;
+        count -= static_cast<size_t>(written);
+    }
+    return true;
+}
+
+} // namespace
+
+// Stores the next length bytes of the connection in the file. The kernel
+// moves them from the socket into the file through a pipe, without copying
+// them through this process; where the file system cannot take spliced data
+// they are copied through a buffer instead.
+bool MyServiceOp::ReceiveFileBytes(int fd, long long length)
+{
+    char buffer[SConfig::kPayloadChunk];
+    long long remaining = length;
+    // Bytes that were read ahead with the request come first.
+    const size_t ahead = TakeReadAhead(buffer, static_cast<size_t>(std::min<long long>(remaining, sizeof buffer)));
+    if (!WriteAll(fd, buffer, ahead))
+        return false;
+    remaining -= static_cast<long long>(ahead);
+
+    int pipeFds[2];
+    bool splicing = remaining > 0 && ::pipe2(pipeFds, O_CLOEXEC) == 0;
+    const bool havePipe = splicing;
+    if (havePipe)
+        ::fcntl(pipeFds[1], F_SETPIPE_SZ, 1 << 20);
+    bool ok = true;
+    while (ok && splicing && remaining > 0) {
+        const ssize_t got = ::splice(sock, nullptr, pipeFds[1], nullptr,
+                                     static_cast<size_t>(std::min<long long>(remaining, 1 << 20)), SPLICE_F_MOVE | SPLICE_F_MORE);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0 && errno == EINVAL) {
+            splicing = false; // this socket cannot splice: copy instead
+            break;
+        }
+        if (got <= 0) {
+            ok = false;
+            break;
+        }
+        for (ssize_t left = got; ok && left > 0;) {
+            const ssize_t moved = splicing ? ::splice(pipeFds[0], nullptr, fd, nullptr, static_cast<size_t>(left), SPLICE_F_MOVE)
+                                           : ::read(pipeFds[0], buffer, static_cast<size_t>(std::min<ssize_t>(left, sizeof buffer)));
+            if (moved < 0 && errno == EINTR)
+                continue;
+            if (moved < 0 && errno == EINVAL && splicing) {
+                splicing = false; // the file system cannot take spliced data
+                continue;
+            }
+            if (moved <= 0) {
+                ok = false;
+                break;
+            }
+            if (!splicing)
+                ok = WriteAll(fd, buffer, static_cast<size_t>(moved));
+            left -= moved;
+        }
+        remaining -= got;
+    }
+    if (havePipe) {
+        ::close(pipeFds[0]);
+        ::close(pipeFds[1]);
+    }
+    while (ok && remaining > 0) {
+        const ssize_t got = ::recv(sock, buffer, static_cast<size_t>(std::min<long long>(remaining, sizeof buffer)), 0);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            return false;
+        ok = WriteAll(fd, buffer, static_cast<size_t>(got));
+        remaining -= got;
+    }
+    return ok;
 }
 
 namespace {

@@ -25,4 +25,5 @@ public:
 
 private:
     void ReceiveUpload(const char* target, int reservedFd, bool replaceTarget, long long length, CData* reply);
+    bool ReceiveFileBytes(int fd, long long length);
 };
