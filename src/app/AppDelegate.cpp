@@ -46,7 +46,6 @@ std::vector<MenuInfo> AppDelegate::buildMenuInfo(int connectCount)
 
 bool AppDelegate::applicationDidFinishLaunching()
 {
-    pasteBoardChangeCnt = 0;
     connectCnt = 0;
     menuInfoArr = buildMenuInfo(connectCnt);
     instanceLock.Acquire();
@@ -140,8 +139,15 @@ void AppDelegate::myUDPAnswer(MyUDP*, int type, const char* name, const char* ip
     MainQueue::instance().async([this, info] { emit BoardcastKey_UDPAnswer(info); });
 }
 
-void AppDelegate::startPasteboardTimer() {}
-void AppDelegate::stopPasteboardTimer() {}
+void AppDelegate::startPasteboardTimer()
+{
+    pasteboardWatch.startPasteboardTimer();
+}
+
+void AppDelegate::stopPasteboardTimer()
+{
+    pasteboardWatch.stopPasteboardTimer();
+}
 
 void AppDelegate::initView()
 {

@@ -3,6 +3,7 @@
 #include "AppDelegateHooks.h"
 #include "InstanceLock.h"
 #include "LaunchOptions.h"
+#include "PasteboardWatch.h"
 
 #include <QObject>
 #include <QString>
@@ -54,10 +55,12 @@ public:
     static QString connectCountTitle(int count);
 
     int connectCnt = 0;
-    long long pasteBoardChangeCnt = 0;
     std::vector<MenuInfo> menuInfoArr;
     std::unique_ptr<SService> pService;
     std::unique_ptr<MyUDP> pUDP;
+    // The clipboard watch that the phone switches on and off: its timer and
+    // the change count seen last.
+    PasteboardWatch pasteboardWatch;
 
 signals:
     // A discovery answer or leaving notice from a peer, with the string
