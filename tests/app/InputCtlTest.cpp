@@ -1,0 +1,123 @@
+// The text-input window on Qt's offscreen platform: its states, the Send
+// button, and round trips through a live server whose requests reach it on
+// the application's main thread.
+#include "DesktopApplication.h"
+#include "InProcessServer.h"
+#include "InputCtl.h"
+#include "OverlayWindows.h"
+
+#include <QApplication>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QWidget>
+#include <gtest/gtest.h>
+
+namespace {
+
+class InputCtlTest : public ::testing::Test {
+protected:
+    QLineEdit* Field(InputCtl& ctl) { return ctl.window()->findChild<QLineEdit*>("txtTf"); }
+    QPushButton* SendButton(InputCtl& ctl) { return ctl.window()->findChild<QPushButton*>("sendBtn"); }
+
+    DesktopApplication desktop{"offscreen"};
+};
+
+TEST_F(InputCtlTest, TheWindowIsMadeOnFirstUseCentredAndAboveOrdinaryWindows)
+{
+    InputCtl ctl;
+    ctl.hide(); // nothing to hide yet
+    EXPECT_EQ(ctl.window(), nullptr);
+    EXPECT_FALSE(ctl.getSendFlag());
+
+    ctl.show();
+    QWidget* window = ctl.window();
+    ASSERT_NE(window, nullptr);
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(ctl.alpha(), 1.0);
+    EXPECT_TRUE(window->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("Corvane 文字输入"));
+    EXPECT_EQ(SendButton(ctl)->text(), QStringLiteral("发送"));
+    const QPoint screenCentre = QGuiApplication::primaryScreen()->availableGeometry().center();
+    // Centred up to the frame that the window system draws around it.
+    EXPECT_LE((window->frameGeometry().center() - screenCentre).manhattanLength(), 8);
+    EXPECT_TRUE(desktop.pumpUntil([&] { return QApplication::focusWidget() == Field(ctl); }));
+
+    // The same window every time.
+    ctl.show();
+    EXPECT_EQ(ctl.window(), window);
+}
+
+TEST_F(InputCtlTest, HidingKeepsTheTextAndAnyReadShowsTheWindowAgain)
+{
+    InputCtl ctl;
+    ctl.resetTxt("第一行 first");
+    EXPECT_TRUE(ctl.window()->isVisible());
+    EXPECT_EQ(Field(ctl)->text(), QStringLiteral("第一行 first"));
+
+    ctl.hide();
+    EXPECT_FALSE(ctl.window()->isVisible());
+    EXPECT_EQ(ctl.alpha(), 0.0);
+
+    EXPECT_EQ(ctl.getTxt(), "第一行 first");
+    EXPECT_TRUE(ctl.window()->isVisible());
+    EXPECT_EQ(ctl.alpha(), 1.0);
+
+    // Closed by the user from its title bar: a read brings it back as well.
+    ctl.window()->close();
+    EXPECT_EQ(ctl.getTxt(), "第一行 first");
+    EXPECT_TRUE(ctl.window()->isVisible());
+}
+
+TEST_F(InputCtlTest, SendRaisesTheFlagUntilTheReset)
+{
+    InputCtl ctl;
+    ctl.show();
+    Field(ctl)->setText(QStringLiteral("typed on the desktop"));
+    EXPECT_FALSE(ctl.getSendFlag());
+    SendButton(ctl)->click();
+    EXPECT_TRUE(ctl.getSendFlag());
+    EXPECT_EQ(ctl.getTxt(), "typed on the desktop"); // stays until collected
+
+    ctl.hide();
+    ctl.resetSendFlag();
+    EXPECT_FALSE(ctl.getSendFlag());
+    EXPECT_EQ(Field(ctl)->text(), QString());
+    EXPECT_TRUE(ctl.window()->isVisible());
+
+    // Return in the field sends too.
+    Field(ctl)->setText(QStringLiteral("by keyboard"));
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    QApplication::sendEvent(Field(ctl), &press);
+    EXPECT_TRUE(ctl.getSendFlag());
+}
+
+TEST_F(InputCtlTest, RoundTripsThroughALiveServer)
+{
+    OverlayWindows overlays;
+    InputCtl& ctl = overlays.inputCtl;
+    InProcessServer server;
+
+    EXPECT_EQ(desktop.request(server, "OpKey_Input", "2^_7你好 from the phone").bytes, "0^_7你好 from the phone");
+    ASSERT_NE(ctl.window(), nullptr);
+    EXPECT_TRUE(ctl.window()->isVisible());
+    EXPECT_EQ(Field(ctl)->text(), QStringLiteral("你好 from the phone"));
+
+    EXPECT_EQ(desktop.request(server, "OpKey_Input", "1").bytes, "0^_7");
+    EXPECT_FALSE(ctl.window()->isVisible());
+
+    // The desktop user answers and presses Send; the phone collects it once.
+    Field(ctl)->setText(QStringLiteral("收到 ok"));
+    SendButton(ctl)->click();
+    EXPECT_EQ(desktop.request(server, "OpKey_Input", "3").bytes, "1^_7收到 ok");
+    EXPECT_TRUE(ctl.window()->isVisible());
+    EXPECT_EQ(Field(ctl)->text(), QString());
+    EXPECT_EQ(desktop.request(server, "OpKey_Input", "3").bytes, "0^_7");
+
+    EXPECT_EQ(desktop.request(server, "OpKey_Input", "0").bytes, "0^_7");
+    EXPECT_TRUE(ctl.window()->isVisible());
+}
+
+} // namespace
