@@ -1,10 +1,13 @@
 // The text-input window on Qt's offscreen platform: its states, the Send
 // button, and round trips through a live server whose requests reach it on
-// the application's main thread.
+// the application's main thread; and the window on a real X server.
 #include "DesktopApplication.h"
 #include "InProcessServer.h"
 #include "InputCtl.h"
 #include "OverlayWindows.h"
+#include "ScreenCapture.h"
+#include "X11WindowFacts.h"
+#include "XvfbServer.h"
 
 #include <QApplication>
 #include <QGuiApplication>
@@ -14,6 +17,10 @@
 #include <QScreen>
 #include <QWidget>
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
 
 namespace {
 
@@ -118,6 +125,44 @@ TEST_F(InputCtlTest, RoundTripsThroughALiveServer)
 
     EXPECT_EQ(desktop.request(server, "OpKey_Input", "0").bytes, "0^_7");
     EXPECT_TRUE(ctl.window()->isVisible());
+}
+
+} // namespace
+
+namespace {
+
+// On a real X server: the window asks to stay above ordinary windows and
+// shows the phone's text.
+TEST(InputWindowOnX, FloatsAboveOrdinaryWindowsWithThePhonesText)
+{
+    CORVANE_START_XVFB(xvfb, 800, 480);
+    DesktopApplication desktop;
+    InputCtl ctl;
+    ctl.resetTxt("你好，请在这里回复 — reply here");
+    QWidget* window = ctl.window();
+    ASSERT_TRUE(desktop.pumpUntil([&] { return X11WindowFacts(window->winId()).viewable(); }));
+    const X11WindowFacts facts(window->winId());
+    EXPECT_NE(std::find(facts.states().begin(), facts.states().end(), "_NET_WM_STATE_ABOVE"), facts.states().end());
+    EXPECT_FALSE(facts.overrideRedirect()); // an ordinary, managed window
+
+    // Painted: the field's white shows on the screen.
+    const QRect frame = window->geometry();
+    QLineEdit* field = window->findChild<QLineEdit*>("txtTf");
+    const QPoint inField = field->mapTo(window, QPoint(field->width() - 40, field->height() / 2)) + frame.topLeft();
+    ASSERT_TRUE(desktop.pumpUntil([&] { return ScreenCapture::grabRoot().pixelColor(inField) == QColor(Qt::white); }));
+
+    ctl.hide();
+    ASSERT_TRUE(desktop.pumpUntil([&] { return !X11WindowFacts(window->winId()).viewable(); }));
+
+    // CORVANE_SCREENSHOT_DIR=docs/screenshots keeps the picture for the docs.
+    if (const char* folder = std::getenv("CORVANE_SCREENSHOT_DIR")) {
+        ctl.show();
+        ASSERT_TRUE(
+            desktop.pumpUntil([&] { return ScreenCapture::grabRoot().pixelColor(inField) == QColor(Qt::white); }));
+        std::filesystem::create_directories(folder);
+        const QImage shot = ScreenCapture::grabRoot().copy(frame);
+        EXPECT_TRUE(shot.save(QString::fromLocal8Bit(folder) + QStringLiteral("/input-window.png")));
+    }
 }
 
 } // namespace

@@ -8,6 +8,7 @@
 #include "OverlayWindows.h"
 #include "PPTEntity.h"
 #include "ScreenCapture.h"
+#include "X11WindowFacts.h"
 #include "XvfbServer.h"
 
 #include <QFont>
@@ -265,6 +266,9 @@ TEST(LaserPointerOnX, TheDotStaysAboveAFullScreenWindow)
     LightCtl ctl;
     ctl.lightSize(40, 40, true);
     ctl.move(120, 90);
+    // Outside the window manager's stacking, so no managed window, however
+    // full-screen, is placed over it for good.
+    EXPECT_TRUE(X11WindowFacts(ctl.window()->winId()).overrideRedirect());
     const QPoint centre = ctl.window()->geometry().center();
     ASSERT_TRUE(desktop.pumpUntil([&] { return ScreenCapture::grabRoot().pixelColor(centre) == QColor(Qt::red); }));
 
