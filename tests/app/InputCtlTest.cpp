@@ -135,6 +135,12 @@ namespace {
 // shows the phone's text.
 TEST(InputWindowOnX, FloatsAboveOrdinaryWindowsWithThePhonesText)
 {
+#ifdef __SANITIZE_THREAD__
+    // A shown widget makes Qt start its accessibility bridge, whose D-Bus
+    // thread trades objects with the main thread under locks the checker
+    // cannot see (Qt is not built for it).
+    GTEST_SKIP() << "Qt's accessibility thread is invisible to ThreadSanitizer";
+#endif
     CORVANE_START_XVFB(xvfb, 800, 480);
     DesktopApplication desktop;
     InputCtl ctl;

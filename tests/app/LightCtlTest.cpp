@@ -246,6 +246,12 @@ TEST_F(LightCtlTest, ChangesFromTheEntityArriveOnTheMainThreadInOrder)
 // was raised over it: the pixel at the dot's centre is the dot's.
 TEST(LaserPointerOnX, TheDotStaysAboveAFullScreenWindow)
 {
+#ifdef __SANITIZE_THREAD__
+    // A shown widget makes Qt start its accessibility bridge, whose D-Bus
+    // thread trades objects with the main thread under locks the checker
+    // cannot see (Qt is not built for it).
+    GTEST_SKIP() << "Qt's accessibility thread is invisible to ThreadSanitizer";
+#endif
     CORVANE_START_XVFB(xvfb, 1024, 640);
     DesktopApplication desktop;
     QLabel slide(QStringLiteral("<h1>Quarterly review</h1><p>Revenue grew in every region.</p>"
