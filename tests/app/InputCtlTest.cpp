@@ -125,6 +125,10 @@ TEST_F(InputCtlTest, RoundTripsThroughALiveServer)
 
     EXPECT_EQ(desktop.request(server, "OpKey_Input", "0").bytes, "0^_7");
     EXPECT_TRUE(ctl.window()->isVisible());
+
+    // Several lines travel unchanged.
+    EXPECT_EQ(desktop.request(server, "OpKey_Input", "2^_7line one\nline two\ttabbed").bytes,
+              "0^_7line one\nline two\ttabbed");
 }
 
 } // namespace
