@@ -44,8 +44,9 @@ std::string JsonEscaped(const std::string& text)
     return escaped;
 }
 
-// The notification for the phone; alert and txt stay empty.
-std::string JPushBody(const std::string& registrationId, const std::string& alert, int type, const std::string& txt)
+// The push service's notification template with its four values.
+std::string FilledTemplate(const std::string& registrationId, const std::string& alert, int type,
+                           const std::string& txt)
 {
     return "{\"platform\": \"all\",\"audience\": {\"registration_id\": [\"" + JsonEscaped(registrationId) +
            "\"]},\"notification\": {\"ios\": {\"badge\":\"0\",\"alert\": \"" + JsonEscaped(alert) +
@@ -62,6 +63,11 @@ bool UsableHeaderValue(const std::string& value)
 }
 
 } // namespace
+
+std::string HttpRequest::JPushBody(const std::string& registrationId, int type)
+{
+    return FilledTemplate(registrationId, "", type, "");
+}
 
 bool HttpRequest::sendJPush()
 {
@@ -97,6 +103,6 @@ bool HttpRequest::sendJPush()
     else
         return false; // nothing copied
 
-    PushSender::Send({Config::getPushURL(), authorization, JPushBody(registrationId, "", type, "")});
+    PushSender::Send({Config::getPushURL(), authorization, JPushBody(registrationId, type)});
     return true;
 }

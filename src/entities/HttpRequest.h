@@ -14,6 +14,10 @@ public:
     // was handed over.
     bool sendJPush();
 
+    // The notification's JSON text for a registration id and a type; its
+    // alert and txt values are empty.
+    static std::string JPushBody(const std::string& registrationId, int type);
+
     // The notification types the phone knows.
     static constexpr int kTypeText = 2;
     static constexpr int kTypeFiles = 3;

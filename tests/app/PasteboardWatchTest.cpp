@@ -27,16 +27,6 @@
 
 namespace {
 
-std::string Notification(const std::string& registrationId, int type)
-{
-    return "{\"platform\": \"all\",\"audience\": {\"registration_id\": [\"" + registrationId +
-           "\"]},\"notification\": {\"ios\": {\"badge\":\"0\",\"alert\": \"\",\"sound\":\"\",\"content-available\": "
-           "true,\"extras\": {\"type\":" +
-           std::to_string(type) +
-           ",\"txt\": \"\"}}},\"options\": {\"time_to_live\": 0,\"apns_production\": true,\"apns_collapse_id\":"
-           "\"corvane\"}}";
-}
-
 std::vector<std::string> Bodies(const LoopbackHttpServer& http)
 {
     std::vector<std::string> bodies;
@@ -98,8 +88,8 @@ TEST_F(PasteboardWatchTest, TheFirstCheckOnlyRecordsThenEachNewContentIsPushed)
 
     board.set(Unique("caption"), {"/home/user/slides.odp"});
     ASSERT_TRUE(desktop.pumpUntil([&] { return http.requests().size() == 2; }));
-    EXPECT_EQ(Bodies(http), std::vector<std::string>({Notification("watch-id", HttpRequest::kTypeText),
-                                                      Notification("watch-id", HttpRequest::kTypeFiles)}));
+    EXPECT_EQ(Bodies(http), std::vector<std::string>({HttpRequest::JPushBody("watch-id", HttpRequest::kTypeText),
+                                                      HttpRequest::JPushBody("watch-id", HttpRequest::kTypeFiles)}));
     EXPECT_EQ(http.requests()[0].header("Authorization"), std::vector<std::string>({"Basic d2F0Y2g="}));
     EXPECT_EQ(Count(output.lines(), kChanged), 4); // the first check and three changes
 }
@@ -118,7 +108,7 @@ TEST_F(PasteboardWatchTest, AChangeMadeWhileStoppedIsPushedAtTheNextStart)
     watch.startPasteboardTimer(); // the count is kept: this check pushes
     EXPECT_EQ(watch.changeCount(), board.changeCount());
     ASSERT_TRUE(http.waitForRequests(1));
-    EXPECT_EQ(http.requests()[0].body, Notification("watch-id", HttpRequest::kTypeText));
+    EXPECT_EQ(http.requests()[0].body, HttpRequest::JPushBody("watch-id", HttpRequest::kTypeText));
 }
 
 TEST_F(PasteboardWatchTest, WithoutAClipboardNothingIsChecked)
@@ -171,8 +161,8 @@ TEST(ClipboardWatchOnX, ThePhoneSwitchesTheWatchAndCopiesArePushed)
     files->setUrls({QUrl::fromLocalFile(QString::fromStdString(sandbox.documents() + "/report.pdf"))});
     clipboard->setMimeData(files);
     ASSERT_TRUE(desktop.pumpUntil([&] { return http.requests().size() >= 2; }, 10000));
-    EXPECT_EQ(Bodies(http), std::vector<std::string>({Notification("x11-id", HttpRequest::kTypeText),
-                                                      Notification("x11-id", HttpRequest::kTypeFiles)}));
+    EXPECT_EQ(Bodies(http), std::vector<std::string>({HttpRequest::JPushBody("x11-id", HttpRequest::kTypeText),
+                                                      HttpRequest::JPushBody("x11-id", HttpRequest::kTypeFiles)}));
     EXPECT_EQ(http.requests()[1].header("Authorization"), std::vector<std::string>({"Basic eDExOmtleQ=="}));
 
     EXPECT_EQ(desktop.request(server, "OpKey_SyncWork", "0").bytes, "");
