@@ -81,7 +81,6 @@ bool AppDelegate::desktop() const
 
 bool AppDelegate::applicationDidFinishLaunching()
 {
-    pasteBoardChangeCnt = 0;
     connectCnt = 0;
     menuInfoArr = buildMenuInfo(connectCnt);
     instanceLock.Acquire();
@@ -371,5 +370,12 @@ void AppDelegate::myUDPAnswer(MyUDP*, int type, const char* name, const char* ip
     MainQueue::instance().async([this, info] { emit BoardcastKey_UDPAnswer(info); });
 }
 
-void AppDelegate::startPasteboardTimer() {}
-void AppDelegate::stopPasteboardTimer() {}
+void AppDelegate::startPasteboardTimer()
+{
+    pasteboardWatch.startPasteboardTimer();
+}
+
+void AppDelegate::stopPasteboardTimer()
+{
+    pasteboardWatch.stopPasteboardTimer();
+}

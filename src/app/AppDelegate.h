@@ -3,6 +3,7 @@
 #include "AppDelegateHooks.h"
 #include "InstanceLock.h"
 #include "LaunchOptions.h"
+#include "PasteboardWatch.h"
 
 #include <QObject>
 #include <QString>
@@ -90,10 +91,13 @@ public:
     MenuWindow* menuWindow() const { return fallbackWindow.get(); }
 
     int connectCnt = 0;
-    long long pasteBoardChangeCnt = 0;
     std::vector<MenuInfo> menuInfoArr;
     std::unique_ptr<SService> pService;
     std::unique_ptr<MyUDP> pUDP;
+    // The clipboard watch that the phone switches on and off: its timer and
+    // the change count seen last.
+    PasteboardWatch pasteboardWatch;
+
     // The most recently opened window of each kind; an open replaces it.
     std::unique_ptr<SetCtl> setCtl;
     std::unique_ptr<HelpCtl> helpCtl;

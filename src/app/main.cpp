@@ -1,5 +1,6 @@
 #include "AppDelegate.h"
 #include "LaunchOptions.h"
+#include "OverlayWindows.h"
 #include "PairingCode.h"
 #include "TerminationSignals.h"
 
@@ -11,6 +12,7 @@
 #include <csignal>
 #include <cstdio>
 #include <memory>
+#include <optional>
 
 int main(int argc, char** argv)
 {
@@ -52,6 +54,11 @@ int main(int argc, char** argv)
     // Qt adopts the user's locale; numbers on the wire ("%f", atof) must keep
     // the dot as decimal separator whatever the desktop's language.
     std::setlocale(LC_NUMERIC, "C");
+
+    // The text-input window and the laser pointer, for a phone to open.
+    std::optional<OverlayWindows> overlayWindows;
+    if (desktop)
+        overlayWindows.emplace();
 
     // Watch for SIGTERM/SIGINT before anything starts, so a request to end
     // that arrives during start-up still runs the termination sequence.

@@ -1,5 +1,6 @@
 #include "CData.h"
 #include "SCommon.h"
+#include "StdoutCapture.h"
 #include "StubTools.h"
 #include "TempDir.h"
 #include "TimeEntity.h"
@@ -68,34 +69,6 @@ bool WaitFor(const std::function<bool()>& done, int timeoutMs = 10000)
     }
     return true;
 }
-
-// Standard output sent to a file while it lives.
-class StdoutCapture {
-public:
-    explicit StdoutCapture(std::string path) : file(std::move(path))
-    {
-        std::fflush(stdout);
-        saved = ::dup(STDOUT_FILENO);
-        const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        ::dup2(fd, STDOUT_FILENO);
-        ::close(fd);
-    }
-    ~StdoutCapture()
-    {
-        std::fflush(stdout);
-        ::dup2(saved, STDOUT_FILENO);
-        ::close(saved);
-    }
-    std::vector<std::string> lines() const
-    {
-        std::fflush(stdout);
-        return split(TempDir::read(file), "\n");
-    }
-
-private:
-    std::string file;
-    int saved;
-};
 
 // Every schedule test runs with recording stand-ins of the power tools, and
 // leaves nothing pending: a due entry must never reach a real tool.

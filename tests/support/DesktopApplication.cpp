@@ -1,14 +1,14 @@
 #include "DesktopApplication.h"
 
-#include <QGuiApplication>
+#include <QApplication>
 #include <atomic>
 #include <chrono>
 #include <thread>
 
-DesktopApplication::DesktopApplication()
+DesktopApplication::DesktopApplication(const char* platform)
 {
-    qputenv("QT_QPA_PLATFORM", "xcb");
-    application = std::make_unique<QGuiApplication>(argc, argv);
+    qputenv("QT_QPA_PLATFORM", platform);
+    application = std::make_unique<QApplication>(argc, argv);
 }
 
 DesktopApplication::~DesktopApplication() = default;

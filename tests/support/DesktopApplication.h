@@ -8,14 +8,15 @@
 
 class QGuiApplication;
 
-// A desktop application (QGuiApplication on the xcb platform) on the test's
-// X server, usually an XvfbServer started just before. Its event loop is
+// A desktop application (a QApplication, so widgets work too) on the xcb
+// platform and the test's X server, usually an XvfbServer started just
+// before, or on another Qt platform such as "offscreen". Its event loop is
 // pumped by the test's main thread while requests run on other threads, as
 // the desktop program's event loop would run the main-thread work they ask
 // for (clipboard, icons, windows).
 class DesktopApplication {
 public:
-    DesktopApplication();
+    explicit DesktopApplication(const char* platform = "xcb");
     ~DesktopApplication();
 
     // Pumps events until pred holds; false after timeoutMs.

@@ -1,0 +1,88 @@
+#include "RecordingInputWindow.h"
+
+void RecordingInputWindow::record(std::string what)
+{
+    recorded.push_back({std::move(what), std::this_thread::get_id()});
+}
+
+void RecordingInputWindow::show()
+{
+    std::lock_guard lock(mutex);
+    record("show");
+    shown = true;
+}
+
+void RecordingInputWindow::hide()
+{
+    std::lock_guard lock(mutex);
+    record("hide");
+    shown = false;
+}
+
+void RecordingInputWindow::resetTxt(const std::string& text)
+{
+    std::lock_guard lock(mutex);
+    record("resetTxt:" + text);
+    shown = true;
+    field = text;
+}
+
+std::string RecordingInputWindow::getTxt()
+{
+    std::lock_guard lock(mutex);
+    record("getTxt");
+    shown = true;
+    return field;
+}
+
+bool RecordingInputWindow::getSendFlag()
+{
+    std::lock_guard lock(mutex);
+    record("getSendFlag");
+    return sendFlag;
+}
+
+void RecordingInputWindow::resetSendFlag()
+{
+    std::lock_guard lock(mutex);
+    record("resetSendFlag");
+    sendFlag = false;
+    shown = true;
+    field.clear();
+}
+
+void RecordingInputWindow::type(const std::string& text)
+{
+    std::lock_guard lock(mutex);
+    field = text;
+}
+
+void RecordingInputWindow::pressSend()
+{
+    std::lock_guard lock(mutex);
+    sendFlag = true;
+}
+
+bool RecordingInputWindow::visible() const
+{
+    std::lock_guard lock(mutex);
+    return shown;
+}
+
+std::string RecordingInputWindow::text() const
+{
+    std::lock_guard lock(mutex);
+    return field;
+}
+
+std::vector<RecordedCall> RecordingInputWindow::calls() const
+{
+    std::lock_guard lock(mutex);
+    return recorded;
+}
+
+void RecordingInputWindow::clearCalls()
+{
+    std::lock_guard lock(mutex);
+    recorded.clear();
+}
