@@ -1,8 +1,9 @@
 #pragma once
 
+#include "ChildProcess.h"
+
 #include <optional>
 #include <string>
-#include <sys/types.h>
 
 // A private X server (Xvfb) for one test: started on a free display number,
 // DISPLAY points at it and the platform's X connection is reopened on it.
@@ -15,7 +16,7 @@ public:
     XvfbServer(const XvfbServer&) = delete;
     XvfbServer& operator=(const XvfbServer&) = delete;
 
-    bool started() const { return server > 0; }
+    bool started() const { return server.has_value(); }
     const std::string& display() const { return name; }
     int width() const { return w; }
     int height() const { return h; }
@@ -26,7 +27,7 @@ public:
     static bool required();
 
 private:
-    pid_t server = -1;
+    std::optional<ChildProcess> server;
     std::string name;
     int w;
     int h;
