@@ -1,6 +1,6 @@
+#include "ChildProcess.h"
 #include "Config.h"
 #include "NoticeListener.h"
-#include "ProgramRun.h"
 #include "ServerProcess.h"
 #include "TrayHost.h"
 #include "UserSandbox.h"
@@ -35,12 +35,12 @@ std::vector<std::string> Lines(const std::string& text)
 // The visible windows of a process.
 std::vector<std::string> VisibleWindows(pid_t pid)
 {
-    return Lines(ProgramRun::Run({"xdotool", "search", "--onlyvisible", "--pid", std::to_string(pid)}).out);
+    return Lines(ChildProcess::Run({"xdotool", "search", "--onlyvisible", "--pid", std::to_string(pid)}).out);
 }
 
 std::vector<std::string> VisibleWindowsNamed(const std::string& name)
 {
-    return Lines(ProgramRun::Run({"xdotool", "search", "--onlyvisible", "--name", name}).out);
+    return Lines(ChildProcess::Run({"xdotool", "search", "--onlyvisible", "--name", name}).out);
 }
 
 bool WaitFor(const std::function<bool()>& pred, int timeoutMs = 10000)
@@ -57,7 +57,7 @@ bool WaitFor(const std::function<bool()>& pred, int timeoutMs = 10000)
 // Clicks a window in its middle with a mouse button.
 void ClickMiddle(const std::string& window, int button)
 {
-    const auto geometry = Lines(ProgramRun::Run({"xdotool", "getwindowgeometry", "--shell", window}).out);
+    const auto geometry = Lines(ChildProcess::Run({"xdotool", "getwindowgeometry", "--shell", window}).out);
     int x = 0, y = 0, width = 0, height = 0;
     for (const std::string& line : geometry) {
         const auto equals = line.find('=');
@@ -68,8 +68,8 @@ void ClickMiddle(const std::string& window, int button)
         if (key == "WIDTH") width = value;
         if (key == "HEIGHT") height = value;
     }
-    ProgramRun::Run({"xdotool", "mousemove", std::to_string(x + width / 2), std::to_string(y + height / 2), "click",
-                     std::to_string(button)});
+    ChildProcess::Run({"xdotool", "mousemove", std::to_string(x + width / 2), std::to_string(y + height / 2), "click",
+                       std::to_string(button)});
 }
 
 // Opens the tray icon's menu with a right click: the program then shows
@@ -90,7 +90,7 @@ void Keys(const std::vector<std::string>& keys)
 {
     std::vector<std::string> args = {"xdotool", "key", "--delay", "60"};
     args.insert(args.end(), keys.begin(), keys.end());
-    ProgramRun::Run(args);
+    ChildProcess::Run(args);
 }
 
 // The private desktop: a home of its own and no session bus, so nothing
@@ -170,10 +170,10 @@ TEST(DesktopProgram, ASecondCopyWaitsForItsAlertToBeDismissedThenExitsWithOne)
     }));
     // Still there while the alert is up.
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    EXPECT_EQ(::kill(second.pid(), 0), 0);
-    ProgramRun::Run({"xdotool", "windowfocus", "--sync", alert[0]});
+    EXPECT_TRUE(second.running());
+    ChildProcess::Run({"xdotool", "windowfocus", "--sync", alert[0]});
     Keys({"Return"});
     EXPECT_EQ(second.wait(10000), 1);
     // The first copy carries on.
-    EXPECT_EQ(::kill(first.pid(), 0), 0);
+    EXPECT_TRUE(first.running());
 }

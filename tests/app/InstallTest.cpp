@@ -1,4 +1,4 @@
-#include "ProgramRun.h"
+#include "ChildProcess.h"
 #include "TempDir.h"
 
 #include <QImage>
@@ -13,8 +13,8 @@
 TEST(Install, PutsTheProgramsScriptsMenuEntryAndIconsInTheStandardPlaces)
 {
     TempDir prefix;
-    const ProgramRun::Outcome install =
-        ProgramRun::Run({"cmake", "--install", CORVANE_BINARY_DIR, "--prefix", prefix.path()});
+    const ChildProcess::Result install =
+        ChildProcess::Run({"cmake", "--install", CORVANE_BINARY_DIR, "--prefix", prefix.path()});
     ASSERT_EQ(install.status, 0) << install.out << install.err;
 
     for (const char* program : {"bin/corvane", "bin/corvane-client"}) {
@@ -22,7 +22,7 @@ TEST(Install, PutsTheProgramsScriptsMenuEntryAndIconsInTheStandardPlaces)
         ASSERT_EQ(::stat(prefix.file(program).c_str(), &info), 0) << program;
         EXPECT_TRUE(info.st_mode & S_IXUSR) << program;
     }
-    const ProgramRun::Outcome version = ProgramRun::Run({prefix.file("bin/corvane"), "--version"});
+    const ChildProcess::Result version = ChildProcess::Run({prefix.file("bin/corvane"), "--version"});
     EXPECT_EQ(version.status, 0);
     EXPECT_EQ(version.out, std::string("corvane ") + CORVANE_VERSION + "\n");
 
@@ -46,7 +46,7 @@ TEST(Install, PutsTheProgramsScriptsMenuEntryAndIconsInTheStandardPlaces)
     EXPECT_EQ(entry.value("Terminal").toString(), "false");
     EXPECT_NE(TempDir::read(entryPath).find("\nCategories=Network;RemoteAccess;\n"), std::string::npos);
     if (std::filesystem::exists("/usr/bin/desktop-file-validate")) {
-        const ProgramRun::Outcome valid = ProgramRun::Run({"desktop-file-validate", entryPath});
+        const ChildProcess::Result valid = ChildProcess::Run({"desktop-file-validate", entryPath});
         EXPECT_EQ(valid.status, 0) << valid.out << valid.err;
     }
 

@@ -1,8 +1,8 @@
+#include "ChildProcess.h"
 #include "FreePort.h"
 #include "HostAddresses.h"
 #include "NoticeListener.h"
 #include "PairingCode.h"
-#include "ProgramRun.h"
 #include "RawConnection.h"
 #include "ServerProcess.h"
 #include "TempDir.h"
@@ -48,9 +48,9 @@ TEST(ServerProgram, ASecondCopyOnTheSamePortsSaysSoAndExitsWithOne)
 {
     UserSandbox sandbox;
     ServerProcess first;
-    const ProgramRun::Outcome second = ProgramRun::Run({CORVANE_SERVER_EXE, "--headless", "--port", std::to_string(first.tcpPort()),
-                                       "--udp-port", std::to_string(first.udpPort()), "--broadcast",
-                                       "127.255.255.255"});
+    const ChildProcess::Result second =
+        ChildProcess::Run({CORVANE_SERVER_EXE, "--headless", "--port", std::to_string(first.tcpPort()), "--udp-port",
+                           std::to_string(first.udpPort()), "--broadcast", "127.255.255.255"});
     EXPECT_EQ(second.status, 1);
     EXPECT_NE(second.err.find("您已经启动了一个Corvane，请关闭已经启动的Corvane再重试"), std::string::npos) << second.err;
 }
@@ -65,8 +65,9 @@ TEST(ServerProgram, APortHeldByAnotherProgramIsAServiceFailure)
     address.sin_port = htons(static_cast<uint16_t>(port));
     ASSERT_EQ(::bind(holder, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
     ASSERT_EQ(::listen(holder, 1), 0);
-    const ProgramRun::Outcome outcome = ProgramRun::Run({CORVANE_SERVER_EXE, "--headless", "--port", std::to_string(port), "--udp-port",
-                                        std::to_string(FreePort::udp()), "--broadcast", "127.255.255.255"});
+    const ChildProcess::Result outcome =
+        ChildProcess::Run({CORVANE_SERVER_EXE, "--headless", "--port", std::to_string(port), "--udp-port",
+                           std::to_string(FreePort::udp()), "--broadcast", "127.255.255.255"});
     ::close(holder);
     EXPECT_EQ(outcome.status, 1);
     EXPECT_NE(outcome.err.find("服务启动失败，请等待一分钟再重试"), std::string::npos) << outcome.err;
@@ -74,22 +75,22 @@ TEST(ServerProgram, APortHeldByAnotherProgramIsAServiceFailure)
 
 TEST(ServerProgram, CommandLineOptions)
 {
-    const ProgramRun::Outcome unknown = ProgramRun::Run({CORVANE_SERVER_EXE, "--frobnicate"});
+    const ChildProcess::Result unknown = ChildProcess::Run({CORVANE_SERVER_EXE, "--frobnicate"});
     EXPECT_EQ(unknown.status, 2);
     EXPECT_NE(unknown.err.find("unknown option --frobnicate"), std::string::npos);
     EXPECT_NE(unknown.err.find("Usage: corvane"), std::string::npos);
     EXPECT_EQ(unknown.out, "");
 
-    const ProgramRun::Outcome badPort = ProgramRun::Run({CORVANE_SERVER_EXE, "--port", "70000"});
+    const ChildProcess::Result badPort = ChildProcess::Run({CORVANE_SERVER_EXE, "--port", "70000"});
     EXPECT_EQ(badPort.status, 2);
-    const ProgramRun::Outcome badBroadcast = ProgramRun::Run({CORVANE_SERVER_EXE, "--broadcast", "everyone"});
+    const ChildProcess::Result badBroadcast = ChildProcess::Run({CORVANE_SERVER_EXE, "--broadcast", "everyone"});
     EXPECT_EQ(badBroadcast.status, 2);
 
-    const ProgramRun::Outcome version = ProgramRun::Run({CORVANE_SERVER_EXE, "--version"});
+    const ChildProcess::Result version = ChildProcess::Run({CORVANE_SERVER_EXE, "--version"});
     EXPECT_EQ(version.status, 0);
     EXPECT_EQ(version.out, std::string("corvane ") + CORVANE_VERSION + "\n");
 
-    const ProgramRun::Outcome help = ProgramRun::Run({CORVANE_SERVER_EXE, "--help"});
+    const ChildProcess::Result help = ChildProcess::Run({CORVANE_SERVER_EXE, "--help"});
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.out.find("--broadcast ADDR"), std::string::npos);
 }
@@ -115,20 +116,23 @@ TEST(ClientProgram, PrintsRepliesAndReportsFailuresByNameAndCode)
     const std::string file = dir.write("note.txt", "line one\nline two\n");
     const std::string port = std::to_string(server.tcpPort());
 
-    const ProgramRun::Outcome fetched = ProgramRun::Run({CORVANE_CLIENT_EXE, "--port", port, "request", "OpKey_GetFile", file});
+    const ChildProcess::Result fetched =
+        ChildProcess::Run({CORVANE_CLIENT_EXE, "--port", port, "request", "OpKey_GetFile", file});
     EXPECT_EQ(fetched.status, 0);
     EXPECT_EQ(fetched.out, "line one\nline two\n");
 
-    const ProgramRun::Outcome missing = ProgramRun::Run({CORVANE_CLIENT_EXE, "--port", port, "request", "OpKey_GetFile", dir.file("x")});
+    const ChildProcess::Result missing =
+        ChildProcess::Run({CORVANE_CLIENT_EXE, "--port", port, "request", "OpKey_GetFile", dir.file("x")});
     EXPECT_EQ(missing.status, 17);
     EXPECT_EQ(missing.out, "");
     EXPECT_NE(missing.err.find("NR_FileUnavailable"), std::string::npos);
 
-    const ProgramRun::Outcome refused = ProgramRun::Run({CORVANE_CLIENT_EXE, "--port", std::to_string(FreePort::tcp()), "request", "OpKey_GetDeviceInfo"});
+    const ChildProcess::Result refused = ChildProcess::Run(
+        {CORVANE_CLIENT_EXE, "--port", std::to_string(FreePort::tcp()), "request", "OpKey_GetDeviceInfo"});
     EXPECT_EQ(refused.status, 6);
     EXPECT_NE(refused.err.find("NR_ConnectError"), std::string::npos);
 
-    const ProgramRun::Outcome usage = ProgramRun::Run({CORVANE_CLIENT_EXE, "request"});
+    const ChildProcess::Result usage = ChildProcess::Run({CORVANE_CLIENT_EXE, "request"});
     EXPECT_EQ(usage.status, 2);
 }
 
@@ -136,8 +140,8 @@ TEST(ClientProgram, DiscoversTheServerOnTheLoopbackNetwork)
 {
     UserSandbox sandbox;
     ServerProcess server;
-    const ProgramRun::Outcome found = ProgramRun::Run({CORVANE_CLIENT_EXE, "discover", "--broadcast", "127.255.255.255", "--udp-port",
-                                      std::to_string(server.udpPort()), "--wait", "1"});
+    const ChildProcess::Result found = ChildProcess::Run({CORVANE_CLIENT_EXE, "discover", "--broadcast", "127.255.255.255",
+                                                          "--udp-port", std::to_string(server.udpPort()), "--wait", "1"});
     EXPECT_EQ(found.status, 0);
     EXPECT_NE(found.out.find(" 127.0.0.1 2\n"), std::string::npos) << found.out;
     EXPECT_EQ(found.out.substr(0, 2), "1 ");

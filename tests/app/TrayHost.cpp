@@ -1,15 +1,6 @@
 #include "TrayHost.h"
 
-#include <cerrno>
-#include <csignal>
-#include <fcntl.h>
-#include <spawn.h>
-#include <string>
-#include <sys/wait.h>
 #include <unistd.h>
-#include <vector>
-
-extern char** environ;
 
 namespace {
 constexpr const char* kTrayer = "/usr/bin/trayer";
@@ -21,34 +12,8 @@ bool TrayHost::installed()
 }
 
 TrayHost::TrayHost()
+    : tray({kTrayer, "--edge", "top", "--align", "left", "--widthtype", "request", "--height", "24", "--SetDockType",
+            "true", "--SetPartialStrut", "false"},
+           {.out = ChildProcess::Stream::Discard, .err = ChildProcess::Stream::Discard})
 {
-    std::vector<std::string> args = {kTrayer, "--edge", "top", "--align", "left", "--widthtype", "request",
-                                     "--height", "24", "--SetDockType", "true", "--SetPartialStrut", "false"};
-    std::vector<char*> argv;
-    for (std::string& arg : args)
-        argv.push_back(arg.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-    if (posix_spawn(&pid, kTrayer, &actions, nullptr, argv.data(), environ) != 0)
-        pid = -1;
-    posix_spawn_file_actions_destroy(&actions);
-}
-
-TrayHost::~TrayHost()
-{
-    stop();
-}
-
-void TrayHost::stop()
-{
-    if (pid <= 0)
-        return;
-    ::kill(pid, SIGTERM);
-    int status = 0;
-    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
-    pid = -1;
 }

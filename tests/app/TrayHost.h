@@ -1,6 +1,6 @@
 #pragma once
 
-#include <sys/types.h>
+#include "ChildProcess.h"
 
 // A standalone system tray (Debian's trayer) on the X server of DISPLAY,
 // docked at the top left, so a tray icon lands near (12, 12). Ended by its
@@ -8,15 +8,12 @@
 class TrayHost {
 public:
     TrayHost();
-    ~TrayHost();
-    TrayHost(const TrayHost&) = delete;
-    TrayHost& operator=(const TrayHost&) = delete;
 
-    bool started() const { return pid > 0; }
-    void stop();
+    bool started() const { return tray.started(); }
+    void stop() { tray.stop(); }
 
     static bool installed();
 
 private:
-    pid_t pid = -1;
+    ChildProcess tray;
 };

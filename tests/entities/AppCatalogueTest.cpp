@@ -1,5 +1,6 @@
 #include "AppEntity.h"
 #include "CData.h"
+#include "ChildProcess.h"
 #include "IconTheme.h"
 #include "SCommon.h"
 #include "TestAppProcess.h"
@@ -10,12 +11,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <gtest/gtest.h>
-#include <spawn.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
-
-extern char** environ;
 
 namespace {
 
@@ -222,23 +219,11 @@ TEST_F(AppCatalogue, AScriptEntryRunsWhileItsInterpreterRunsThatScript)
     entry(system1(), "inline.desktop", "Type=Application\nName=Inline\nExec=sh -c \"read -r line\"\n");
     EXPECT_EQ(Record("script.app")[9], "0");
 
-    int input[2];
-    ASSERT_EQ(::pipe(input), 0);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, input[0], STDIN_FILENO);
-    posix_spawn_file_actions_addclose(&actions, input[1]);
-    pid_t shell = -1;
-    const char* argv[] = {"/bin/sh", script.c_str(), nullptr};
-    const int spawned = ::posix_spawn(&shell, argv[0], &actions, nullptr, const_cast<char**>(argv), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    ::close(input[0]);
-    ASSERT_EQ(spawned, 0);
+    ChildProcess shell({"/bin/sh", script}, {.input = true, .stopSignal = SIGKILL});
+    ASSERT_TRUE(shell.started());
     EXPECT_EQ(Record("script.app")[9], "1");
     EXPECT_EQ(Record("inline.app")[9], "0");
-    ::kill(shell, SIGKILL);
-    ::waitpid(shell, nullptr, 0);
-    ::close(input[1]);
+    shell.stop();
     EXPECT_EQ(Record("script.app")[9], "0");
 }
 

@@ -2,6 +2,7 @@
 // headless service without a clipboard, and the desktop clipboard of a real
 // X server filled by a real X client (xclip).
 #include "CData.h"
+#include "ChildProcess.h"
 #include "DesktopApplication.h"
 #include "FileFacts.h"
 #include "InProcessServer.h"
@@ -18,16 +19,9 @@
 #include <QMimeData>
 #include <gtest/gtest.h>
 
-#include <csignal>
-#include <fcntl.h>
 #include <filesystem>
-#include <spawn.h>
 #include <string>
-#include <sys/wait.h>
-#include <unistd.h>
 #include <vector>
-
-extern char** environ;
 
 namespace {
 
@@ -112,37 +106,13 @@ namespace {
 
 // A real X client owning the clipboard: xclip in the foreground serving the
 // bytes as one type until it is ended (by its PID) or loses the selection.
-class XclipOwner {
-public:
-    XclipOwner(const TempDir& dir, const std::string& type, const std::string& bytes)
-    {
-        const std::string input = dir.write("xclip-input-" + std::to_string(++count), bytes);
-        std::vector<std::string> args = {"xclip", "-quiet", "-selection", "clipboard", "-t", type, "-i", input};
-        std::vector<char*> argv;
-        for (std::string& arg : args)
-            argv.push_back(arg.data());
-        argv.push_back(nullptr);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-        if (posix_spawnp(&pid, "xclip", &actions, nullptr, argv.data(), environ) != 0)
-            pid = -1;
-        posix_spawn_file_actions_destroy(&actions);
-    }
-    ~XclipOwner()
-    {
-        if (pid <= 0)
-            return;
-        ::kill(pid, SIGTERM);
-        ::waitpid(pid, nullptr, 0);
-    }
-    bool started() const { return pid > 0; }
-
-private:
-    pid_t pid = -1;
-    static inline int count = 0;
-};
+ChildProcess ServeClipboard(const TempDir& dir, const std::string& type, const std::string& bytes)
+{
+    static int count = 0;
+    const std::string input = dir.write("xclip-input-" + std::to_string(++count), bytes);
+    return ChildProcess({"xclip", "-quiet", "-selection", "clipboard", "-t", type, "-i", input},
+                        {.out = ChildProcess::Stream::Discard, .err = ChildProcess::Stream::Discard});
+}
 
 // Pumps events until the clipboard offers the format.
 bool Offers(DesktopApplication& desktop, const QString& format)
@@ -179,7 +149,7 @@ TEST(DesktopClipboard, TextAndCopiedFilesFromAnotherXClient)
     pasteboard.setChangeListener([&] { ++changes; });
 
     {
-        XclipOwner owner(dir, "UTF8_STRING", "héllo from X");
+        ChildProcess owner = ServeClipboard(dir, "UTF8_STRING", "héllo from X");
         ASSERT_TRUE(owner.started());
         ASSERT_TRUE(Offers(desktop, QStringLiteral("text/plain")));
         EXPECT_EQ(Ask(desktop, server, "OpKey_GetChipBoardData"), "1^_7héllo from X");
@@ -192,7 +162,7 @@ TEST(DesktopClipboard, TextAndCopiedFilesFromAnotherXClient)
     const std::string folder = dir.file("album");
     std::filesystem::create_directories(folder);
     const std::string uris = "file://" + dir.path() + "/two%20words.txt\r\nfile://" + folder + "\r\n";
-    XclipOwner owner(dir, "text/uri-list", uris);
+    ChildProcess owner = ServeClipboard(dir, "text/uri-list", uris);
     ASSERT_TRUE(owner.started());
     ASSERT_TRUE(Offers(desktop, QStringLiteral("text/uri-list")));
     EXPECT_EQ(Ask(desktop, server, "OpKey_GetRichChipBoardData"),

@@ -1,3 +1,4 @@
+#include "ChildProcess.h"
 #include "CommandEntity.h"
 #include "DesktopCatalogue.h"
 #include "ProcessRunner.h"
@@ -6,20 +7,14 @@
 #include "UserSandbox.h"
 #include "XvfbServer.h"
 
-#include <cerrno>
 #include <cstdlib>
-#include <fcntl.h>
 #include <filesystem>
 #include <gtest/gtest.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 // Xlib after GoogleTest: its macros (None, Bool, ...) clash with names in the test headers.
 #include <X11/Xlib.h>
 #include <X11/extensions/scrnsaver.h>
-
-extern char** environ;
 
 namespace {
 
@@ -39,39 +34,10 @@ private:
     std::string saved;
 };
 
-// Runs a script with /bin/sh; returns its exit status and what it wrote to
-// standard error.
-int RunScript(const std::string& name, std::string& errors)
+// Runs one of the project's scripts with /bin/sh.
+ChildProcess::Result RunScript(const std::string& name)
 {
-    int pipeFds[2];
-    if (::pipe(pipeFds) != 0)
-        return -1;
-    const std::string script = kScripts + "/" + name;
-    const char* argv[] = {"/bin/sh", script.c_str(), nullptr};
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDERR_FILENO);
-    posix_spawn_file_actions_addclose(&actions, pipeFds[0]);
-    pid_t pid = -1;
-    const int spawned = ::posix_spawn(&pid, argv[0], &actions, nullptr, const_cast<char**>(argv), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    ::close(pipeFds[1]);
-    errors.clear();
-    char buffer[512];
-    for (ssize_t n; (n = ::read(pipeFds[0], buffer, sizeof buffer)) != 0;) {
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            break;
-        errors.append(buffer, static_cast<std::size_t>(n));
-    }
-    ::close(pipeFds[0]);
-    if (spawned != 0)
-        return -1;
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return ChildProcess::Run({"/bin/sh", kScripts + "/" + name});
 }
 
 // The commands run with the project's scripts and recording stand-ins of
@@ -145,9 +111,9 @@ TEST_F(Commands, LogOutFindsTheUsersGraphicalSessionWhenTheEnvironmentDoesNotNam
     // No graphical session: nothing is ended, and the script says why.
     stubs.define("loginctl", "exit 0\n");
     EXPECT_EQ(CallsOf(3), Calls{"loginctl show-user " + uid + " --property=Display --value"});
-    std::string errors;
-    EXPECT_EQ(RunScript("logout.sh", errors), 1);
-    EXPECT_EQ(errors, "logout.sh: no session of this user to end\n");
+    const ChildProcess::Result logout = RunScript("logout.sh");
+    EXPECT_EQ(logout.status, 1);
+    EXPECT_EQ(logout.err, "logout.sh: no session of this user to end\n");
 }
 
 TEST_F(Commands, VolumeUpStopsAtFullVolume)
@@ -170,9 +136,9 @@ TEST_F(Commands, VolumeFallsBackToAmixerWithoutASoundServer)
     // And with pactl failing and no amixer, the script fails and says so.
     std::filesystem::remove(stubs.bin() + "/amixer");
     const PathOverride onlyStubs(stubs.bin());
-    std::string errors;
-    EXPECT_EQ(RunScript("volume_off.sh", errors), 1);
-    EXPECT_EQ(errors, "volume_off.sh: pactl failed and amixer is not installed\n");
+    const ChildProcess::Result mute = RunScript("volume_off.sh");
+    EXPECT_EQ(mute.status, 1);
+    EXPECT_EQ(mute.err, "volume_off.sh: pactl failed and amixer is not installed\n");
 }
 
 TEST_F(Commands, AMissingToolFailsCleanlyWithOneLineOnStandardError)
@@ -198,9 +164,9 @@ TEST_F(Commands, AMissingToolFailsCleanlyWithOneLineOnStandardError)
         {"iTunes_sound_des.sh", "iTunes_sound_des.sh: playerctl is not installed\n"},
     };
     for (const auto& [script, message] : expected) {
-        std::string errors;
-        EXPECT_NE(RunScript(script, errors), 0) << script;
-        EXPECT_EQ(errors, message);
+        const ChildProcess::Result run = RunScript(script);
+        EXPECT_NE(run.status, 0) << script;
+        EXPECT_EQ(run.err, message);
     }
     for (int type = 0; type <= 13; ++type)
         CommandEntity::Exec(static_cast<CommandType>(type));

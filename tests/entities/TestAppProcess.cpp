@@ -2,62 +2,35 @@
 
 #include "TempDir.h"
 
-#include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <filesystem>
-#include <spawn.h>
 #include <sstream>
-#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 
-extern char** environ;
+namespace {
 
-TestAppProcess::TestAppProcess(const std::string& program, const std::string& logFile,
-                               const std::vector<std::string>& extraArgs)
+std::vector<std::string> Arguments(const std::string& program, const std::string& logFile,
+                                   const std::vector<std::string>& extraArgs)
 {
     std::vector<std::string> args = {program, "--log", logFile, "--lifetime", "60"};
     args.insert(args.end(), extraArgs.begin(), extraArgs.end());
-    std::vector<char*> argv;
-    for (std::string& arg : args)
-        argv.push_back(arg.data());
-    argv.push_back(nullptr);
-    if (::posix_spawn(&child, argv[0], nullptr, nullptr, argv.data(), environ) != 0)
-        child = -1;
+    return args;
 }
 
-TestAppProcess::~TestAppProcess()
-{
-    if (child <= 0)
-        return;
-    if (running())
-        ::kill(child, SIGKILL);
-    while (child > 0 && ::waitpid(child, nullptr, 0) < 0 && errno == EINTR) {
-    }
-}
+} // namespace
 
-bool TestAppProcess::running()
+TestAppProcess::TestAppProcess(const std::string& program, const std::string& logFile,
+                               const std::vector<std::string>& extraArgs)
+    : app(Arguments(program, logFile, extraArgs), {.stopSignal = SIGKILL})
 {
-    if (child <= 0)
-        return false;
-    const pid_t done = ::waitpid(child, nullptr, WNOHANG);
-    if (done == child) {
-        child = -1;
-        return false;
-    }
-    return true;
 }
 
 bool TestAppProcess::waitForExit(int timeoutMs)
 {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (running()) {
-        if (std::chrono::steady_clock::now() > deadline)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return true;
+    app.wait(timeoutMs);
+    return !app.running();
 }
 
 std::string TestAppProcess::program()

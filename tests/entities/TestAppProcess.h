@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ChildProcess.h"
+
 #include <string>
 #include <sys/types.h>
 #include <vector>
@@ -12,13 +14,10 @@ public:
     // Starts program (the test program or a private copy of it) with
     // --log logFile, --lifetime 60 and extraArgs.
     TestAppProcess(const std::string& program, const std::string& logFile, const std::vector<std::string>& extraArgs);
-    ~TestAppProcess();
-    TestAppProcess(const TestAppProcess&) = delete;
-    TestAppProcess& operator=(const TestAppProcess&) = delete;
 
-    pid_t pid() const { return child; }
+    pid_t pid() const { return app.pid(); }
     // Whether it still runs (reaps it when it has ended).
-    bool running();
+    bool running() { return app.running(); }
     // Waits for it to end; false when it still runs after timeoutMs.
     bool waitForExit(int timeoutMs = 10000);
 
@@ -37,5 +36,5 @@ public:
     static void endLaunched(pid_t pid, const std::string& program);
 
 private:
-    pid_t child = -1;
+    ChildProcess app;
 };

@@ -1,3 +1,4 @@
+#include "ChildProcess.h"
 #include "HostAddresses.h"
 #include "ServerProcess.h"
 #include "TempDir.h"
@@ -6,18 +7,10 @@
 #include <gtest/gtest.h>
 
 #include <QImage>
-#include <chrono>
 #include <csignal>
-#include <fcntl.h>
-#include <poll.h>
-#include <spawn.h>
 #include <string>
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 #include <vector>
-
-extern char** environ;
 
 namespace {
 
@@ -27,55 +20,14 @@ struct ProgramResult {
 };
 
 // Runs a program found through PATH with its output collected; a program
-// still running after timeoutMs is killed by its PID.
-ProgramResult RunProgram(const std::vector<std::string>& args, int timeoutMs = 20000)
+// still running after 20 s is killed by its PID.
+ProgramResult RunProgram(const std::vector<std::string>& args)
 {
-    ProgramResult result;
-    std::vector<char*> argv;
-    std::vector<std::string> copies = args;
-    for (std::string& arg : copies)
-        argv.push_back(arg.data());
-    argv.push_back(nullptr);
-
-    int pipeFds[2];
-    if (::pipe2(pipeFds, O_CLOEXEC) != 0)
-        return result;
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
-    posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDERR_FILENO);
-    pid_t child = -1;
-    const int spawned = posix_spawnp(&child, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    ::close(pipeFds[1]);
-    if (spawned != 0) {
-        ::close(pipeFds[0]);
-        return result;
-    }
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    bool killed = false;
-    for (;;) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-        if (left.count() <= 0) {
-            ::kill(child, SIGKILL);
-            killed = true;
-            break;
-        }
-        pollfd ready{pipeFds[0], POLLIN, 0};
-        if (::poll(&ready, 1, static_cast<int>(left.count())) <= 0)
-            continue;
-        char buffer[4096];
-        const ssize_t got = ::read(pipeFds[0], buffer, sizeof buffer);
-        if (got <= 0)
-            break;
-        result.output.append(buffer, static_cast<std::size_t>(got));
-    }
-    ::close(pipeFds[0]);
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    if (!killed && WIFEXITED(status))
-        result.status = WEXITSTATUS(status);
-    return result;
+    ChildProcess program(args, {.out = ChildProcess::Stream::Collect,
+                                .err = ChildProcess::Stream::Collect,
+                                .stopSignal = SIGKILL});
+    const int status = program.wait(20000);
+    return {status, program.output()};
 }
 
 bool FileExists(const std::string& path)
