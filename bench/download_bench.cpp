@@ -10,7 +10,6 @@
 #include "UserSandbox.h"
 
 #include <cstdio>
-#include <sys/wait.h>
 #include <thread>
 
 using namespace BenchTools;
@@ -46,12 +45,12 @@ int main(int argc, char** argv)
         }
         if (haveSocat) {
             const int port = FreePort::tcp();
-            const pid_t sender = Start({"socat", "-b", "40960", "-u", "FILE:" + file,
-                                        "TCP-LISTEN:" + std::to_string(port) + ",reuseaddr,bind=127.0.0.1"});
+            ChildProcess sender = Start({"socat", "-b", "40960", "-u", "FILE:" + file,
+                                         "TCP-LISTEN:" + std::to_string(port) + ",reuseaddr,bind=127.0.0.1"});
             std::this_thread::sleep_for(std::chrono::milliseconds(200)); // let it listen
             const Timed socat = RunTimed({"socat", "-b", "40960", "-u", "TCP:127.0.0.1:" + std::to_string(port),
                                           "OPEN:/dev/null"});
-            ::waitpid(sender, nullptr, 0);
+            sender.wait();
             if (socat.status == 0)
                 viaSocat = std::max(viaSocat, megabytes / socat.seconds);
         }

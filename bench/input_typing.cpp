@@ -2,21 +2,17 @@
 // OpKey_WriteStr until it stands complete in a real text field, against
 // `xdotool type --delay 0` of the same text into a fresh field, in the same
 // run on the same private Xvfb server.
+#include "BenchTools.h"
 #include "InProcessServer.h"
 #include "TextFieldProbe.h"
 #include "XvfbServer.h"
 
-#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <fcntl.h>
-#include <spawn.h>
 #include <string>
-#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
-
-extern char** environ;
 
 namespace {
 
@@ -96,20 +92,11 @@ Result TypeWithXdotool(const std::string& text)
     TextFieldProbe field;
     if (!field.waitUntilReady())
         return {};
-    std::vector<std::string> args = {"xdotool", "type", "--delay", "0", "--", text};
-    std::vector<char*> argv;
-    for (std::string& arg : args)
-        argv.push_back(arg.data());
-    argv.push_back(nullptr);
-    pid_t child = -1;
-    const auto start = Clock::now();
-    if (posix_spawnp(&child, "xdotool", nullptr, nullptr, argv.data(), environ) != 0)
+    const BenchTools::Timed typed = BenchTools::RunTimed({"xdotool", "type", "--delay", "0", "--", text});
+    if (typed.status < 0)
         return {};
-    int status = 0;
-    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
-    }
     Result result;
-    result.seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    result.seconds = typed.seconds;
     // xdotool is done sending; what is going to arrive arrives within moments.
     result.complete = field.waitForText(text, 3000);
     result.bytesArrived = field.text().size();

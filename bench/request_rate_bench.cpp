@@ -10,20 +10,15 @@
 
 #include <cstdio>
 #include <regex>
-#include <unistd.h>
 
 using namespace BenchTools;
 
 static double WrkRate(int port, int seconds)
 {
-    const std::string command = "wrk -t2 -c32 -d" + std::to_string(seconds) +
-                                "s -H 'Connection: close' http://127.0.0.1:" + std::to_string(port) + "/tiny.txt";
-    std::FILE* pipe = ::popen(command.c_str(), "r");
-    std::string output;
-    char buffer[4096];
-    for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
-        output.append(buffer, n);
-    ::pclose(pipe);
+    const std::string output =
+        ChildProcess::Run({"wrk", "-t2", "-c32", "-d" + std::to_string(seconds) + "s", "-H", "Connection: close",
+                           "http://127.0.0.1:" + std::to_string(port) + "/tiny.txt"})
+            .out;
     std::smatch match;
     if (std::regex_search(output, match, std::regex("Requests/sec:\\s+([0-9.]+)")))
         return std::stod(match[1]);
@@ -37,8 +32,8 @@ int main(int argc, char** argv)
     TempDir site;
     site.write("tiny.txt", "hello\n");
     const int port = FreePort::tcp();
-    const pid_t server = Start({CORVANE_SERVER_EXE, "--headless", "--port", std::to_string(port), "--udp-port",
-                                std::to_string(FreePort::udp()), "--broadcast", "127.255.255.255"});
+    ChildProcess server = Start({CORVANE_SERVER_EXE, "--headless", "--port", std::to_string(port), "--udp-port",
+                                 std::to_string(FreePort::udp()), "--broadcast", "127.255.255.255"});
     if (!WaitForPort(port, 10000)) {
         std::fprintf(stderr, "corvane did not start\n");
         return 1;
@@ -47,9 +42,9 @@ int main(int argc, char** argv)
     const char* head = argc > 2 ? argv[2] : "OpKey_GetDeviceInfo";
     RequestLoad load(port, head, "");
     load.Run(2, 16, 1); // warm up
-    const double ourCpuBefore = CpuSeconds(server);
+    const double ourCpuBefore = CpuSeconds(server.pid());
     const double ours = load.Run(2, 16, seconds);
-    const double ourCpuPerRequest = (CpuSeconds(server) - ourCpuBefore) / (ours * seconds);
+    const double ourCpuPerRequest = (CpuSeconds(server.pid()) - ourCpuBefore) / (ours * seconds);
     const long long failures = load.failures();
 
     double anchor = 0;
@@ -68,6 +63,6 @@ int main(int argc, char** argv)
     Report("server CPU per request", ourCpuPerRequest * 1e6, anchorCpuPerRequest * 1e6, "us", "nginx");
     if (failures > 0)
         std::printf("(%lld requests failed)\n", failures);
-    StopProcess(server);
+    server.stop();
     return 0;
 }

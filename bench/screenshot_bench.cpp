@@ -7,17 +7,14 @@
 #include "CData.h"
 #include "SRequest.h"
 #include "X11Display.h"
+#include "XvfbServer.h"
 
-#include <fcntl.h>
-#include <sys/wait.h>
-#include <unistd.h>
 #include <QImage>
 #include <cmath>
-#include <csignal>
 #include <cstdlib>
 #include <filesystem>
-#include <poll.h>
 #include <random>
+#include <stdexcept>
 
 // Last: Xlib defines macros (None, Status, Bool) that clash with other headers.
 #include <X11/Xlib.h>
@@ -70,29 +67,6 @@ void ShowOnRoot(const QImage& picture)
     });
 }
 
-// Starts Xvfb on a free display and returns its PID; the display goes to DISPLAY.
-pid_t StartXvfb()
-{
-    int pipeFds[2];
-    if (::pipe(pipeFds) != 0)
-        throw std::runtime_error("pipe failed");
-    const pid_t server = BenchTools::Start({"Xvfb", "-displayfd", std::to_string(pipeFds[1]), "-screen", "0",
-                                       std::to_string(kWidth) + "x" + std::to_string(kHeight) + "x24", "-nolisten",
-                                       "tcp", "-noreset"});
-    ::close(pipeFds[1]);
-    std::string number;
-    pollfd ready{pipeFds[0], POLLIN, 0};
-    char c;
-    while (::poll(&ready, 1, 10000) > 0 && ::read(pipeFds[0], &c, 1) == 1 && c != '\n')
-        number += c;
-    ::close(pipeFds[0]);
-    if (number.empty())
-        throw std::runtime_error("Xvfb did not start");
-    ::setenv("DISPLAY", (":" + number).c_str(), 1);
-    X11Display::instance().Reopen();
-    return server;
-}
-
 } // namespace
 
 int main()
@@ -106,7 +80,9 @@ int main()
     ::setenv("XDG_CONFIG_HOME", (home + "/config").c_str(), 1);
     const std::string importOut = home + "/import.png";
 
-    const pid_t xvfb = StartXvfb();
+    const XvfbServer xvfb(kWidth, kHeight); // DISPLAY goes to it
+    if (!xvfb.started())
+        throw std::runtime_error("Xvfb did not start");
     ShowOnRoot(PhotoLike());
 
     InProcessServer service;
@@ -129,8 +105,6 @@ int main()
                 static_cast<std::uintmax_t>(std::filesystem::file_size(importOut)));
     BenchTools::Report("screenshot of 1920x1080 to PNG", mine * 1000, anchor * 1000, "ms", "import -window root", "<= 0.5");
 
-    ::kill(xvfb, SIGTERM);
-    BenchTools::Wait(xvfb);
     std::filesystem::remove_all(home);
     return 0;
 }

@@ -13,7 +13,6 @@
 #include <netinet/in.h>
 #include <sys/sendfile.h>
 #include <sys/socket.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -75,13 +74,13 @@ int main()
     const auto socat = [&] {
         const int port = FreePort::tcp();
         const std::string target = received + "/socat.bin";
-        const pid_t receiver = BenchTools::Start({"socat", "-u", "-b", "40960",
-                                             "TCP-LISTEN:" + std::to_string(port) + ",bind=127.0.0.1,reuseaddr",
-                                             "CREATE:" + target});
+        ChildProcess receiver = BenchTools::Start({"socat", "-u", "-b", "40960",
+                                                   "TCP-LISTEN:" + std::to_string(port) + ",bind=127.0.0.1,reuseaddr",
+                                                   "CREATE:" + target});
         // From the accepted connection until socat has written and closed the file.
         const auto start = std::chrono::steady_clock::now();
         SendRaw(source, port);
-        if (BenchTools::Wait(receiver) != 0 ||
+        if (receiver.wait() != 0 ||
             std::filesystem::file_size(target) != static_cast<std::uintmax_t>(kSize))
             throw std::runtime_error("socat failed");
         const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();

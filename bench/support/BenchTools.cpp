@@ -2,21 +2,16 @@
 
 #include <algorithm>
 #include <arpa/inet.h>
-#include <csignal>
 #include <cstdio>
 #include <fcntl.h>
 #include <fstream>
 #include <iterator>
-#include <sstream>
 #include <netinet/in.h>
-#include <spawn.h>
+#include <sstream>
 #include <stdexcept>
 #include <sys/socket.h>
-#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
-
-extern char** environ;
 
 namespace BenchTools {
 
@@ -25,44 +20,14 @@ double SecondsSince(Clock::time_point start)
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
-pid_t Start(const std::vector<std::string>& argv)
+ChildProcess Start(const std::vector<std::string>& argv)
 {
-    std::vector<char*> args;
-    std::vector<std::string> copy = argv;
-    for (std::string& arg : copy)
-        args.push_back(arg.data());
-    args.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-    pid_t pid = -1;
-    if (posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ) != 0)
-        pid = -1;
-    posix_spawn_file_actions_destroy(&actions);
-    return pid;
-}
-
-void StopProcess(pid_t pid)
-{
-    if (pid <= 0)
-        return;
-    ::kill(pid, SIGTERM);
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-}
-
-int Wait(pid_t pid)
-{
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return ChildProcess(argv, {.out = ChildProcess::Stream::Discard, .err = ChildProcess::Stream::Discard});
 }
 
 void Run(const std::vector<std::string>& argv)
 {
-    const pid_t pid = Start(argv);
-    if (pid <= 0 || Wait(pid) != 0)
+    if (RunTimed(argv).status != 0)
         throw std::runtime_error(argv[0] + " failed");
 }
 
@@ -85,12 +50,11 @@ double Median(int runs, const std::function<void()>& work)
 Timed RunTimed(const std::vector<std::string>& argv)
 {
     const Clock::time_point start = Clock::now();
-    const pid_t pid = Start(argv);
-    if (pid <= 0)
+    ChildProcess command = Start(argv);
+    if (!command.started())
         return {-1, 0};
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, SecondsSince(start)};
+    const int status = command.wait();
+    return {status, SecondsSince(start)};
 }
 
 static long StatusField(pid_t pid, const std::string& field)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ChildProcess.h"
+
 #include <chrono>
 #include <cstdio>
 #include <functional>
@@ -13,24 +15,22 @@ namespace BenchTools {
 using Clock = std::chrono::steady_clock;
 
 double SecondsSince(Clock::time_point start);
-// Runs a command (argv[0] looked up in PATH) with output discarded and
-// returns its exit status and the wall time it took.
+// Runs a command (argv[0] a path or looked up in PATH) with output discarded
+// and returns its exit status (-1 when it cannot be started) and the wall
+// time it took.
 struct Timed {
     int status;
     double seconds;
 };
 Timed RunTimed(const std::vector<std::string>& argv);
-// Starts a command in the background; stdout/stderr discarded. -1 when it
-// cannot be started.
-pid_t Start(const std::vector<std::string>& argv);
-// Waits for a started command and returns its exit status.
-int Wait(pid_t pid);
+// Starts a command in the background with output discarded; it is stopped
+// (SIGTERM) when the returned process goes.
+ChildProcess Start(const std::vector<std::string>& argv);
 // Runs a command to its end; throws when it fails.
 void Run(const std::vector<std::string>& argv);
 // Wall time of one run of work, and the median of several.
 double Seconds(const std::function<void()>& work);
 double Median(int runs, const std::function<void()>& work);
-void StopProcess(pid_t pid);
 // Resident and peak resident memory of a process, in KiB.
 long ResidentKiB(pid_t pid);
 long PeakResidentKiB(pid_t pid);

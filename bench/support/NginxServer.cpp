@@ -3,7 +3,10 @@
 #include "BenchTools.h"
 #include "FreePort.h"
 
-NginxServer::NginxServer(const std::string& root, int workers) : listenPort(FreePort::tcp())
+namespace {
+
+// Writes the configuration into dir and returns its path.
+std::string WriteConfig(const TempDir& dir, const std::string& root, int workers, int listenPort)
 {
     const std::string config =
         "daemon off;\n"
@@ -23,15 +26,16 @@ NginxServer::NginxServer(const std::string& root, int workers) : listenPort(Free
         "  scgi_temp_path " + dir.file("scgi") + ";\n"
         "  server { listen 127.0.0.1:" + std::to_string(listenPort) + "; root " + root + "; }\n"
         "}\n";
-    const std::string configPath = dir.write("nginx.conf", config);
-    pid = BenchTools::Start({"/usr/sbin/nginx", "-p", dir.path(), "-c", configPath});
-    if (pid > 0 && !BenchTools::WaitForPort(listenPort, 5000)) {
-        BenchTools::StopProcess(pid);
-        pid = -1;
-    }
+    return dir.write("nginx.conf", config);
 }
 
-NginxServer::~NginxServer()
+} // namespace
+
+NginxServer::NginxServer(const std::string& root, int workers)
+    : listenPort(FreePort::tcp()),
+      nginx(BenchTools::Start({"/usr/sbin/nginx", "-p", dir.path(), "-c", WriteConfig(dir, root, workers, listenPort)}))
 {
-    BenchTools::StopProcess(pid);
+    ready = nginx.started() && BenchTools::WaitForPort(listenPort, 5000);
+    if (!ready)
+        nginx.stop();
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ChildProcess.h"
 #include "TempDir.h"
 
 #include <string>
@@ -9,14 +10,14 @@
 class NginxServer {
 public:
     NginxServer(const std::string& root, int workers);
-    ~NginxServer();
 
-    bool started() const { return pid > 0; }
+    bool started() const { return ready; }
     int port() const { return listenPort; }
-    pid_t processId() const { return pid; }
+    pid_t processId() const { return nginx.pid(); }
 
 private:
     TempDir dir;
     int listenPort;
-    pid_t pid = -1;
+    ChildProcess nginx;
+    bool ready = false;
 };
