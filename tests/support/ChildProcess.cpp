@@ -10,7 +10,6 @@
 #include <poll.h>
 #include <stdexcept>
 #include <string_view>
-#include <sys/eventfd.h>
 #include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -77,6 +76,17 @@ std::vector<char*> Pointers(std::vector<std::string>& strings)
     return pointers;
 }
 
+// A pipe whose ends no other child of the test inherits.
+bool Pipe(int& readEnd, int& writeEnd)
+{
+    int fds[2];
+    if (::pipe2(fds, O_CLOEXEC) != 0)
+        return false;
+    readEnd = fds[0];
+    writeEnd = fds[1];
+    return true;
+}
+
 void CloseIfOpen(int& fd)
 {
     if (fd >= 0)
@@ -141,26 +151,16 @@ void ChildProcess::start(const std::vector<std::string>& argv, const Options& op
         CloseIfOpen(outputFd);
         throw std::runtime_error(std::string(what) + " failed for " + argv[0]);
     };
-    if (options.input) {
-        int fds[2];
-        if (::pipe2(fds, O_CLOEXEC) != 0)
-            fail("pipe");
-        childInput = fds[0];
-        inputFd = fds[1];
-    }
-    if (options.out == Stream::Collect || options.err == Stream::Collect) {
-        int fds[2];
-        if (::pipe2(fds, O_CLOEXEC) != 0)
-            fail("pipe");
-        outputFd = fds[0];
-        childOutput = fds[1];
-    }
+    if (options.input && !Pipe(childInput, inputFd))
+        fail("pipe");
+    if ((options.out == Stream::Collect || options.err == Stream::Collect) && !Pipe(outputFd, childOutput))
+        fail("pipe");
     if (options.out == Stream::Discard || options.err == Stream::Discard) {
         devNull = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
         if (devNull < 0)
             fail("open /dev/null");
     }
-    if (::pipe2(errorPipe, O_CLOEXEC) != 0)
+    if (!Pipe(errorPipe[0], errorPipe[1]))
         fail("pipe");
     const auto target = [&](Stream stream, int file) {
         if (file >= 0)
@@ -222,7 +222,6 @@ void ChildProcess::start(const std::vector<std::string>& argv, const Options& op
     }
     child = pid;
     if (outputFd >= 0) {
-        wakeFd = ::eventfd(0, EFD_CLOEXEC);
         outputEnded = false;
         reader = std::thread([this] { readOutput(); });
     }
@@ -345,14 +344,13 @@ void ChildProcess::closeInput()
 void ChildProcess::readOutput()
 {
     char buffer[65536];
-    for (;;) {
-        pollfd fds[2] = {{outputFd, POLLIN, 0}, {wakeFd, POLLIN, 0}};
-        if (::poll(fds, 2, -1) < 0) {
-            if (errno == EINTR)
-                continue;
-            break;
-        }
-        if (fds[1].revents != 0)
+    // Looks up now and then whether the owner has given up on the rest.
+    while (!abandoned) {
+        pollfd ready{outputFd, POLLIN, 0};
+        const int events = ::poll(&ready, 1, 100);
+        if (events == 0 || (events < 0 && errno == EINTR))
+            continue;
+        if (events < 0)
             break;
         const ssize_t got = ::read(outputFd, buffer, sizeof buffer);
         if (got < 0 && errno == EINTR)
@@ -376,11 +374,9 @@ void ChildProcess::finishOutput(int timeoutMs)
         std::unique_lock lock(mutex);
         arrived.wait_for(lock, std::chrono::milliseconds(timeoutMs), [this] { return outputEnded; });
     }
-    const eventfd_t one = 1;
-    [[maybe_unused]] const int woken = ::eventfd_write(wakeFd, one);
+    abandoned = true;
     reader.join();
     CloseIfOpen(outputFd);
-    CloseIfOpen(wakeFd);
 }
 
 std::string ChildProcess::output()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <csignal>
 #include <functional>
@@ -13,7 +14,8 @@
 // a path, otherwise it is looked up in PATH. The child never outlives the
 // thread that started it (it gets the stop signal when that thread ends,
 // even when the test crashes), and it is ended only through its own PID:
-// the destructor stops it.
+// the destructor stops it. One thread at a time controls it; output() and
+// waitForOutput() may be called from any thread.
 class ChildProcess {
 public:
     // What becomes of standard output or error.
@@ -80,6 +82,7 @@ public:
     void closeInput();
 
 private:
+    // Run's: standard output and error go to these files instead.
     ChildProcess(const std::vector<std::string>& argv, const Options& options, int outFile, int errFile);
     void start(const std::vector<std::string>& argv, const Options& options, int outFile, int errFile);
     void reaped(int status);
@@ -93,9 +96,9 @@ private:
     int stopSignal = SIGTERM;
     int inputFd = -1;
     int outputFd = -1;
-    int wakeFd = -1;
     std::thread reader;
-    std::mutex mutex;
+    std::atomic<bool> abandoned{false};
+    std::mutex mutex; // guards collected and outputEnded
     std::condition_variable arrived;
     std::string collected;
     bool outputEnded = false;
