@@ -74,23 +74,14 @@ std::vector<std::vector<int>> Matrix(const CQR_Encode& e)
     return dark;
 }
 
-struct Segment {
-    int mode;
-    int length;
-    bool operator==(const Segment&) const = default;
-};
+// The mode blocks written: (mode, length in input bytes).
+using Segments = std::vector<std::pair<int, int>>;
 
-std::ostream& operator<<(std::ostream& out, const Segment& segment)
+Segments SegmentsOf(const CQR_Encode& encoder)
 {
-    static const char* const names[] = {"numeric", "alphanumeric", "8-bit", "Kanji"};
-    return out << names[segment.mode] << " " << segment.length;
-}
-
-std::vector<Segment> Segments(const CQR_Encode& encoder)
-{
-    std::vector<Segment> segments;
+    Segments segments;
     for (int i = 0; i < encoder.BlockCount(); ++i)
-        segments.push_back({encoder.BlockMode(i), encoder.BlockLength(i)});
+        segments.emplace_back(encoder.BlockMode(i), encoder.BlockLength(i));
     return segments;
 }
 
@@ -110,71 +101,64 @@ int BchRemainder(int word, int generator)
 
 // --- Segmentation: the mode blocks and bit counts of known inputs ---
 
-TEST(QR_EncodeSegmentation, BlocksAndBitCountsOfKnownInputs)
+TEST(QR_EncodeSegmentation, BlocksBitCountsAndVersionOfKnownInputs)
 {
     struct Case {
         const char* why;
         std::string text;
         int level;
-        std::vector<Segment> segments;
-        int bits;    // before the terminator
-        int version; // chosen automatically
+        int requested; // 0: the smallest version that holds the text
+        Segments segments;
+        int bits; // before the terminator
+        int version;
     };
     const Case cases[] = {
-        {"alphanumeric text", "HELLO WORLD", Q, {{A, 11}}, 4 + 9 + 5 * 11 + 6, 1},
-        {"digits", "01234567", M, {{N, 8}}, 4 + 10 + 10 + 10 + 7, 1},
-        {"the pairing text: digit runs absorbed by the dots", "192.168.1.20^_7", L, {{A, 12}, {B, 3}}, 79 + 36, 1},
-        {"lower case is 8-bit", "abc", L, {{B, 3}}, 36, 1},
-        {"one Shift-JIS pair", "\x93\x5A", L, {{K, 2}}, 4 + 8 + 13, 1},
+        {"alphanumeric text", "HELLO WORLD", Q, 0, {{A, 11}}, 4 + 9 + 5 * 11 + 6, 1},
+        {"digits", "01234567", M, 0, {{N, 8}}, 4 + 10 + 10 + 10 + 7, 1},
+        {"the pairing text: digit runs absorbed by the dots", "192.168.1.20^_7", L, 0, {{A, 12}, {B, 3}}, 79 + 36, 1},
+        {"lower case is 8-bit", "abc", L, 0, {{B, 3}}, 36, 1},
+        {"one Shift-JIS pair", "\x93\x5A", L, 0, {{K, 2}}, 4 + 8 + 13, 1},
         // Keeping the lone last lead byte apart costs no more than one 8-bit
         // block of all nine bytes, so the Kanji block stays.
-        {"a lone last lead byte", "\x93\x5A\x93\x5A\x93\x5A\x93\x5A\x93", L, {{K, 8}, {B, 1}}, 84, 1},
-        {"one Kanji and a lone byte: cheaper as 8-bit", "\x93\x5A\x93", L, {{B, 3}}, 36, 1},
-        {"a long digit run inside text", "abc" + std::string(20, '7') + "def", L, {{B, 3}, {N, 20}, {B, 3}}, 36 + 81 + 36, 2},
+        {"a lone last lead byte", "\x93\x5A\x93\x5A\x93\x5A\x93\x5A\x93", L, 0, {{K, 8}, {B, 1}}, 84, 1},
+        {"one Kanji and a lone byte: cheaper as 8-bit", "\x93\x5A\x93", L, 0, {{B, 3}}, 36, 1},
+        {"a long digit run inside text", "abc" + std::string(20, '7') + "def", L, 0, {{B, 3}, {N, 20}, {B, 3}}, 36 + 81 + 36, 2},
         // Five digits cost more apart (87 bits) than inside the 8-bit block
         // (84); six digits cost less apart (90 against 92).
-        {"five digits inside text", "ab12345cd", L, {{B, 9}}, 84, 1},
-        {"six digits inside text", "ab123456cd", L, {{B, 2}, {N, 6}, {B, 2}}, 90, 1},
+        {"five digits inside text", "ab12345cd", L, 0, {{B, 9}}, 84, 1},
+        {"six digits inside text", "ab123456cd", L, 0, {{B, 2}, {N, 6}, {B, 2}}, 90, 1},
         // Merging pairwise only: each single merge would cost more here.
-        {"pairwise merging", "ABC123456789DEF", L, {{A, 3}, {N, 9}, {A, 3}}, 104, 1},
-        {"a letter joins the 8-bit block before it", "abC12345", L, {{B, 3}, {N, 5}}, 36 + 31, 1},
-        {"a letter joins the 8-bit block after it", "12345Cab", L, {{N, 5}, {B, 3}}, 31 + 36, 1},
-        {"too dear to join: alphanumeric, then all 8-bit", "ab1A", L, {{B, 4}}, 44, 1},
-        {"230 bytes with an 8-bit count", std::string(230, 'q'), L, {{B, 230}}, 4 + 8 + 230 * 8, 9},
-        {"231 bytes need version 10 and a 16-bit count", std::string(231, 'q'), L, {{B, 231}}, 4 + 16 + 231 * 8, 10},
+        {"pairwise merging", "ABC123456789DEF", L, 0, {{A, 3}, {N, 9}, {A, 3}}, 104, 1},
+        {"a letter joins the 8-bit block before it", "abC12345", L, 0, {{B, 3}, {N, 5}}, 36 + 31, 1},
+        {"a letter joins the 8-bit block after it", "12345Cab", L, 0, {{N, 5}, {B, 3}}, 31 + 36, 1},
+        {"too dear to join: alphanumeric, then all 8-bit", "ab1A", L, 0, {{B, 4}}, 44, 1},
+        {"230 bytes with an 8-bit count", std::string(230, 'q'), L, 0, {{B, 230}}, 4 + 8 + 230 * 8, 9},
+        {"231 bytes need version 10 and a 16-bit count", std::string(231, 'q'), L, 0, {{B, 231}}, 4 + 16 + 231 * 8, 10},
+        // Count indicators grow at versions 10 and 27.
+        {"digits at version 10", "01234567", M, 10, {{N, 8}}, 43, 10},
+        {"digits at version 27", "01234567", M, 27, {{N, 8}}, 45, 27},
+        {"alphanumeric at version 10", "HELLO WORLD", M, 10, {{A, 11}}, 76, 10},
+        {"alphanumeric at version 27", "HELLO WORLD", M, 27, {{A, 11}}, 78, 27},
+        {"8-bit at version 10", "abc", M, 10, {{B, 3}}, 44, 10},
+        {"8-bit at version 27", "abc", M, 27, {{B, 3}}, 44, 27},
+        {"Kanji at version 10", "\x93\x5A", M, 10, {{K, 2}}, 27, 10},
+        {"Kanji at version 27", "\x93\x5A", M, 27, {{K, 2}}, 29, 27},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.why);
-        const auto encoder = RoundTrip(c.text, c.level);
+        const auto encoder = RoundTrip(c.text, c.level, c.requested, false);
         ASSERT_NE(encoder, nullptr);
-        EXPECT_EQ(Segments(*encoder), c.segments);
+        EXPECT_EQ(SegmentsOf(*encoder), c.segments);
         EXPECT_EQ(encoder->DataBitCount(), c.bits);
         EXPECT_EQ(encoder->Version(), c.version);
     }
 }
 
-TEST(QR_EncodeSegmentation, CountIndicatorsGrowWithTheVersionGroup)
-{
-    const struct {
-        std::string text;
-        int bits[3]; // at versions 9, 10 and 27: the last and first of each group
-    } cases[] = {{"01234567", {41, 43, 45}}, {"HELLO WORLD", {74, 76, 78}}, {"abc", {36, 44, 44}}, {"\x93\x5A", {25, 27, 29}}};
-    const int versions[3] = {9, 10, 27};
-    for (const auto& c : cases) {
-        for (int group = 0; group < 3; ++group) {
-            const int version = versions[group];
-            const auto encoder = RoundTrip(c.text, M, version, false);
-            ASSERT_NE(encoder, nullptr);
-            EXPECT_EQ(encoder->Version(), version) << c.text;
-            EXPECT_EQ(encoder->DataBitCount(), c.bits[group]) << c.text << " at version " << version;
-        }
-    }
-}
-
 // --- Version choice and refusals ---
 
-TEST(QR_EncodeVersion, RequestedVersionIsKeptOrExtendedOnlyWhenAllowed)
+TEST(QR_EncodeVersion, RequestedVersionsAndRefusals)
 {
+    // A requested version is extended only when allowed.
     const std::string data = RandomLowerCase(200, 3);
     EXPECT_EQ(Encode(data, L, 5, false), nullptr);
     const auto extended = Encode(data, L, 5, true);
@@ -192,11 +176,9 @@ TEST(QR_EncodeVersion, RequestedVersionIsKeptOrExtendedOnlyWhenAllowed)
     ASSERT_TRUE(negative && zero);
     EXPECT_EQ(negative->Version(), 1);
     EXPECT_EQ(Matrix(*negative), Matrix(*zero));
-}
 
-TEST(QR_EncodeVersion, RefusesEmptyInputArgumentsOutOfRangeAndTooMuchData)
-{
-    auto encoder = std::make_unique<CQR_Encode>();
+    // Empty input, arguments out of range and too much data are refused.
+    const auto encoder = std::make_unique<CQR_Encode>();
     EXPECT_FALSE(encoder->EncodeData(L, 0, true, -1, "", 0));
     EXPECT_FALSE(encoder->EncodeData(L, 0, true, -1, nullptr, 0));
     const struct {
@@ -209,12 +191,8 @@ TEST(QR_EncodeVersion, RefusesEmptyInputArgumentsOutOfRangeAndTooMuchData)
     ASSERT_TRUE(encoder->EncodeData(L, 0, true, -1, std::string(7089, '1').c_str(), 0)); // the most digits
     EXPECT_EQ(encoder->Version(), 40);
     EXPECT_EQ(Encode(RandomLowerCase(2953, 7) + "x", L, 40, true), nullptr);
-}
-
-TEST(QR_EncodeVersion, LengthZeroReadsUpToTheZeroByte)
-{
+    // Length zero reads up to the zero byte.
     const std::string withZero("AB\0cd", 5);
-    auto encoder = std::make_unique<CQR_Encode>();
     ASSERT_TRUE(encoder->EncodeData(L, 0, true, -1, withZero.data(), 0));
     EXPECT_EQ(Decode(*encoder), std::vector<std::string>{"AB"});
     ASSERT_TRUE(encoder->EncodeData(L, 0, true, -1, withZero.data(), 5));
@@ -274,11 +252,9 @@ TEST(QR_EncodeRoundTrip, ShiftJisKanjiAndUtf8Chinese)
     const auto nihongo = Encode(texts[0], L);
     const auto chained = Encode(texts[5], L);
     ASSERT_TRUE(nihongo && chained);
-    EXPECT_EQ(Segments(*nihongo), (std::vector<Segment>{{K, 6}}));
-    bool longKanji = false;
-    for (const Segment& segment : Segments(*chained))
-        longKanji = longKanji || (segment.mode == K && segment.length >= 24);
-    EXPECT_TRUE(longKanji);
+    EXPECT_EQ(SegmentsOf(*nihongo), (Segments{{K, 6}}));
+    const Segments blocks = SegmentsOf(*chained);
+    EXPECT_TRUE(std::any_of(blocks.begin(), blocks.end(), [](auto b) { return b.first == K && b.second >= 24; }));
 }
 
 TEST(QR_EncodeRoundTrip, EveryVersionAtEveryLevelFilledToCapacity)
@@ -343,7 +319,7 @@ std::vector<int> ReadVersion1CodeWords(const CQR_Encode& encoder)
 
 } // namespace
 
-TEST(QR_EncodeCodeWords, WorkedExampleOfTheStandard)
+TEST(QR_EncodeCodeWords, WorkedExampleOfTheStandardAndTheShortTerminator)
 {
     // 01234567 as 1-M: the data codewords with terminator and padding, then
     // the ten error-correction codewords, whatever the mask.
@@ -354,10 +330,7 @@ TEST(QR_EncodeCodeWords, WorkedExampleOfTheStandard)
         ASSERT_NE(encoder, nullptr);
         EXPECT_EQ(ReadVersion1CodeWords(*encoder), expected) << "mask " << mask;
     }
-}
 
-TEST(QR_EncodeCodeWords, TerminatorShortensWhenTheSymbolIsFull)
-{
     // 17 bytes at 1-L fill 148 of 152 bits: a 4-bit terminator, no padding.
     // 16 bytes leave room for a whole pad codeword.
     const auto full = Encode("abcdefghijklmnopq", L, 1, false, 0);
@@ -443,34 +416,26 @@ int ReferencePenalty(const std::vector<std::vector<int>>& dark)
 {
     const int n = static_cast<int>(dark.size());
     int penalty = 0;
-    for (const bool rows : {true, false}) {
-        for (int line = 0; line < n; ++line) {
-            const auto at = [&](int k) { return rows ? dark[line][k] : dark[k][line]; };
-            const auto light = [&](int k) { return k < 0 || k >= n || at(k) == 0; };
-            for (int start = 0, end = 0; start < n; start = end) {
-                while (end < n && at(end) == at(start))
-                    ++end;
-                if (end - start >= 5)
-                    penalty += end - start - 2;
-            }
-            for (int j = 0; j + 7 <= n; ++j) {
-                const int pattern[7] = {1, 0, 1, 1, 1, 0, 1};
-                bool match = light(j - 1) && light(j + 7);
-                for (int k = 0; k < 7 && match; ++k)
-                    match = at(j + k) == pattern[k];
-                if (match && ((light(j - 2) && light(j - 3) && light(j - 4)) || (light(j + 8) && light(j + 9) && light(j + 10))))
-                    penalty += 40;
-            }
+    for (int line = 0; line < 2 * n; ++line) {
+        // A row, then a column, with four light modules beyond each end.
+        std::string s = "0000";
+        for (int k = 0; k < n; ++k)
+            s += static_cast<char>('0' + (line < n ? dark[line][k] : dark[k][line - n]));
+        s += "0000";
+        for (int start = 4, end = 4; start < n + 4; start = end) {
+            while (end < n + 4 && s[end] == s[start])
+                ++end;
+            penalty += end - start >= 5 ? end - start - 2 : 0;
         }
+        for (int j = 4; j + 7 <= n + 4; ++j)
+            penalty += s.compare(j - 4, 12, "000010111010") == 0 || s.compare(j - 1, 12, "010111010000") == 0 ? 40 : 0;
     }
     int lightCount = 0;
     for (int y = 0; y < n; ++y) {
         for (int x = 0; x < n; ++x) {
             lightCount += dark[y][x] == 0;
-            if (x + 1 < n && y + 1 < n) {
-                const int sum = dark[y][x] + dark[y][x + 1] + dark[y + 1][x] + dark[y + 1][x + 1];
-                penalty += (sum == 0 || sum == 4) ? 3 : 0;
-            }
+            const int sum = x + 1 < n && y + 1 < n ? dark[y][x] + dark[y][x + 1] + dark[y + 1][x] + dark[y + 1][x + 1] : 1;
+            penalty += sum == 0 || sum == 4 ? 3 : 0;
         }
     }
     return penalty + std::abs(50 - lightCount * 100 / (n * n)) / 5 * 10;
