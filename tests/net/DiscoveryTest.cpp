@@ -4,12 +4,11 @@
 #include "SCommon.h"
 
 #include <arpa/inet.h>
-#include <chrono>
 #include <cstring>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
-#include <poll.h>
 #include <sys/socket.h>
+#include <sys/time.h>
 #include <unistd.h>
 
 namespace {
@@ -43,21 +42,20 @@ protected:
         ASSERT_EQ(::sendto(phone, bytes.data(), bytes.size(), 0, reinterpret_cast<sockaddr*>(&address), sizeof address),
                   static_cast<ssize_t>(bytes.size()));
     }
-    // The texts of the datagrams heard within timeoutMs, skipping those that
-    // contain skip (the ones this phone sent itself).
-    std::vector<std::string> hear(int timeoutMs, const std::string& skip)
+    // The texts of the datagrams heard until quietMs pass without one,
+    // skipping those that contain skip (the ones this phone sent itself).
+    std::vector<std::string> hear(int quietMs, const std::string& skip)
     {
+        const timeval quiet{quietMs / 1000, quietMs % 1000 * 1000};
+        ::setsockopt(phone, SOL_SOCKET, SO_RCVTIMEO, &quiet, sizeof quiet);
         std::vector<std::string> heard;
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-        for (;;) {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-            pollfd ready{phone, POLLIN, 0};
-            if (left.count() <= 0 || ::poll(&ready, 1, static_cast<int>(left.count())) <= 0)
-                return heard;
-            char buffer[512] = {};
-            if (::recv(phone, buffer, sizeof buffer - 1, 0) > 0 && std::string(buffer).find(skip) == std::string::npos)
-                heard.emplace_back(buffer);
+        char buffer[512];
+        for (ssize_t got; (got = ::recv(phone, buffer, sizeof buffer, 0)) >= 0;) {
+            const std::string text = std::string(buffer, static_cast<size_t>(got)).c_str(); // up to the first zero
+            if (text.find(skip) == std::string::npos)
+                heard.push_back(text);
         }
+        return heard;
     }
 
     RecordingDelegate delegate;

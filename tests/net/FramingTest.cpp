@@ -9,27 +9,16 @@
 #include <sys/socket.h>
 #include <thread>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 
 // A connected pair of stream sockets standing in for a TCP connection.
 struct SocketPair {
     SocketPair() { EXPECT_EQ(::socketpair(AF_UNIX, SOCK_STREAM, 0, fds), 0); }
-    ~SocketPair()
-    {
-        closeWriter();
-        ::close(reader);
-    }
-    void write(const std::string& bytes)
-    {
-        ASSERT_EQ(::write(writer, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
-    }
-    void closeWriter()
-    {
-        if (writer >= 0)
-            ::close(writer);
-        writer = -1;
-    }
+    ~SocketPair() { closeWriter(); ::close(reader); }
+    void closeWriter() { ::close(std::exchange(writer, -1)); }
+    void write(const std::string& bytes) { ASSERT_EQ(::write(writer, bytes.data(), bytes.size()), ssize_t(bytes.size())); }
     // Everything the reader side can read until the writer closes.
     std::string drain()
     {

@@ -34,24 +34,18 @@ public:
         EXPECT_EQ(Start(), NR_OK);
     }
     ~LiveRecorder() { Shutdown(); }
-    void ProcessConn(ProcessParam* param) override { Process(param->sock, *this).ProcessConn(); }
 
     // The messages so far, once there are at least count (or after 5 s).
     std::vector<std::string> messages(size_t count)
     {
-        for (int i = 0; i < 500 && received().size() < count; ++i)
+        for (int i = 0; i < 500 && logged() < count; ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        return received();
-    }
-
-private:
-    std::vector<std::string> received()
-    {
         std::lock_guard lock(mutex);
         return log;
     }
-    class Process : public ServiceProcess {
-    public:
+
+private:
+    struct Process : ServiceProcess {
         Process(int sock, LiveRecorder& owner) : ServiceProcess(sock), owner(owner) {}
         void ProcessLiveMsg(const char* msg) override
         {
@@ -60,6 +54,12 @@ private:
         }
         LiveRecorder& owner;
     };
+    void ProcessConn(ProcessParam* param) override { Process(param->sock, *this).ProcessConn(); }
+    size_t logged()
+    {
+        std::lock_guard lock(mutex);
+        return log.size();
+    }
     std::mutex mutex;
     std::vector<std::string> log;
 };

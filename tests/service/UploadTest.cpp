@@ -130,17 +130,6 @@ TEST(Upload, RefusedTargetsAnswerZeroAndReadNoData)
     EXPECT_TRUE(Names(target.path()).empty());
 }
 
-TEST(Upload, TheLengthAndTheFirstBytesMayArriveWithTheRequest)
-{
-    TempDir dir;
-    InProcessServer server;
-    RawUpload phone(server.port(), dir.path() + "^_7early.txt", SizePacket(11) + "hello");
-    EXPECT_EQ(phone.ack(), '1');
-    phone.send(" world");
-    EXPECT_EQ(phone.readAll(), kAccepted);
-    EXPECT_EQ(TempDir::read(dir.file("early.txt")), "hello world");
-}
-
 TEST(Upload, ACutOffTransferOrAnUnreadableLengthLeavesNothingBehind)
 {
     TempDir target;
@@ -166,7 +155,7 @@ TEST(Upload, ACutOffTransferOrAnUnreadableLengthLeavesNothingBehind)
     EXPECT_EQ(Names(target.path()), (std::set<std::string>{"cut.bin"}));
 }
 
-TEST(Upload, SimultaneousUploadsOfOneNameGetTwoFiles)
+TEST(Upload, SimultaneousUploadsOfOneNameGetTwoFilesAndDataMayComeWithTheRequest)
 {
     TempDir source;
     TempDir target;
@@ -174,11 +163,10 @@ TEST(Upload, SimultaneousUploadsOfOneNameGetTwoFiles)
     const std::string slowBytes = Pattern(200000, 5);
     const std::string fastFile = source.write("fast", Pattern(300000, 6));
     // The first upload has its name and is still receiving when the second
-    // one asks for the same name.
-    RawUpload slow(server.port(), target.path() + "^_7same.bin");
-    slow.announce(static_cast<long long>(slowBytes.size()));
+    // one asks for the same name. Its length and first bytes come in one
+    // piece with the request.
+    RawUpload slow(server.port(), target.path() + "^_7same.bin", SizePacket(200000) + slowBytes.substr(0, 1000));
     ASSERT_EQ(slow.ack(), '1');
-    slow.send(slowBytes.substr(0, 1000));
     EXPECT_EQ(Upload(server, fastFile, target.path(), "same.bin"), "1");
     slow.send(slowBytes.substr(1000));
     EXPECT_EQ(slow.readAll(), kAccepted);
