@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <thread>
@@ -180,7 +182,7 @@ TEST(QREncoderRender, RenderedImageDecodesOverWhite)
 
 // --- The opaque image with a quiet zone ---
 
-TEST(QREncoderQuietZone, OpaqueWhiteAroundACentredSymbol)
+TEST(QREncoderQuietZone, OpaqueWhiteAroundACentredSymbolOfTheLargestModules)
 {
     for (const int version : {1, 20, 40}) {
         SCOPED_TRACE("version " + std::to_string(version));
@@ -189,12 +191,22 @@ TEST(QREncoderQuietZone, OpaqueWhiteAroundACentredSymbol)
         const int n = matrix->dimension();
         const QImage image = QREncoder::renderWithQuietZone(*matrix, 300);
         ASSERT_EQ(image.size(), QSize(300, 300));
-        // The largest modules that leave four modules of white on each side.
-        const int p = 300 / (n + 8);
-        const int offset = (300 - p * n) / 2;
-        EXPECT_GE(offset, 4 * p);
-        EXPECT_GE(300 - offset - p * n, 4 * p);
+        // The symbol starts with the dark top row of a finder, 7 modules long.
+        int offset = 0;
+        int p = 0;
+        while (offset < 300 && PixelBytes(image, offset, offset) != kDark)
+            ++offset;
+        while (offset + p < 300 && PixelBytes(image, offset + p, offset) == kDark)
+            ++p;
+        p /= 7;
+        ASSERT_GT(p, 0);
         ExpectGeometry(image, *matrix, p, offset, kLight);
+        // Centred, with at least four modules of white on each side, and the
+        // largest modules that allow this.
+        const int after = 300 - offset - p * n;
+        EXPECT_GE(std::min(offset, after), 4 * p);
+        EXPECT_LE(std::abs(offset - after), 1);
+        EXPECT_GT((n + 8) * (p + 1), 300);
         EXPECT_EQ(ZbarDecoder::DecodeImage(image), std::vector<std::string>{kPairing});
     }
 }
