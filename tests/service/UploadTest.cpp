@@ -34,7 +34,6 @@ public:
     {
         send(RawConnection::framed("upload") + RawConnection::framed(body) + along);
     }
-    void announce(long long length) { send(SizePacket(length)); }
     // The one-byte acknowledgement, or 0 when none came.
     char ack()
     {
@@ -123,8 +122,7 @@ TEST(Upload, RefusedTargetsAnswerZeroAndReadNoData)
     EXPECT_EQ(Upload(server, file, target.path() + "/" + std::string(1100, 'd'), "a.txt"), "0");
     EXPECT_EQ(Upload(server, file, target.path(), std::string(1100, 'n')), "0");
     // A body with only one field names no file.
-    RawUpload oneField(server.port(), target.path());
-    oneField.announce(7);
+    RawUpload oneField(server.port(), target.path(), SizePacket(7));
     EXPECT_EQ(oneField.ack(), '0');
     EXPECT_EQ(oneField.readAll(), kRefused);
     EXPECT_TRUE(Names(target.path()).empty());
@@ -135,8 +133,7 @@ TEST(Upload, ACutOffTransferOrAnUnreadableLengthLeavesNothingBehind)
     TempDir target;
     InProcessServer server;
     {
-        RawUpload upload(server.port(), target.path() + "^_7cut.bin");
-        upload.announce(100000);
+        RawUpload upload(server.port(), target.path() + "^_7cut.bin", SizePacket(100000));
         ASSERT_EQ(upload.ack(), '1');
         upload.send(Pattern(50000, 3));
         upload.finishSending();
@@ -214,8 +211,7 @@ TEST(Upload, ContactBackupRoundTrip)
     EXPECT_FALSE(std::filesystem::exists("x/y"));
     // A cut-off backup keeps the previous one whole.
     {
-        RawUpload upload(server.port(), "x^_7y^_71");
-        upload.announce(1000);
+        RawUpload upload(server.port(), "x^_7y^_71", SizePacket(1000));
         ASSERT_EQ(upload.ack(), '1');
         upload.send("BEGIN:VCARD\nFN:Trunc");
         upload.finishSending();
