@@ -57,7 +57,7 @@ void ExpectGeometry(const QImage& image, const DataMatrix& matrix, int p, int of
 
 // --- Encoding ---
 
-TEST(QREncoderEncode, TextBecomesItsUtf8Bytes)
+TEST(QREncoderEncode, Utf8TextInTheSmallestVersionOrTheOneAskedFor)
 {
     for (const QString& text : {QString::fromStdString(kPairing), QStringLiteral("使用手机进行扫码连接"),
                                 QStringLiteral("Grüße, café — ✓")}) {
@@ -65,10 +65,6 @@ TEST(QREncoderEncode, TextBecomesItsUtf8Bytes)
         ASSERT_NE(matrix, nullptr);
         EXPECT_EQ(DecodeMatrix(*matrix), std::vector<std::string>{text.toUtf8().toStdString()});
     }
-}
-
-TEST(QREncoderEncode, SmallestVersionOrTheOneAskedFor)
-{
     const std::unique_ptr<DataMatrix> pairing = QREncoder::encodeCStringWithECLevel(0, -1, kPairing.c_str());
     const std::unique_ptr<DataMatrix> larger = QREncoder::encodeCStringWithECLevel(3, 7, kPairing.c_str());
     // Too much for version 2 at level H: the version grows.
@@ -79,6 +75,14 @@ TEST(QREncoderEncode, SmallestVersionOrTheOneAskedFor)
     EXPECT_EQ(larger->dimension(), 45);
     EXPECT_GT(grown->dimension(), 25);
     EXPECT_EQ(DecodeMatrix(*grown), std::vector<std::string>{text});
+    // No matrix for text that cannot be encoded.
+    EXPECT_EQ(QREncoder::encodeCStringWithECLevel(0, -1, ""), nullptr);
+    EXPECT_EQ(QREncoder::encodeCStringWithECLevel(0, -1, nullptr), nullptr);
+    EXPECT_EQ(QREncoder::encodeWithECLevel(0, -1, QString()), nullptr);
+    EXPECT_EQ(QREncoder::encodeCStringWithECLevel(0, -1, std::string(2954, 'x').c_str()), nullptr);
+    EXPECT_EQ(QREncoder::encodeCStringWithECLevel(3, -1, std::string(1274, 'x').c_str()), nullptr);
+    EXPECT_NE(QREncoder::encodeCStringWithECLevel(3, -1, std::string(1273, 'x').c_str()), nullptr);
+    EXPECT_EQ(QREncoder::encodeCStringWithECLevel(7, -1, "A"), nullptr);
 }
 
 TEST(QREncoderEncode, CellsAreTheEncoderModulesByColumnAndRow)
@@ -98,17 +102,6 @@ TEST(QREncoderEncode, CellsAreTheEncoderModulesByColumnAndRow)
         }
     }
     EXPECT_GT(asymmetric, 0);
-}
-
-TEST(QREncoderEncode, NoMatrixForTextThatCannotBeEncoded)
-{
-    EXPECT_EQ(QREncoder::encodeCStringWithECLevel(0, -1, ""), nullptr);
-    EXPECT_EQ(QREncoder::encodeCStringWithECLevel(0, -1, nullptr), nullptr);
-    EXPECT_EQ(QREncoder::encodeWithECLevel(0, -1, QString()), nullptr);
-    EXPECT_EQ(QREncoder::encodeCStringWithECLevel(0, -1, std::string(2954, 'x').c_str()), nullptr);
-    EXPECT_EQ(QREncoder::encodeCStringWithECLevel(3, -1, std::string(1274, 'x').c_str()), nullptr);
-    EXPECT_NE(QREncoder::encodeCStringWithECLevel(3, -1, std::string(1273, 'x').c_str()), nullptr);
-    EXPECT_EQ(QREncoder::encodeCStringWithECLevel(7, -1, "A"), nullptr);
 }
 
 TEST(QREncoderEncode, CallsFromManyThreadsDoNotInterfere)
