@@ -8,9 +8,9 @@ set -eu
 top=$(cd "$(dirname "$0")/.." && pwd)
 prefix=${CORVANE_PREFIX:-$HOME/.local}
 "$top/scripts/install-deps.sh"
-"$top/scripts/build.sh" "$top/build" -DCORVANE_BUILD_TESTS=OFF -DCORVANE_BUILD_BENCH=OFF \
+"$top/scripts/build.sh" "$top/build-run" -DCORVANE_BUILD_TESTS=OFF -DCORVANE_BUILD_BENCH=OFF \
   -DCMAKE_INSTALL_PREFIX="$prefix"
-cmake --install "$top/build" >/dev/null
+cmake --install "$top/build-run" >/dev/null
 # Let the desktop's menu pick up the new entry at once where it keeps a cache.
 if command -v update-desktop-database >/dev/null 2>&1; then
   update-desktop-database -q "$prefix/share/applications" 2>/dev/null || true
