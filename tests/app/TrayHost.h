@@ -9,11 +9,14 @@ class TrayHost {
 public:
     TrayHost();
 
-    bool started() const { return tray.started(); }
+    // Whether the tray runs and has claimed the screen's tray selection, so
+    // a program started now finds a tray at once.
+    bool started() const { return ready; }
     void stop() { tray.stop(); }
 
     static bool installed();
 
 private:
     ChildProcess tray;
+    bool ready = false;
 };
