@@ -44,18 +44,18 @@ std::string MixedText()
                                U"理起小物现实加量都两体制机当使点从业本去把性好应开它合还因由其些然前外天政四日那社义";
     const std::size_t chineseCount = sizeof chinese / sizeof chinese[0] - 1;
     std::string text;
-    unsigned seed = 12345;
+    unsigned state = 12345;
     int count = 0;
     while (count < kCharacters) {
-        seed = seed * 1103515245u + 12345u;
-        const bool ascii = (seed >> 16) % 2 == 0;
-        const int run = 2 + static_cast<int>((seed >> 8) % 5);
+        state = state * 1103515245u + 12345u;
+        const bool ascii = (state >> 16) % 2 == 0;
+        const int run = 2 + static_cast<int>((state >> 8) % 5);
         for (int i = 0; i < run && count < kCharacters; ++i, ++count) {
-            seed = seed * 1103515245u + 12345u;
+            state = state * 1103515245u + 12345u;
             if (ascii)
-                text = AppendUtf8(text, i == run - 1 ? U' ' : static_cast<char32_t>(U'a' + (seed >> 16) % 26));
+                text = AppendUtf8(text, i == run - 1 ? U' ' : static_cast<char32_t>(U'a' + (state >> 16) % 26));
             else
-                text = AppendUtf8(text, chinese[(seed >> 16) % chineseCount]);
+                text = AppendUtf8(text, chinese[(state >> 16) % chineseCount]);
         }
     }
     return text;

@@ -50,9 +50,9 @@ std::unique_ptr<CQR_Encode> RoundTrip(const std::string& bytes, int level, int v
     return encoder;
 }
 
-std::string RandomBytes(std::size_t count, unsigned seed, int first = 0, int range = 256)
+std::string RandomBytes(std::size_t count, unsigned sampleNumber, int first = 0, int range = 256)
 {
-    std::mt19937 random(seed);
+    std::mt19937 random(sampleNumber);
     std::string bytes(count, '\0');
     for (char& c : bytes)
         c = static_cast<char>(first + static_cast<int>(random() % static_cast<unsigned>(range)));
@@ -60,9 +60,9 @@ std::string RandomBytes(std::size_t count, unsigned seed, int first = 0, int ran
 }
 
 // Lower-case letters are 8-bit data for the segmenter: one byte, 8 bits.
-std::string RandomLowerCase(std::size_t count, unsigned seed)
+std::string RandomLowerCase(std::size_t count, unsigned sampleNumber)
 {
-    return RandomBytes(count, seed, 'a', 26);
+    return RandomBytes(count, sampleNumber, 'a', 26);
 }
 
 std::vector<std::vector<int>> Matrix(const CQR_Encode& e)
@@ -234,7 +234,7 @@ TEST(QR_EncodeRoundTrip, EveryVersionAtEveryLevelFilledToCapacityAndTheSmallestV
     const std::map<int, std::vector<int>> known = {{1, {17, 14, 11, 7}},       {5, {106, 84, 60, 44}},
                                                    {10, {271, 213, 151, 119}}, {20, {858, 666, 482, 382}},
                                                    {30, {1732, 1370, 982, 742}}, {40, {2953, 2331, 1663, 1273}}};
-    unsigned seed = 500;
+    unsigned sampleNumber = 500;
     for (int version = 1; version <= 40; ++version) {
         for (const int level : {L, M, Q, H}) {
             SCOPED_TRACE("version " + std::to_string(version) + " level " + std::to_string(level));
@@ -243,17 +243,17 @@ TEST(QR_EncodeRoundTrip, EveryVersionAtEveryLevelFilledToCapacityAndTheSmallestV
             int high = 2954;
             while (high - low > 1) {
                 const int middle = (low + high) / 2;
-                (Encode(RandomLowerCase(middle, seed), level, version, false, 0) ? low : high) = middle;
+                (Encode(RandomLowerCase(middle, sampleNumber), level, version, false, 0) ? low : high) = middle;
             }
             if (known.count(version)) {
                 EXPECT_EQ(low, known.at(version)[level]);
             }
             // This version is the smallest that holds them.
-            const auto full = RoundTrip(RandomLowerCase(low, ++seed), level);
+            const auto full = RoundTrip(RandomLowerCase(low, ++sampleNumber), level);
             ASSERT_NE(full, nullptr);
             EXPECT_EQ(full->Version(), version);
             // Arbitrary bytes, which mix all modes, take the smallest version too.
-            const std::string bytes = RandomBytes(low * 3 / 4 + 1, ++seed);
+            const std::string bytes = RandomBytes(low * 3 / 4 + 1, ++sampleNumber);
             const auto mixed = RoundTrip(bytes, level);
             ASSERT_NE(mixed, nullptr);
             if (mixed->Version() > 1) {

@@ -63,11 +63,11 @@ std::set<std::string> Names(const std::string& folder)
     return names;
 }
 
-std::string Pattern(std::size_t size, int seed)
+std::string Pattern(std::size_t size, int variant)
 {
     std::string bytes(size, '\0');
     for (std::size_t i = 0; i < size; ++i)
-        bytes[i] = static_cast<char>((i * 131 + static_cast<std::size_t>(seed) * 7) % 253);
+        bytes[i] = static_cast<char>((i * 131 + static_cast<std::size_t>(variant) * 7) % 253);
     return bytes;
 }
 
