@@ -1,0 +1,484 @@
+// The application catalogue ("/Applications") and application control, on
+// desktop entries of a private data tree. Running programs are copies of the
+// test application (tests/programs/corvane_test_app), started by the test or
+// by the code under test and ended by their PIDs.
+#include "AppEntity.h"
+#include "CData.h"
+#include "ChildProcess.h"
+#include "FileFacts.h"
+#include "IconTheme.h"
+#include "SCommon.h"
+#include "TempDir.h"
+#include "UserSandbox.h"
+#include "XvfbServer.h"
+
+#include <QImage>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <optional>
+#include <sstream>
+#include <thread>
+#include <unistd.h>
+
+// Xlib after GoogleTest: its macros (None, Bool, ...) clash with names in the test headers.
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+
+namespace {
+
+const char* const kPath = "/Applications/testapp.app";
+
+std::vector<std::string> LogLines(const std::string& log)
+{
+    std::vector<std::string> lines;
+    std::error_code error;
+    if (!std::filesystem::exists(log, error))
+        return lines;
+    std::istringstream text(TempDir::read(log));
+    for (std::string line; std::getline(text, line);)
+        lines.push_back(line);
+    return lines;
+}
+
+// The first log line starting with prefix, waited for up to 10 s; "" without one.
+std::string WaitForLine(const std::string& log, const std::string& prefix)
+{
+    for (int i = 0; i < 500; ++i) {
+        for (const std::string& line : LogLines(log)) {
+            if (line.rfind(prefix, 0) == 0)
+                return line;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return {};
+}
+
+long Count(const std::string& log, const std::string& prefix)
+{
+    const auto lines = LogLines(log);
+    return std::count_if(lines.begin(), lines.end(), [&](const std::string& l) { return l.rfind(prefix, 0) == 0; });
+}
+
+unsigned long MappedWindow(const std::string& log)
+{
+    const std::string line = WaitForLine(log, "mapped ");
+    return line.empty() ? 0 : std::strtoul(line.c_str() + 7, nullptr, 10);
+}
+
+bool Ends(ChildProcess& app)
+{
+    app.wait(10000);
+    return !app.running();
+}
+
+std::string List()
+{
+    CData reply;
+    AppEntity::GetAppList(&reply);
+    return std::string(reply.Text());
+}
+
+std::vector<std::vector<std::string>> Records()
+{
+    std::vector<std::vector<std::string>> records;
+    const std::vector<std::string> pieces = split(List(), "^_7");
+    for (std::size_t i = 1; i < pieces.size(); ++i)
+        records.push_back(split(pieces[i], "^%_"));
+    return records;
+}
+
+// The fields of one listed application; empty when it is not listed.
+std::vector<std::string> Record(const std::string& name)
+{
+    for (const auto& record : Records()) {
+        if (record.size() == 10 && record[4] == name)
+            return record;
+    }
+    return {};
+}
+
+std::string Running(const std::string& name)
+{
+    const auto record = Record(name);
+    return record.empty() ? "not listed" : record[9];
+}
+
+// A private data tree (user folder "data", system folders "sys1:sys2"), a
+// desktop named TestDesk, an English locale, and this test's own copy of the
+// test application in bin/.
+class Apps : public ::testing::Test {
+protected:
+    Apps()
+    {
+        sandbox.set("XDG_DATA_DIRS", sandbox.root().file("sys1") + ":" + sandbox.root().file("sys2"));
+        sandbox.set("XDG_CURRENT_DESKTOP", "TestDesk");
+        sandbox.set("LANG", "en_US.UTF-8");
+        ::unsetenv("LC_ALL");
+        ::unsetenv("LC_MESSAGES");
+        std::filesystem::create_directories(sandbox.root().file("bin"));
+        std::filesystem::copy_file(CORVANE_TEST_APP, program);
+    }
+    ~Apps() override
+    {
+        for (const pid_t pid : launched) {
+            std::error_code error;
+            const auto exe = std::filesystem::read_symlink("/proc/" + std::to_string(pid) + "/exe", error);
+            if (!error && exe == std::filesystem::canonical(program, error))
+                ::kill(pid, SIGKILL);
+        }
+    }
+
+    // Writes <folder>/applications/<relative> and returns its path.
+    std::string Entry(const std::string& folder, const std::string& relative, const std::string& body) const
+    {
+        return sandbox.root().write(folder + "/applications/" + relative, "[Desktop Entry]\n" + body);
+    }
+    std::string Log(const std::string& name = "app") const { return sandbox.root().file(name + ".log"); }
+    // The entry "testapp" that runs the test application.
+    std::string TestAppEntry(const std::string& extraExec = "", const std::string& extraKeys = "") const
+    {
+        return Entry("sys1", "testapp.desktop", "Type=Application\nName=Test App\nExec=\"" + program + "\" --log \"" +
+                                                    Log() + "\" --lifetime 60" + extraExec + "\n" + extraKeys);
+    }
+    std::vector<std::string> AppArgs(const std::string& log, std::vector<std::string> extra = {}) const
+    {
+        extra.insert(extra.begin(), {program, "--log", log, "--lifetime", "60"});
+        return extra;
+    }
+    // The pid of the "started <pid>" line of a copy the code under test launched.
+    pid_t Launched(const std::string& log)
+    {
+        const std::string line = WaitForLine(log, "started ");
+        const pid_t pid = line.empty() ? -1 : static_cast<pid_t>(std::atol(line.c_str() + 8));
+        if (pid > 0)
+            launched.push_back(pid);
+        return pid;
+    }
+
+    UserSandbox sandbox;
+    const std::string program = sandbox.root().file("bin/corvane-test-app-" + std::to_string(::getpid()));
+    std::vector<pid_t> launched;
+};
+
+const std::string kApp = "Type=Application\nExec=/bin/true\n";
+
+TEST_F(Apps, EachApplicationIsADirectoryRecordWithTheEntryFilesFacts)
+{
+    EXPECT_EQ(List(), "/Applications^_7");
+    const std::string file = Entry("sys1", "org.example.Editor.desktop", "Type=Application\nName=Text Editor\nExec=/bin/true %F\n");
+    EXPECT_EQ(List(), "/Applications^_70^%_2^%_0^%_Text Editor^%_org.example.Editor.app^%_1^%_" +
+                          std::to_string(std::filesystem::file_size(file)) + "^%_" + FileFacts::created(file) + "^%_" +
+                          FileFacts::modified(file) + "^%_0^_7");
+}
+
+TEST_F(Apps, ListsWhatAUserWouldSeeByIdsFromSubfoldersInNameOrder)
+{
+    Entry("sys1", "shown.desktop", kApp + "Name=Shown\n");
+    Entry("sys1", "hidden.desktop", kApp + "Name=Hidden\nHidden=true\n");
+    Entry("sys1", "nodisplay.desktop", kApp + "Name=NoDisplay\nNoDisplay=true\n");
+    Entry("sys1", "link.desktop", "Type=Link\nName=Link\nURL=https://example.org\n");
+    Entry("sys1", "noexec.desktop", "Type=Application\nName=NoExec\n");
+    Entry("sys1", "noname.desktop", kApp);
+    Entry("sys1", "elsewhere.desktop", kApp + "Name=Elsewhere\nOnlyShowIn=OtherDesk;\n");
+    Entry("sys1", "here.desktop", kApp + "Name=Here\nOnlyShowIn=OtherDesk;TestDesk;\n");
+    Entry("sys1", "nothere.desktop", kApp + "Name=NotHere\nNotShowIn=TestDesk;\n");
+    Entry("sys1", "missing-tryexec.desktop", kApp + "Name=Missing\nTryExec=/no/such/program\n");
+    Entry("sys1", "present-tryexec.desktop", kApp + "Name=Present\nTryExec=sh\n");
+    Entry("sys1", "readme.txt", kApp + "Name=NotAnEntry\n");
+    Entry("sys1", "grouped.desktop", "[Other Group]\nName=Wrong\n");
+    Entry("sys1", "kde/okular.desktop", kApp + "Name=zeta viewer\n");
+    Entry("sys1", "a/b/c.desktop", kApp + "Name=Alpha\n");
+    Entry("sys1", "beta.desktop", kApp + "Name=beta\n");
+    std::vector<std::string> names;
+    for (const auto& record : Records())
+        names.push_back(record.at(4));
+    EXPECT_EQ(names, (std::vector<std::string>{"a-b-c.app", "beta.app", "here.app", "present-tryexec.app", "shown.app",
+                                               "kde-okular.app"}));
+}
+
+TEST_F(Apps, TheUsersEntryOverridesTheSystemsAndEarlierSystemFoldersWin)
+{
+    Entry("sys2", "editor.desktop", kApp + "Name=System Editor\n");
+    Entry("data", "editor.desktop", kApp + "Name=My Editor\n");
+    Entry("sys2", "viewer.desktop", kApp + "Name=Old Viewer\n");
+    Entry("sys1", "viewer.desktop", kApp + "Name=New Viewer\n");
+    Entry("sys1", "player.desktop", kApp + "Name=Player\n");
+    Entry("data", "player.desktop", kApp + "Name=Player\nHidden=true\n"); // removes the system entry
+    const auto records = Records();
+    ASSERT_EQ(records.size(), 2u);
+    EXPECT_EQ(records[0][3], "My Editor");
+    EXPECT_EQ(records[1][3], "New Viewer");
+}
+
+TEST_F(Apps, DisplayNamesFollowTheMessagesLocale)
+{
+    Entry("sys1", "calc.desktop", kApp + "Name=Calculator\nName[de]=Rechner\nName[de_CH]=Taschenrechner\n"
+                                         "Name[sr@latin]=Kalkulator\nName[zh_CN]=计算器\nComment[fr]=ignored\n");
+    const std::pair<const char*, const char*> names[] = {
+        {"en_US.UTF-8", "Calculator"},      {"de_DE.UTF-8", "Rechner"}, {"de_CH.UTF-8", "Taschenrechner"},
+        {"sr_RS.UTF-8@latin", "Kalkulator"}, {"zh_CN.UTF-8", "计算器"},  {"C", "Calculator"}};
+    for (const auto& [lang, name] : names) {
+        sandbox.set("LANG", lang);
+        EXPECT_EQ(Record("calc.app").at(3), name) << lang;
+    }
+    sandbox.set("LANG", "en_US.UTF-8");
+    sandbox.set("LC_MESSAGES", "de_DE.UTF-8");
+    EXPECT_EQ(Record("calc.app").at(3), "Rechner");
+    sandbox.set("LC_ALL", "zh_CN.UTF-8");
+    EXPECT_EQ(Record("calc.app").at(3), "计算器");
+}
+
+TEST_F(Apps, MarksAnApplicationRunningWhileItsProgramOrScriptRuns)
+{
+    const std::string name = std::filesystem::path(program).filename().string();
+    Entry("sys1", "bypath.desktop", "Type=Application\nName=By Path\nExec=" + program + " %U\n");
+    Entry("sys1", "byname.desktop", "Type=Application\nName=By Name\nExec=" + name + "\n");
+    Entry("sys1", "other.desktop", kApp + "Name=Other\n");
+    sandbox.set("PATH", sandbox.root().file("bin") + ":" + std::getenv("PATH"));
+    // The script waits with a shell builtin, so the shell is the only process.
+    const std::string script = sandbox.root().write("tool/serve.sh", "read -r line\n");
+    Entry("sys1", "script.desktop", "Type=Application\nName=Script\nExec=sh " + script + "\n");
+    // An inline command names no program to look for.
+    Entry("sys1", "inline.desktop", "Type=Application\nName=Inline\nExec=sh -c \"read -r line\"\n");
+    for (const char* app : {"bypath.app", "byname.app", "script.app"})
+        EXPECT_EQ(Running(app), "0") << app;
+    {
+        ChildProcess app(AppArgs(Log(), {"--no-window"}), {.stopSignal = SIGKILL});
+        ASSERT_FALSE(WaitForLine(Log(), "started").empty());
+        EXPECT_EQ(Running("bypath.app"), "1");
+        EXPECT_EQ(Running("byname.app"), "1");
+        EXPECT_EQ(Running("other.app"), "0");
+        ::kill(app.pid(), SIGKILL);
+        ASSERT_TRUE(Ends(app));
+    }
+    EXPECT_EQ(Running("bypath.app"), "0");
+
+    ChildProcess shell({"/bin/sh", script}, {.input = true, .stopSignal = SIGKILL});
+    ASSERT_TRUE(shell.started());
+    EXPECT_EQ(Running("script.app"), "1");
+    EXPECT_EQ(Running("inline.app"), "0");
+    shell.stop();
+    EXPECT_EQ(Running("script.app"), "0");
+}
+
+TEST_F(Apps, TheVirtualFolderAndIconsAnswerOnlyTheirExactPaths)
+{
+    QImage red(24, 24, QImage::Format_ARGB32);
+    red.fill(Qt::red);
+    const std::string iconFile = sandbox.root().file("red.png");
+    ASSERT_TRUE(red.save(QString::fromStdString(iconFile)));
+    Entry("sys1", "red.desktop", kApp + "Name=Red\nIcon=" + iconFile + "\n");
+    Entry("sys1", "plain.desktop", kApp + "Name=Plain\nIcon=no-such-icon-anywhere\n");
+
+    CData listing, own, generic, none;
+    ASSERT_TRUE(AppEntity::ListVirtualFolder("/Applications", &listing));
+    EXPECT_EQ(std::string(listing.Text()), List());
+    ASSERT_TRUE(AppEntity::IconForPath("/Applications/red.app", &own));
+    const QImage image = QImage::fromData(reinterpret_cast<const uchar*>(own.pData), static_cast<int>(own.size));
+    EXPECT_EQ(image.pixelColor(12, 12), QColor(Qt::red));
+    ASSERT_TRUE(AppEntity::IconForPath("/Applications/plain.app", &generic));
+    EXPECT_EQ(std::string(generic.pData, static_cast<std::size_t>(generic.size)), IconTheme::genericPng());
+
+    for (const char* other : {"/Applications/", "/applications", "/", "", "/Applications/red.app"}) {
+        EXPECT_FALSE(AppEntity::ListVirtualFolder(other, &none)) << other;
+        EXPECT_EQ(none.size, 0);
+    }
+    for (const char* other : {"/Applications/unknown.app", "/Applications/red", "/etc/passwd", "/Applications"}) {
+        EXPECT_FALSE(AppEntity::IconForPath(other, &none)) << other;
+        EXPECT_EQ(none.size, 0);
+    }
+    EXPECT_FALSE(AppEntity::ListVirtualFolder(nullptr, &none));
+    EXPECT_FALSE(AppEntity::IconForPath(nullptr, &none));
+}
+
+TEST_F(Apps, OpenLaunchesTheEntryWithItsFieldCodesHandled)
+{
+    CORVANE_START_XVFB(x, 640, 480);
+    const std::string file =
+        TestAppEntry(" \"two words\" %U %f %i %c %k 100%% \"--tag=\\\\$HOME\" %d", "Icon=app-icon\n");
+    CData reply;
+    AppEntity::OpenApp(kPath, &reply);
+    EXPECT_EQ(reply.size, 0);
+    ASSERT_GT(Launched(Log()), 0);
+    ASSERT_NE(MappedWindow(Log()), 0u);
+    std::vector<std::string> args;
+    for (const std::string& line : LogLines(Log())) {
+        if (line.rfind("arg ", 0) == 0)
+            args.push_back(line.substr(4));
+    }
+    EXPECT_EQ(args, (std::vector<std::string>{"--log", Log(), "--lifetime", "60", "two words", "--icon", "app-icon",
+                                              "Test App", file, "100%", "--tag=$HOME"}));
+    EXPECT_EQ(Running("testapp.app"), "1");
+}
+
+TEST_F(Apps, OpenAndActivateBringARunningApplicationForwardInsteadOfStartingIt)
+{
+    CORVANE_START_XVFB(x, 640, 480);
+    TestAppEntry();
+    CData reply;
+    AppEntity::ActiviteApp(kPath, &reply);
+    ASSERT_GT(Launched(Log()), 0);
+    const unsigned long window = MappedWindow(Log());
+    ASSERT_NE(window, 0u);
+
+    // No window manager runs: the window is raised and focused directly.
+    AppEntity::OpenApp(kPath, &reply);
+    EXPECT_FALSE(WaitForLine(Log(), "focus").empty());
+    Display* d = XOpenDisplay(x.display().c_str());
+    ASSERT_NE(d, nullptr);
+    Window focus = 0;
+    int revert = 0;
+    XGetInputFocus(d, &focus, &revert);
+    EXPECT_EQ(focus, window);
+    XCloseDisplay(d);
+
+    AppEntity::ActiviteApp(kPath, &reply);
+    EXPECT_EQ(reply.size, 0);
+    EXPECT_EQ(Count(Log(), "started"), 1);
+}
+
+// Stands in for an EWMH window manager: announces activation and closing,
+// keeps the client list, and reads the requests sent to the root window.
+class FakeWindowManager {
+public:
+    explicit FakeWindowManager(const std::string& display) : d(XOpenDisplay(display.c_str()))
+    {
+        if (d == nullptr)
+            return;
+        Window check = XCreateSimpleWindow(d, root(), 0, 0, 1, 1, 0, 0, 0);
+        for (Window on : {root(), check})
+            Set(on, "_NET_SUPPORTING_WM_CHECK", XA_WINDOW, {check});
+        Set(root(), "_NET_SUPPORTED", XA_ATOM,
+            {Intern("_NET_ACTIVE_WINDOW"), Intern("_NET_CLOSE_WINDOW"), Intern("_NET_CLIENT_LIST")});
+        XSelectInput(d, root(), SubstructureNotifyMask);
+        XSync(d, False);
+    }
+    ~FakeWindowManager()
+    {
+        if (d != nullptr)
+            XCloseDisplay(d);
+    }
+    bool connected() const { return d != nullptr; }
+    Window root() const { return DefaultRootWindow(d); }
+    unsigned long Intern(const char* name) const { return XInternAtom(d, name, False); }
+    void Set(Window on, const char* property, unsigned long type, std::vector<unsigned long> values)
+    {
+        XChangeProperty(d, on, Intern(property), type, 32, PropModeReplace,
+                        reinterpret_cast<unsigned char*>(values.data()), static_cast<int>(values.size()));
+        XSync(d, False);
+    }
+    // The next client message of that type sent to the root window.
+    std::optional<XClientMessageEvent> AwaitRequest(const char* type)
+    {
+        for (int i = 0; i < 1000; ++i) {
+            while (XPending(d) > 0) {
+                XEvent event;
+                XNextEvent(d, &event);
+                if (event.type == ClientMessage && event.xclient.message_type == Intern(type))
+                    return event.xclient;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return std::nullopt;
+    }
+
+private:
+    Display* d;
+};
+
+TEST_F(Apps, WithAWindowManagerActivationAndClosingAreAskedOfIt)
+{
+    CORVANE_START_XVFB(x, 640, 480);
+    FakeWindowManager manager(x.display());
+    ASSERT_TRUE(manager.connected());
+    TestAppEntry();
+    // Known only by its window class: the program it names is not the one that runs.
+    Entry("sys1", "byclass.desktop",
+          "Type=Application\nName=By Class\nExec=/usr/bin/corvane-no-such-launcher\nStartupWMClass=corvanetestapp\n");
+    EXPECT_EQ(Running("byclass.app"), "0");
+
+    ChildProcess app(AppArgs(Log()), {.stopSignal = SIGKILL});
+    const unsigned long window = MappedWindow(Log());
+    ASSERT_NE(window, 0u);
+    manager.Set(manager.root(), "_NET_CLIENT_LIST", XA_WINDOW, {window});
+    EXPECT_EQ(Running("byclass.app"), "1");
+
+    CData reply;
+    AppEntity::ActiviteApp(kPath, &reply);
+    const auto activate = manager.AwaitRequest("_NET_ACTIVE_WINDOW");
+    ASSERT_TRUE(activate.has_value());
+    EXPECT_EQ(activate->window, window);
+    EXPECT_EQ(activate->data.l[0], 2) << "a request from a task switcher";
+
+    AppEntity::ExitApp("/Applications/byclass.app", &reply);
+    const auto close = manager.AwaitRequest("_NET_CLOSE_WINDOW");
+    ASSERT_TRUE(close.has_value());
+    EXPECT_EQ(close->window, window);
+    EXPECT_EQ(reply.size, 0);
+    EXPECT_EQ(Count(Log(), "started"), 1);
+}
+
+TEST_F(Apps, QuitAndForceQuitAddressOnlyTheFirstRunningInstance)
+{
+    CORVANE_START_XVFB(x, 640, 480);
+    TestAppEntry();
+    // The first one refuses the close request, as an application asking to save would.
+    ChildProcess first(AppArgs(Log("first"), {"--refuse-close"}), {.stopSignal = SIGKILL});
+    ASSERT_NE(MappedWindow(Log("first")), 0u);
+    std::this_thread::sleep_for(std::chrono::milliseconds(30)); // a later start time
+    ChildProcess second(AppArgs(Log("second")), {.stopSignal = SIGKILL});
+    ASSERT_NE(MappedWindow(Log("second")), 0u);
+
+    CData reply;
+    AppEntity::ExitApp(kPath, &reply);
+    EXPECT_FALSE(WaitForLine(Log("first"), "delete-window").empty());
+    EXPECT_TRUE(first.running());
+    AppEntity::CloseApp(kPath, &reply);
+    EXPECT_TRUE(Ends(first));
+    EXPECT_EQ(Count(Log("first"), "sigterm"), 0) << "killed, not asked";
+    EXPECT_TRUE(second.running());
+    EXPECT_EQ(Count(Log("second"), "delete-window"), 0);
+
+    AppEntity::ExitApp(kPath, &reply);
+    EXPECT_FALSE(WaitForLine(Log("second"), "delete-window").empty());
+    EXPECT_TRUE(Ends(second));
+    EXPECT_EQ(reply.size, 0);
+
+    // An instance without windows is asked with SIGTERM.
+    ChildProcess windowless(AppArgs(Log("windowless"), {"--no-window"}), {.stopSignal = SIGKILL});
+    ASSERT_FALSE(WaitForLine(Log("windowless"), "started").empty());
+    AppEntity::ExitApp(kPath, &reply);
+    EXPECT_FALSE(WaitForLine(Log("windowless"), "sigterm").empty());
+    EXPECT_TRUE(Ends(windowless));
+}
+
+TEST_F(Apps, UnknownPathsAndStoppedApplicationsAreLeftAlone)
+{
+    CORVANE_START_XVFB(x, 640, 480);
+    TestAppEntry();
+    Entry("sys1", "stopped.desktop", "Type=Application\nName=Stopped\nExec=/usr/bin/corvane-no-such-program\n");
+    ChildProcess app(AppArgs(Log()), {.stopSignal = SIGKILL});
+    ASSERT_NE(MappedWindow(Log()), 0u);
+
+    CData reply;
+    for (const char* path : {"/Applications/stopped.app", "/Applications/iTunes.app", "/Applications/testapp",
+                             "/etc/testapp.app", "/Applications/sys/testapp.app", "Applications/testapp.app",
+                             "/Applications/.app", "", static_cast<const char*>(nullptr)}) {
+        AppEntity::ExitApp(path, &reply);
+        AppEntity::CloseApp(path, &reply);
+    }
+    AppEntity::OpenApp("/Applications/iTunes.app", &reply);
+    AppEntity::ActiviteApp(nullptr, &reply);
+    EXPECT_EQ(reply.size, 0);
+
+    std::this_thread::sleep_for(std::chrono::milliseconds(300)); // a signal or close request would be here by now
+    EXPECT_TRUE(app.running());
+    EXPECT_EQ(Count(Log(), "delete-window"), 0);
+    EXPECT_EQ(Count(Log(), "started"), 1);
+}
+
+} // namespace
