@@ -1,29 +1,40 @@
-// Clipboard replies: the record format over an in-memory clipboard, the
-// headless service without a clipboard, and the desktop clipboard of a real
-// X server filled by a real X client (xclip).
+// Clipboard replies (over an in-memory clipboard, without one, and from a
+// real X client's selection) and the clipboard push notifications that a
+// local HTTP server on loopback receives.
 #include "CData.h"
 #include "ChildProcess.h"
+#include "Config.h"
 #include "DesktopApplication.h"
 #include "FileFacts.h"
+#include "FreePort.h"
+#include "HttpRequest.h"
 #include "InProcessServer.h"
+#include "LoopbackHttpServer.h"
 #include "MemoryPasteboard.h"
 #include "Pasteboard.h"
 #include "SRequest.h"
 #include "ServerProcess.h"
+#include "StdoutCapture.h"
 #include "TempDir.h"
 #include "UserSandbox.h"
 #include "XvfbServer.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QMimeData>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
-#include <string>
-#include <vector>
+#include <map>
+#include <thread>
 
 namespace {
+
+using Replies = std::pair<std::string, std::string>; // plain, rich
 
 std::string ClipboardRecord(const std::string& path, const std::string& name, bool directory)
 {
@@ -33,105 +44,52 @@ std::string ClipboardRecord(const std::string& path, const std::string& name, bo
            "^%_" + FileFacts::modified(path) + "^%_0^%_" + path + "^_7";
 }
 
-// Installs an in-memory clipboard for the life of the object.
-class InstalledPasteboard {
-public:
-    InstalledPasteboard() { Pasteboard::setInstance(&board); }
-    ~InstalledPasteboard() { Pasteboard::setInstance(nullptr); }
+// An in-memory clipboard installed for the life of the fixture.
+class Clipboard : public ::testing::Test {
+protected:
+    void SetUp() override { Pasteboard::setInstance(&board); }
+    void TearDown() override { Pasteboard::setInstance(nullptr); }
     MemoryPasteboard board;
 };
 
-} // namespace
-
-TEST(ClipboardReply, TextAloneAndNothingAtAll)
-{
-    InstalledPasteboard clipboard;
-    InProcessServer server;
-
-    clipboard.board.set(std::string("hello"), {});
-    EXPECT_EQ(server.request("OpKey_GetChipBoardData").bytes, "1^_7hello");
-    EXPECT_EQ(server.request("OpKey_GetRichChipBoardData").bytes, "_^_7hello");
-
-    clipboard.board.set(std::nullopt, {});
-    EXPECT_EQ(server.request("OpKey_GetChipBoardData").bytes, "0");
-    EXPECT_EQ(server.request("OpKey_GetRichChipBoardData").bytes, "_^_7");
-
-    // Separators inside the text are sent unchanged.
-    clipboard.board.set(std::string("a^_7b_^_7c"), {});
-    EXPECT_EQ(server.request("OpKey_GetChipBoardData").bytes, "1^_7a^_7b_^_7c");
-    EXPECT_EQ(server.request("OpKey_GetRichChipBoardData").bytes, "_^_7a^_7b_^_7c");
-}
-
-TEST(ClipboardReply, CopiedFilesAreRecordsBeforeTheText)
+TEST_F(Clipboard, RepliesCarryTheTextAndCopiedFilesUnescaped)
 {
     TempDir dir;
     const std::string file = dir.write("report.pdf", "%PDF-1.4 twenty bytes");
     const std::string folder = dir.file("photos");
     std::filesystem::create_directories(folder);
     const std::string gone = dir.file("deleted-since.txt");
-    InstalledPasteboard clipboard;
     InProcessServer server;
-
-    clipboard.board.set(std::nullopt, {file, folder + "/", gone});
-    const std::string want = ClipboardRecord(file, "report.pdf", false) +
-                             ClipboardRecord(folder + "/", "photos", true) +
-                             ClipboardRecord(gone, "deleted-since.txt", false) + "_^_7";
-    EXPECT_EQ(server.request("OpKey_GetRichChipBoardData").bytes, want);
-    // The plain reply never lists files.
-    EXPECT_EQ(server.request("OpKey_GetChipBoardData").bytes, "0");
-
-    clipboard.board.set(std::string("caption"), {file});
-    EXPECT_EQ(server.request("OpKey_GetRichChipBoardData").bytes,
-              ClipboardRecord(file, "report.pdf", false) + "_^_7caption");
+    const auto replies = [&] {
+        return Replies{server.request("OpKey_GetChipBoardData").bytes, server.request("OpKey_GetRichChipBoardData").bytes};
+    };
+    board.set(std::string("hello"), {});
+    EXPECT_EQ(replies(), Replies("1^_7hello", "_^_7hello"));
+    board.set(std::nullopt, {});
+    EXPECT_EQ(replies(), Replies("0", "_^_7"));
+    board.set(std::string("a^_7b_^_7c"), {});
+    EXPECT_EQ(replies(), Replies("1^_7a^_7b_^_7c", "_^_7a^_7b_^_7c"));
+    // Files come as records before the text; the plain reply never lists them.
+    board.set(std::nullopt, {file, folder + "/", gone});
+    EXPECT_EQ(replies(), Replies(
+                             "0", ClipboardRecord(file, "report.pdf", false) + ClipboardRecord(folder + "/", "photos", true) +
+                                      ClipboardRecord(gone, "deleted-since.txt", false) + "_^_7"));
+    board.set(std::string("caption"), {file});
+    EXPECT_EQ(replies().second, ClipboardRecord(file, "report.pdf", false) + "_^_7caption");
 }
 
 TEST(ClipboardReply, AHeadlessServiceHasNoClipboard)
 {
     UserSandbox user;
     ServerProcess corvane;
-    SRequest plain;
-    plain.SetInfo("127.0.0.1", corvane.tcpPort(), 5);
-    CData plainReply;
-    ASSERT_EQ(plain.SendRequest("OpKey_GetChipBoardData", "", &plainReply), NR_OK);
-    EXPECT_EQ(plainReply.Text(), "0");
-
-    SRequest rich;
-    rich.SetInfo("127.0.0.1", corvane.tcpPort(), 5);
-    CData richReply;
-    ASSERT_EQ(rich.SendRequest("OpKey_GetRichChipBoardData", "", &richReply), NR_OK);
-    EXPECT_EQ(richReply.size, 0);
+    for (const char* head : {"OpKey_GetChipBoardData", "OpKey_GetRichChipBoardData"}) {
+        SRequest request;
+        request.SetInfo("127.0.0.1", corvane.tcpPort(), 5);
+        CData reply;
+        ASSERT_EQ(request.SendRequest(head, "", &reply), NR_OK);
+        EXPECT_EQ(std::string(reply.Text()), head == std::string("OpKey_GetChipBoardData") ? "0" : "") << head;
+    }
 }
-
-namespace {
-
-// A real X client owning the clipboard: xclip in the foreground serving the
-// bytes as one type until it is ended (by its PID) or loses the selection.
-ChildProcess ServeClipboard(const TempDir& dir, const std::string& type, const std::string& bytes)
-{
-    static int count = 0;
-    const std::string input = dir.write("xclip-input-" + std::to_string(++count), bytes);
-    return ChildProcess({"xclip", "-quiet", "-selection", "clipboard", "-t", type, "-i", input},
-                        {.out = ChildProcess::Stream::Discard, .err = ChildProcess::Stream::Discard});
-}
-
-// Pumps events until the clipboard offers the format.
-bool Offers(DesktopApplication& desktop, const QString& format)
-{
-    return desktop.pumpUntil([&] {
-        const QMimeData* data = QGuiApplication::clipboard()->mimeData();
-        return data != nullptr && data->hasFormat(format);
-    });
-}
-
-// The reply bytes of a request that must succeed.
-std::string Ask(DesktopApplication& desktop, const InProcessServer& server, const std::string& head)
-{
-    const InProcessServer::Reply reply = desktop.request(server, head);
-    EXPECT_EQ(reply.result, NR_OK) << head;
-    return reply.bytes;
-}
-
-} // namespace
 
 TEST(DesktopClipboard, TextAndCopiedFilesFromAnotherXClient)
 {
@@ -140,21 +98,37 @@ TEST(DesktopClipboard, TextAndCopiedFilesFromAnotherXClient)
     TempDir dir;
     InProcessServer server;
     Pasteboard& pasteboard = Pasteboard::instance();
+    const auto ask = [&](const std::string& head) {
+        const InProcessServer::Reply reply = desktop.request(server, head);
+        EXPECT_EQ(reply.result, NR_OK) << head;
+        return reply.bytes;
+    };
+    // xclip in the foreground owns the clipboard, serving one type, until it is ended by its PID.
+    const auto serve = [&](const std::string& type, const std::string& bytes) {
+        const std::string input = dir.write("xclip-" + std::to_string(bytes.size()), bytes);
+        return std::make_unique<ChildProcess>(
+            std::vector<std::string>{"xclip", "-quiet", "-selection", "clipboard", "-t", type, "-i", input},
+            ChildProcess::Options{.out = ChildProcess::Stream::Discard, .err = ChildProcess::Stream::Discard});
+    };
+    const auto offers = [&](const char* format) {
+        return desktop.pumpUntil([&] {
+            const QMimeData* data = QGuiApplication::clipboard()->mimeData();
+            return data != nullptr && data->hasFormat(format);
+        });
+    };
 
-    EXPECT_EQ(Ask(desktop, server, "OpKey_GetChipBoardData"), "0");
-    EXPECT_EQ(Ask(desktop, server, "OpKey_GetRichChipBoardData"), "_^_7");
+    EXPECT_EQ(ask("OpKey_GetChipBoardData"), "0");
+    EXPECT_EQ(ask("OpKey_GetRichChipBoardData"), "_^_7");
     const long long before = pasteboard.changeCount();
     EXPECT_GE(before, 1);
     int changes = 0;
     pasteboard.setChangeListener([&] { ++changes; });
-
-    {
-        ChildProcess owner = ServeClipboard(dir, "UTF8_STRING", "héllo from X");
-        ASSERT_TRUE(owner.started());
-        ASSERT_TRUE(Offers(desktop, QStringLiteral("text/plain")));
-        EXPECT_EQ(Ask(desktop, server, "OpKey_GetChipBoardData"), "1^_7héllo from X");
-        EXPECT_EQ(Ask(desktop, server, "OpKey_GetRichChipBoardData"), "_^_7héllo from X");
-    }
+    auto owner = serve("UTF8_STRING", "héllo from X");
+    ASSERT_TRUE(owner->started());
+    ASSERT_TRUE(offers("text/plain"));
+    EXPECT_EQ(ask("OpKey_GetChipBoardData"), "1^_7héllo from X");
+    EXPECT_EQ(ask("OpKey_GetRichChipBoardData"), "_^_7héllo from X");
+    owner.reset();
     EXPECT_TRUE(desktop.pumpUntil([&] { return pasteboard.changeCount() > before; }));
     EXPECT_GE(changes, 1);
 
@@ -162,13 +136,173 @@ TEST(DesktopClipboard, TextAndCopiedFilesFromAnotherXClient)
     const std::string folder = dir.file("album");
     std::filesystem::create_directories(folder);
     const std::string uris = "file://" + dir.path() + "/two%20words.txt\r\nfile://" + folder + "\r\n";
-    ChildProcess owner = ServeClipboard(dir, "text/uri-list", uris);
-    ASSERT_TRUE(owner.started());
-    ASSERT_TRUE(Offers(desktop, QStringLiteral("text/uri-list")));
-    EXPECT_EQ(Ask(desktop, server, "OpKey_GetRichChipBoardData"),
+    owner = serve("text/uri-list", uris);
+    ASSERT_TRUE(owner->started());
+    ASSERT_TRUE(offers("text/uri-list"));
+    EXPECT_EQ(ask("OpKey_GetRichChipBoardData"),
               ClipboardRecord(file, "two words.txt", false) + ClipboardRecord(folder, "album", true) + "_^_7");
-    EXPECT_EQ(Ask(desktop, server, "OpKey_GetChipBoardData"), "0");
+    EXPECT_EQ(ask("OpKey_GetChipBoardData"), "0");
     EXPECT_EQ(pasteboard.data("text/uri-list"), uris);
     EXPECT_FALSE(pasteboard.data("x-kde-passwordManagerHint").has_value());
     pasteboard.setChangeListener({});
 }
+
+// The notification body the phone's push service expects, for a
+// registration id already in its JSON form.
+std::string Notification(const std::string& jsonRegistrationId, int type)
+{
+    return "{\"platform\": \"all\",\"audience\": {\"registration_id\": [\"" + jsonRegistrationId +
+           "\"]},\"notification\": {\"ios\": {\"badge\":\"0\",\"alert\": \"\",\"sound\":\"\",\"content-available\": "
+           "true,\"extras\": {\"type\":" + std::to_string(type) +
+           ",\"txt\": \"\"}}},\"options\": {\"time_to_live\": 0,\"apns_production\": true,\"apns_collapse_id\":"
+           "\"corvane\"}}";
+}
+
+const char* const kId = "1a0018970a1b2c3d";
+
+class ClipboardPush : public Clipboard {
+protected:
+    void SetUp() override
+    {
+        Clipboard::SetUp();
+        sandbox.set("no_proxy", "*"); // straight to the loopback server
+        sandbox.set("NO_PROXY", "*");
+        ASSERT_TRUE(http.listening());
+        Config::setPushRegestId(kId);
+        Config::setPushURL(http.url().c_str());
+        Config::setPushAuthorInfo("Basic YXBwa2V5Om1hc3RlcnNlY3JldA==");
+    }
+
+    // Copies something and asks for a push, as the clipboard watch does.
+    bool Copy(std::optional<std::string> text, std::vector<std::string> files = {},
+              std::map<std::string, std::string> formats = {})
+    {
+        board.set(std::move(text), std::move(files), std::move(formats));
+        return HttpRequest().sendJPush();
+    }
+
+    // Contents no earlier test had: the last attempt's contents live as long as the process.
+    std::string Unique(const std::string& text) const
+    {
+        return text + " (" + ::testing::UnitTest::GetInstance()->current_test_info()->name() + ")";
+    }
+
+    // Pushes a last, recognisable notification and returns every body up to
+    // it; one worker sends in order, so an unwanted earlier one is there by then.
+    std::vector<std::string> BodiesUpToAFinalPush()
+    {
+        Config::setPushRegestId("final");
+        EXPECT_TRUE(Copy(Unique("final contents")));
+        std::vector<std::string> bodies;
+        for (std::size_t count = 1; http.waitForRequests(count); ++count) {
+            bodies.push_back(http.requests()[count - 1].body);
+            if (bodies.back() == Notification("final", HttpRequest::kTypeText))
+                return bodies;
+        }
+        ADD_FAILURE() << "the final notification did not arrive";
+        return bodies;
+    }
+
+    // Waits for the log line of the push service's response.
+    static bool Logged(const StdoutCapture& output, const std::string& line)
+    {
+        for (int i = 0; i < 1200; ++i, std::this_thread::sleep_for(std::chrono::milliseconds(10))) {
+            const auto lines = output.lines();
+            if (std::find(lines.begin(), lines.end(), line) != lines.end())
+                return true;
+        }
+        return false;
+    }
+
+    UserSandbox sandbox;
+    LoopbackHttpServer http;
+};
+
+TEST_F(ClipboardPush, TextIsType2AndFilesType3WithTheAuthorizationHeader)
+{
+    ASSERT_TRUE(Copy(Unique("hello")));
+    ASSERT_TRUE(Copy("_^_7")); // looks like the separator, still text
+    ASSERT_TRUE(Copy(Unique("caption"), {"/home/user/report.pdf", "/home/user/photo.jpg"}));
+    ASSERT_TRUE(Copy(std::nullopt, {Unique("/home/user/notes.txt")}));
+    ASSERT_TRUE(http.waitForRequests(4));
+    const auto requests = http.requests();
+    EXPECT_EQ(requests[0].method, "POST");
+    EXPECT_EQ(requests[0].target, "/v3/push");
+    EXPECT_EQ(requests[0].header("Authorization"), std::vector<std::string>({"Basic YXBwa2V5Om1hc3RlcnNlY3JldA=="}));
+    for (std::size_t i = 0; i < 4; ++i)
+        EXPECT_EQ(requests[i].body, Notification(kId, i < 2 ? HttpRequest::kTypeText : HttpRequest::kTypeFiles)) << i;
+}
+
+TEST_F(ClipboardPush, NothingIsSentWithoutRegistrationIdOrAuthorization)
+{
+    Config::setPushRegestId("");
+    EXPECT_FALSE(Copy(Unique("one")));
+    Config::setPushRegestId(kId);
+    Config::setPushAuthorInfo("");
+    EXPECT_FALSE(Copy(Unique("two")));
+    Config::setPushAuthorInfo("Basic abc\r\nX-Injected: 1"); // would end the header line early
+    EXPECT_FALSE(Copy(Unique("three")));
+
+    // Those attempts did not count as handled: the same contents go out once the settings are complete.
+    Config::setPushAuthorInfo("Basic abc");
+    EXPECT_TRUE(HttpRequest().sendJPush());
+    ASSERT_TRUE(http.waitForRequests(1));
+    EXPECT_EQ(http.requests()[0].header("Authorization"), std::vector<std::string>({"Basic abc"}));
+    EXPECT_EQ(BodiesUpToAFinalPush().size(), 2u);
+}
+
+TEST_F(ClipboardPush, OnlyNewNonEmptyNonSecretContentsAreSent)
+{
+    const std::string text = Unique("same");
+    EXPECT_TRUE(Copy(text));
+    EXPECT_FALSE(Copy(text)); // copied again: the change count moves, the contents do not
+    EXPECT_FALSE(HttpRequest().sendJPush());
+    EXPECT_TRUE(Copy(text + " changed"));
+    EXPECT_FALSE(Copy(std::nullopt));
+    EXPECT_FALSE(Copy(std::string()));
+    EXPECT_TRUE(Copy(text + " changed")); // differs from the empty clipboard last seen
+
+    const std::string password = Unique("correct horse battery staple");
+    EXPECT_FALSE(Copy(password, {}, {{"x-kde-passwordManagerHint", "secret"}}));
+    EXPECT_FALSE(Copy(password)); // remembered: not looked at again
+    EXPECT_FALSE(Copy(Unique("second secret"), {"/tmp/key.pem"}, {{"x-kde-passwordManagerHint", "secret"}}));
+    EXPECT_TRUE(Copy(Unique("not secret"), {}, {{"x-kde-passwordManagerHint", "public"}}));
+
+    board.setAvailable(false);
+    EXPECT_FALSE(Copy(Unique("unseen")));
+    board.setAvailable(true);
+    EXPECT_EQ(BodiesUpToAFinalPush().size(), 5u);
+}
+
+TEST_F(ClipboardPush, TheRegistrationIdIsEscapedForJson)
+{
+    const std::string id = std::string("id\"with\\quote\nline\ttab\x01") + "\x1f end 中文";
+    Config::setPushRegestId(id.c_str());
+    EXPECT_TRUE(Copy(Unique("escape")));
+    ASSERT_TRUE(http.waitForRequests(1));
+    const std::string body = http.requests()[0].body;
+    EXPECT_EQ(body, Notification("id\\\"with\\\\quote\\nline\\ttab\\u0001\\u001f end 中文", HttpRequest::kTypeText));
+    // What the push service reads back is the id as it was set.
+    const QJsonDocument json = QJsonDocument::fromJson(QByteArray::fromStdString(body));
+    const QJsonObject audience = json.object().value("audience").toObject();
+    EXPECT_EQ(audience.value("registration_id").toArray().at(0).toString().toStdString(), id);
+}
+
+TEST_F(ClipboardPush, TheResponseIsLoggedAndAnUnreachableServiceAsStatus0)
+{
+    LoopbackHttpServer refusing(400, "{\"error\":{\"code\":1003}}");
+    Config::setPushURL(refusing.url().c_str());
+    StdoutCapture output(sandbox.root().file("stdout"));
+    EXPECT_TRUE(Copy(Unique("logged")));
+    ASSERT_TRUE(Logged(output, "====>[Response][Status:400] : {\"error\":{\"code\":1003}}"));
+    const auto lines = output.lines();
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_EQ(lines[lines.size() - 2], "{\"error\":{\"code\":1003}}");
+    EXPECT_EQ(lines.back(), "====>[Response][Status:400] : {\"error\":{\"code\":1003}}");
+
+    Config::setPushURL(("http://127.0.0.1:" + std::to_string(FreePort::tcp()) + "/v3/push").c_str());
+    EXPECT_TRUE(Copy(Unique("unreachable")));
+    EXPECT_TRUE(Logged(output, "====>[Response][Status:0] : "));
+}
+
+} // namespace
