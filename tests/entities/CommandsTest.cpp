@@ -1,0 +1,360 @@
+// Power, volume and music commands and their time schedule, run with the
+// project's scripts and recording stand-ins of every tool they may call.
+#include "CData.h"
+#include "ChildProcess.h"
+#include "CommandEntity.h"
+#include "DesktopCatalogue.h"
+#include "ProcessRunner.h"
+#include "SCommon.h"
+#include "StdoutCapture.h"
+#include "StubTools.h"
+#include "TempDir.h"
+#include "TimeEntity.h"
+#include "UserSandbox.h"
+#include "XvfbServer.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <climits>
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <set>
+#include <thread>
+#include <unistd.h>
+
+// Xlib after GoogleTest: its macros (None, Bool, ...) clash with names in the test headers.
+#include <X11/Xlib.h>
+#include <X11/extensions/scrnsaver.h>
+
+namespace {
+
+const std::string kScripts = CORVANE_SOURCE_DIR "/resources";
+const std::vector<std::string> kTools = {"systemctl", "loginctl", "pactl", "amixer", "playerctl"};
+using Calls = std::vector<std::string>;
+
+// Runs one of the project's scripts with /bin/sh and PATH set to path.
+ChildProcess::Result RunScript(const std::string& name, const std::string& path)
+{
+    const std::string saved = std::getenv("PATH");
+    ::setenv("PATH", path.c_str(), 1);
+    ChildProcess::Result result = ChildProcess::Run({"/bin/sh", kScripts + "/" + name});
+    ::setenv("PATH", saved.c_str(), 1);
+    return result;
+}
+
+// Checks that the stand-ins are the tools found before any command runs.
+class Commands : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        sandbox.set("CORVANE_RESOURCE_DIR", kScripts);
+        sandbox.set("XDG_SESSION_ID", "42");
+        for (const std::string& tool : kTools)
+            ASSERT_EQ(DesktopCatalogue::findProgram(tool), stubs.bin() + "/" + tool) << "stand-in not first in PATH";
+    }
+
+    // The calls recorded while type ran.
+    Calls CallsOf(int type)
+    {
+        const std::size_t before = stubs.calls().size();
+        CommandEntity::Exec(static_cast<CommandType>(type));
+        const Calls all = stubs.calls();
+        return Calls(all.begin() + static_cast<long>(before), all.end());
+    }
+
+    StubTools stubs{kTools};
+    UserSandbox sandbox;
+};
+
+TEST_F(Commands, EachTypeRunsItsToolWithItsArgumentsAndOthersRunNothing)
+{
+    const std::pair<int, Calls> table[] = {
+        {0, {"systemctl poweroff"}},
+        {1, {"systemctl suspend"}},
+        {2, {"systemctl reboot"}},
+        {3, {"loginctl terminate-session 42"}},
+        {4, {"pactl get-sink-volume @DEFAULT_SINK@", "pactl set-sink-volume @DEFAULT_SINK@ +5%"}},
+        {5, {"pactl set-sink-volume @DEFAULT_SINK@ -5%"}},
+        {6, {"pactl set-sink-mute @DEFAULT_SINK@ 1"}},
+        {7, {"pactl set-sink-mute @DEFAULT_SINK@ 0"}},
+        {8, {"playerctl play"}},
+        {9, {"playerctl play-pause"}},
+        {10, {"playerctl next"}},
+        {11, {"playerctl previous"}},
+        {12, {"playerctl volume 0.05+"}},
+        {13, {"playerctl volume 0.05-"}},
+        {14, {}}, {15, {}}, {-1, {}}, {100, {}}, {-2147483647, {}}, // the wake and values outside the table
+    };
+    for (const auto& [type, calls] : table)
+        EXPECT_EQ(CallsOf(type), calls) << type;
+
+    // Exec returns once the script has ended.
+    const std::string marker = sandbox.root().file("ended");
+    stubs.define("systemctl", "sleep 0.3\necho done > '" + marker + "'\n");
+    CommandEntity::Exec(Command_Sleep);
+    EXPECT_EQ(TempDir::read(marker), "done\n");
+}
+
+TEST_F(Commands, LogOutFindsTheUsersGraphicalSessionWhenTheEnvironmentDoesNotNameIt)
+{
+    ::unsetenv("XDG_SESSION_ID");
+    stubs.define("loginctl", "[ \"$1\" = show-user ] && echo c7\nexit 0\n");
+    const std::string showUser = "loginctl show-user " + std::to_string(::getuid()) + " --property=Display --value";
+    EXPECT_EQ(CallsOf(3), (Calls{showUser, "loginctl terminate-session c7"}));
+
+    // No graphical session: nothing is ended, and the script says why.
+    stubs.define("loginctl", "exit 0\n");
+    EXPECT_EQ(CallsOf(3), Calls{showUser});
+    const ChildProcess::Result logout = RunScript("logout.sh", std::getenv("PATH"));
+    EXPECT_EQ(logout.status, 1);
+    EXPECT_EQ(logout.err, "logout.sh: no session of this user to end\n");
+}
+
+TEST_F(Commands, VolumeStopsAtFullAndFallsBackToAmixerWithoutASoundServer)
+{
+    stubs.define("pactl", "[ \"$1\" = get-sink-volume ] && echo 'Volume: front-left: 62259 /  95% / -1.34 dB,   "
+                          "front-right: 62259 /  95% / -1.34 dB'\nexit 0\n");
+    EXPECT_EQ(CallsOf(4), (Calls{"pactl get-sink-volume @DEFAULT_SINK@", "pactl set-sink-volume @DEFAULT_SINK@ 100%"}));
+
+    stubs.define("pactl", "exit 1\n");
+    EXPECT_EQ(CallsOf(5), (Calls{"pactl set-sink-volume @DEFAULT_SINK@ -5%", "amixer -q set Master 5%-"}));
+    EXPECT_EQ(CallsOf(6), (Calls{"pactl set-sink-mute @DEFAULT_SINK@ 1", "amixer -q set Master mute"}));
+    EXPECT_EQ(CallsOf(7), (Calls{"pactl set-sink-mute @DEFAULT_SINK@ 0", "amixer -q set Master unmute"}));
+    const Calls up = CallsOf(4);
+    ASSERT_FALSE(up.empty());
+    EXPECT_EQ(up.back(), "amixer -q set Master 5%+");
+
+    std::filesystem::remove(stubs.bin() + "/amixer");
+    const ChildProcess::Result mute = RunScript("volume_off.sh", stubs.bin());
+    EXPECT_EQ(mute.status, 1);
+    EXPECT_EQ(mute.err, "volume_off.sh: pactl failed and amixer is not installed\n");
+}
+
+TEST_F(Commands, AMissingToolOrScriptFailsCleanly)
+{
+    TempDir empty; // alone in PATH: neither the stand-ins nor any real tool can be reached
+    const std::pair<const char*, std::vector<const char*>> groups[] = {
+        {"systemctl is not installed", {"shutdown", "sleep", "restart"}},
+        {"loginctl is not installed", {"logout"}},
+        {"neither pactl nor amixer is installed", {"volume_add", "volume_des", "volume_off", "volume_on"}},
+        {"playerctl is not installed",
+         {"iTunes_play", "iTunes_playpause", "iTunes_next", "iTunes_pre", "iTunes_sound_add", "iTunes_sound_des"}},
+    };
+    for (const auto& [message, scripts] : groups) {
+        for (const std::string script : scripts) {
+            const ChildProcess::Result run = RunScript(script + ".sh", empty.path());
+            EXPECT_NE(run.status, 0) << script;
+            EXPECT_EQ(run.err, script + ".sh: " + message + "\n");
+        }
+    }
+    const std::string path = std::getenv("PATH");
+    ::setenv("PATH", empty.path().c_str(), 1);
+    for (int type = 0; type <= 13; ++type)
+        CommandEntity::Exec(static_cast<CommandType>(type));
+    ::setenv("PATH", path.c_str(), 1);
+    EXPECT_TRUE(stubs.calls().empty());
+
+    // Scripts missing from the resources run nothing.
+    TempDir resources;
+    std::filesystem::copy_file(kScripts + "/shutdown.sh", resources.file("shutdown.sh"));
+    sandbox.set("CORVANE_RESOURCE_DIR", resources.path());
+    EXPECT_EQ(CallsOf(Command_VolumeAdd), Calls{});
+    EXPECT_EQ(CallsOf(Command_MusicPlay), Calls{});
+    EXPECT_EQ(CallsOf(Command_Shutdown), Calls{"systemctl poweroff"});
+}
+
+TEST_F(Commands, WakeEndsTheScreenSaverUnderX)
+{
+    CORVANE_START_XVFB(x, 320, 240);
+    Display* d = XOpenDisplay(x.display().c_str());
+    ASSERT_NE(d, nullptr);
+    XScreenSaverInfo* info = XScreenSaverAllocInfo();
+    XForceScreenSaver(d, ScreenSaverActive);
+    XSync(d, False);
+    ASSERT_TRUE(XScreenSaverQueryInfo(d, DefaultRootWindow(d), info));
+    ASSERT_EQ(info->state, ScreenSaverOn);
+    EXPECT_EQ(CallsOf(Command_Wake), Calls{});
+    ASSERT_TRUE(XScreenSaverQueryInfo(d, DefaultRootWindow(d), info));
+    EXPECT_EQ(info->state, ScreenSaverOff);
+    XFree(info);
+    XCloseDisplay(d);
+}
+
+TEST(CommandScripts, AreShellcheckClean)
+{
+    if (DesktopCatalogue::findProgram("shellcheck").empty())
+        GTEST_SKIP() << "shellcheck is not installed";
+    std::vector<std::string> argv = {"shellcheck", "--shell=sh", "--severity=style"};
+    for (const auto& file : std::filesystem::directory_iterator(kScripts)) {
+        if (file.path().extension() == ".sh")
+            argv.push_back(file.path().string());
+    }
+    EXPECT_EQ(argv.size(), 3u + 14u);
+    EXPECT_EQ(ProcessRunner::run(argv, 120), 0);
+}
+
+struct Entry {
+    long type, setTime, delay, remaining;
+};
+
+std::vector<Entry> Parse(const CData& reply)
+{
+    std::vector<Entry> entries;
+    for (const std::string& record : split(std::string(reply.Text()), "^_7")) {
+        const std::vector<std::string> f = split(record, "^%_");
+        if (f.size() != 4)
+            return {{-99, 0, 0, 0}}; // malformed: never equal to a real list
+        entries.push_back({std::atol(f[0].c_str()), std::atol(f[1].c_str()), std::atol(f[2].c_str()),
+                           std::atol(f[3].c_str())});
+    }
+    return entries;
+}
+
+std::vector<long> Types(const std::vector<Entry>& entries)
+{
+    std::vector<long> types;
+    for (const Entry& e : entries)
+        types.push_back(e.type);
+    return types;
+}
+
+std::vector<Entry> Schedule(int cmd, int type, long delay)
+{
+    CData reply;
+    TimeEntity::TimeSchedule(static_cast<ScheduleCmd>(cmd), static_cast<TimeScheduleType>(type), delay, &reply);
+    return Parse(reply);
+}
+
+std::vector<Entry> Pending()
+{
+    CData reply;
+    TimeEntity::GetTimeSchedule(&reply);
+    return Parse(reply);
+}
+
+// Leaves nothing pending: a due entry must never reach a real tool.
+class Schedules : public Commands {
+protected:
+    void SetUp() override
+    {
+        Commands::SetUp();
+        CancelAll();
+    }
+    void TearDown() override { CancelAll(); }
+    static void CancelAll()
+    {
+        for (int type = 0; type <= 4; ++type)
+            Schedule(Schedule_Cancel, type, 0);
+    }
+};
+
+TEST_F(Schedules, AddsReplacesCancelsAndListsOneEntryPerKind)
+{
+    const long before = static_cast<long>(std::time(nullptr));
+    std::vector<Entry> list = Schedule(Schedule_Add, TimeSchedule_Shutdown, 3600);
+    const long after = static_cast<long>(std::time(nullptr));
+    ASSERT_EQ(list.size(), 1u);
+    EXPECT_EQ(list[0].type, 0);
+    EXPECT_GE(list[0].setTime, before);
+    EXPECT_LE(list[0].setTime, after);
+    EXPECT_EQ(list[0].delay, 3600);
+    EXPECT_LE(list[0].remaining, 3600);
+    EXPECT_GE(list[0].remaining, list[0].setTime + 3600 - static_cast<long>(std::time(nullptr)));
+
+    CData first;
+    TimeEntity::TimeSchedule(Schedule_Add, TimeSchedule_Sleep, 60, &first);
+    list = Parse(first);
+    EXPECT_EQ(Types(list), (std::vector<long>{0, 1}));
+    EXPECT_EQ(std::string(first.Text()), "0^%_" + std::to_string(list[0].setTime) + "^%_3600^%_" +
+                                             std::to_string(list[0].remaining) + "^_71^%_" +
+                                             std::to_string(list[1].setTime) + "^%_60^%_" +
+                                             std::to_string(list[1].remaining) + "^_7");
+
+    // Adding a pending kind again moves it to the end with its new delay.
+    list = Schedule(Schedule_Add, TimeSchedule_Shutdown, 7200);
+    EXPECT_EQ(Types(list), (std::vector<long>{1, 0}));
+    EXPECT_EQ(list[1].delay, 7200);
+
+    // Cancelling a kind that is not pending, or any other command, lists.
+    EXPECT_EQ(Types(Schedule(Schedule_Cancel, TimeSchedule_Restart, 0)), (std::vector<long>{1, 0}));
+    EXPECT_EQ(Types(Schedule(2, TimeSchedule_Logout, 5)), (std::vector<long>{1, 0}));
+    EXPECT_EQ(Types(Pending()), (std::vector<long>{1, 0}));
+    EXPECT_EQ(Types(Schedule(Schedule_Cancel, TimeSchedule_Sleep, 0)), (std::vector<long>{0}));
+    CData empty;
+    TimeEntity::TimeSchedule(Schedule_Cancel, TimeSchedule_Shutdown, 0, &empty);
+    EXPECT_EQ(empty.size, 0) << "an empty list is an empty reply";
+    EXPECT_TRUE(stubs.calls().empty());
+}
+
+TEST_F(Schedules, UnknownKindsAreRefusedAndDelaysOfAnySizeNeitherOverflowNorWrap)
+{
+    Schedule(Schedule_Add, TimeSchedule_Wake, 3600);
+    for (const int type : {5, -1, 100}) {
+        CData reply;
+        TimeEntity::TimeSchedule(Schedule_Add, static_cast<TimeScheduleType>(type), 10, &reply);
+        EXPECT_EQ(reply.size, 0) << type;
+    }
+    EXPECT_EQ(Types(Schedule(Schedule_Cancel, 7, 0)), (std::vector<long>{4}));
+    Schedule(Schedule_Add, TimeSchedule_Restart, LONG_MAX);
+    const std::vector<Entry> list = Schedule(Schedule_Add, TimeSchedule_Wake, LONG_MIN);
+    ASSERT_EQ(Types(list), (std::vector<long>{2, 4}));
+    EXPECT_EQ(list[0].delay, LONG_MAX);
+    EXPECT_GT(list[0].remaining, 0) << "due at the far end of time";
+    EXPECT_LT(list[1].remaining, 0) << "already due";
+}
+
+TEST_F(Schedules, ADueEntryRunsAtTheNextTickLeavesTheListAndTheTimerStops)
+{
+    StdoutCapture output(sandbox.root().file("stdout"));
+    Schedule(Schedule_Add, TimeSchedule_Restart, 3600);
+    Schedule(Schedule_Add, TimeSchedule_Sleep, 0);
+    Schedule(Schedule_Add, TimeSchedule_Wake, -30);
+    for (int i = 0; i < 500 && Pending().size() != 1; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    EXPECT_EQ(stubs.calls(), Calls{"systemctl suspend"});
+    EXPECT_EQ(Types(Pending()), (std::vector<long>{2}));
+
+    // The restart is cancelled; the next tick finds the list empty and
+    // stops the timer: no tick follows the one that logged the stop.
+    Schedule(Schedule_Cancel, TimeSchedule_Restart, 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(3500));
+    const Calls lines = output.lines();
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), "time schedule ok!!!"), 2);
+    const long ticks = std::count(lines.begin(), lines.end(), "alarm_handler");
+    EXPECT_GE(ticks, 2);
+    EXPECT_LE(ticks, 3) << "the timer kept ticking after the list emptied";
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines.back(), "alarm_handler");
+    EXPECT_EQ(stubs.calls(), Calls{"systemctl suspend"});
+}
+
+TEST_F(Schedules, ConcurrentRequestsKeepOneEntryPerKind)
+{
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 8; ++t) {
+        threads.emplace_back([t] {
+            for (int i = 0; i < 200; ++i) {
+                const int type = (t + i) % 5;
+                Schedule(Schedule_Add, type, 3600 + i);
+                if (i % 7 == 0)
+                    Pending();
+                if (i % 11 == 0)
+                    Schedule(Schedule_Cancel, (type + 1) % 5, 0);
+            }
+            for (int type = 0; type < 5; ++type) // every thread ends by adding all five kinds
+                Schedule(Schedule_Add, type, 3600);
+        });
+    }
+    for (std::thread& thread : threads)
+        thread.join();
+    std::set<long> kinds;
+    for (const Entry& e : Pending())
+        kinds.insert(e.type);
+    EXPECT_EQ(Pending().size(), 5u);
+    EXPECT_EQ(kinds, (std::set<long>{0, 1, 2, 3, 4}));
+    EXPECT_TRUE(stubs.calls().empty());
+}
+
+} // namespace
