@@ -1,0 +1,245 @@
+// Device information, remote scripts, push settings, the text-input command
+// and the laser pointer through a live server on loopback, with settings in
+// a private home and main-thread work run by the test's own main queue.
+#include "Config.h"
+#include "InProcessServer.h"
+#include "InputWindow.h"
+#include "LaserPointer.h"
+#include "ManualMainQueue.h"
+#include "MyClient.h"
+#include "RecordingDelegate.h"
+#include "RecordingInputWindow.h"
+#include "RecordingLaserPointer.h"
+#include "SCommon.h"
+#include "TempDir.h"
+#include "UserSandbox.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <filesystem>
+#include <memory>
+#include <pwd.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+using Strings = std::vector<std::string>;
+
+TEST(DeviceInfo, DescribesTheHostInTenTerminatedFields)
+{
+    UserSandbox user;
+    InProcessServer server;
+    const passwd* me = ::getpwuid(::geteuid());
+    ASSERT_NE(me, nullptr);
+    const std::string host = hostName();
+    EXPECT_FALSE(host.empty());
+    const auto info = [&](const std::string& password, const char* autoStart) {
+        return "2^_7" + host + "^_7" + me->pw_name + "^_7" + me->pw_dir + "^_7" + password + "^_7180^_70^_7" +
+               user.documents() + "^_7" + user.desktop() + "^_7" + autoStart + "^_7";
+    };
+    // No password set; starts at login unless the user turned it off.
+    EXPECT_EQ(server.request("OpKey_GetDeviceInfo", "ignored body").bytes, info("", "1"));
+    Config::setConnPwd("s3cret pass");
+    Config::setAutoStart(false);
+    EXPECT_EQ(server.request("OpKey_GetDeviceInfo").bytes, info("s3cret pass", "0"));
+}
+
+TEST(RemoteScript, IsRefusedUnlessTheUserAllowedIt)
+{
+    UserSandbox user;
+    InProcessServer server;
+    const std::string marker = user.root().file("ran");
+    const std::string script = "touch '" + marker + "'";
+    EXPECT_EQ(server.request("OpKey_Shell", script).bytes, "0");
+    EXPECT_FALSE(std::filesystem::exists(marker));
+
+    Config::setShellAllowed(true);
+    EXPECT_EQ(server.request("OpKey_Shell", script + "; exit 0").bytes, "1");
+    EXPECT_TRUE(std::filesystem::exists(marker));
+    EXPECT_EQ(server.request("OpKey_Shell", "exit 3").bytes, "0");
+    EXPECT_EQ(server.request("OpKey_Shell", "if then fi (").bytes, "0"); // syntax error
+
+    Config::setShellAllowed(false);
+    std::filesystem::remove(marker);
+    EXPECT_EQ(server.request("OpKey_Shell", script).bytes, "0");
+    EXPECT_FALSE(std::filesystem::exists(marker));
+}
+
+TEST(WorkSync, SettingsAreStoredAndSentBackAndTheClipboardWatchSwitched)
+{
+    UserSandbox user;
+    RecordingDelegate delegate;
+    InProcessServer server;
+    const auto stored = [] {
+        return Strings{Config::getPushRegestId(), Config::getPushDeviceToken(), Config::getPushURL(),
+                       Config::getPushAuthorInfo()};
+    };
+    const std::string settings = "reg-1^_7token-2^_7http://127.0.0.1:9/push^_7Basic abc=";
+    EXPECT_EQ(server.request("OpKey_SyncWorkConfig", settings).bytes, settings);
+    EXPECT_EQ(stored(), (Strings{"reg-1", "token-2", "http://127.0.0.1:9/push", "Basic abc="}));
+    // Four empty fields split into nothing: nothing is stored, nothing sent.
+    EXPECT_EQ(server.request("OpKey_SyncWorkConfig", "^_7^_7^_7").bytes, "");
+    EXPECT_EQ(stored(), (Strings{"reg-1", "token-2", "http://127.0.0.1:9/push", "Basic abc="}));
+    // A fifth field is ignored.
+    EXPECT_EQ(server.request("OpKey_SyncWorkConfig", "a^_7b^_7c^_7d^_7e").bytes, "a^_7b^_7c^_7d");
+    EXPECT_EQ(stored(), (Strings{"a", "b", "c", "d"}));
+
+    for (const char* flag : {"1", "0", "7", "", "abc"})
+        EXPECT_EQ(server.request("OpKey_SyncWork", flag).bytes, "");
+    ASSERT_TRUE(delegate.waitFor([](RecordingDelegate& d) { return d.pasteboardCalls().size() == 5; }));
+    EXPECT_EQ(delegate.pasteboardCalls(), (Strings{"start", "stop", "start", "stop", "stop"}));
+}
+
+// The text-input window and the laser pointer are recorded; what a request
+// hands to the main thread runs when the test's main queue runs it.
+class MainThreadRequests : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        InputWindow::setInstance(&window);
+        LaserPointer::setInstance(&pointer);
+    }
+    void TearDown() override
+    {
+        InputWindow::setInstance(nullptr);
+        LaserPointer::setInstance(nullptr);
+    }
+
+    // Sends "OpKey_Input" from another thread while this one runs the main queue.
+    std::string Input(const std::string& body)
+    {
+        std::atomic<bool> done{false};
+        InProcessServer::Reply reply{};
+        std::thread client([&] {
+            reply = server.request("OpKey_Input", body);
+            done = true;
+        });
+        EXPECT_TRUE(mainQueue.runUntil([&] { return done.load(); }));
+        client.join();
+        EXPECT_EQ(reply.result, NR_OK);
+        return reply.bytes;
+    }
+
+    // The calls so far, each checked to have run on the main thread; the window's are then forgotten.
+    template <class Recording>
+    Strings Calls(Recording& recording)
+    {
+        Strings texts;
+        for (const RecordedCall& call : recording.calls()) {
+            EXPECT_EQ(call.thread, mainQueue.mainThread()) << call.text << " ran off the main thread";
+            texts.push_back(call.text);
+        }
+        if constexpr (requires { recording.clearCalls(); })
+            recording.clearCalls();
+        return texts;
+    }
+
+    ManualMainQueue mainQueue;
+    RecordingInputWindow window;
+    RecordingLaserPointer pointer;
+    InProcessServer server;
+};
+
+TEST_F(MainThreadRequests, InputCommandsDriveTheWindow)
+{
+    EXPECT_EQ(Input("0"), "0^_7");
+    EXPECT_EQ(Calls(window), Strings({"show"}));
+    EXPECT_TRUE(window.visible());
+    EXPECT_EQ(Input("1^_7ignored"), "0^_7");
+    EXPECT_EQ(Calls(window), Strings({"hide"}));
+    EXPECT_FALSE(window.visible());
+    EXPECT_EQ(Input("2^_7abc"), "0^_7abc");
+    EXPECT_EQ(Calls(window), Strings({"resetTxt:abc", "getTxt"}));
+    EXPECT_TRUE(window.visible());
+    EXPECT_EQ(window.text(), "abc");
+    EXPECT_EQ(Input("2^_7你好，世界 ^%_ x"), "0^_7你好，世界 ^%_ x");
+    EXPECT_EQ(Calls(window), Strings({"resetTxt:你好，世界 ^%_ x", "getTxt"}));
+    EXPECT_EQ(Input("2"), "0^_7"); // without a text field the text is empty
+    EXPECT_EQ(Calls(window), Strings({"resetTxt:", "getTxt"}));
+
+    // Other command numbers answer the default record and touch nothing.
+    EXPECT_EQ(Input("4^_7x"), "0^_7");
+    EXPECT_EQ(Input("-1"), "0^_7");
+    EXPECT_EQ(Input("zero"), "0^_7"); // reads as 0: show
+    EXPECT_EQ(Calls(window), Strings({"show"}));
+
+    // A poll after hide shows the window again.
+    EXPECT_EQ(Input("2^_7kept"), "0^_7kept");
+    EXPECT_EQ(Input("1"), "0^_7");
+    EXPECT_EQ(Input("3"), "0^_7kept");
+    EXPECT_TRUE(window.visible());
+
+    InputWindow::setInstance(nullptr);
+    Calls(window);
+    for (const char* body : {"0", "1", "2^_7abc", "3"})
+        EXPECT_EQ(Input(body), "0^_7") << body;
+    EXPECT_TRUE(window.calls().empty());
+}
+
+TEST_F(MainThreadRequests, APollCollectsASentTextExactlyOnce)
+{
+    window.type("draft");
+    EXPECT_EQ(Input("3"), "0^_7draft"); // typed but not sent
+    EXPECT_EQ(Calls(window), Strings({"getSendFlag", "getTxt"}));
+    window.type("meet at 10");
+    window.pressSend();
+    EXPECT_EQ(Input("3"), "1^_7meet at 10"); // the text as it stood before the reset
+    EXPECT_EQ(Calls(window), Strings({"getSendFlag", "getTxt", "resetSendFlag"}));
+    EXPECT_EQ(window.text(), "");
+    EXPECT_EQ(Input("3"), "0^_7");
+    EXPECT_EQ(Calls(window), Strings({"getSendFlag", "getTxt"}));
+}
+
+TEST_F(MainThreadRequests, TheInputConnectionWaitsForTheMainThread)
+{
+    std::atomic<bool> done{false};
+    std::string reply;
+    std::thread client([&] {
+        reply = server.request("OpKey_Input", "2^_7later").bytes;
+        done = true;
+    });
+    ASSERT_TRUE(mainQueue.waitForPending(1));
+    EXPECT_FALSE(done.load());
+    EXPECT_TRUE(window.calls().empty());
+    EXPECT_TRUE(mainQueue.runUntil([&] { return done.load(); }));
+    client.join();
+    EXPECT_EQ(reply, "0^_7later");
+}
+
+TEST_F(MainThreadRequests, LaserPointerChangesAreQueuedInOrderWithoutWaiting)
+{
+    MyClient client;
+    client.SetInfo("127.0.0.1", server.port(), 5);
+    ASSERT_EQ(client.ConnService(), NR_OK);
+    const std::tuple<MsgType, float, float> live[] = {{MsgType_LightOn, 0, 0},     {MsgType_LightMove, 3, -4.5f},
+                                                      {MsgType_LightMove, -0.25f, 12}, {MsgType_LightSwitch, 0, 0},
+                                                      {MsgType_LightOff, 0, 0}};
+    for (const auto& [type, x, y] : live) {
+        std::unique_ptr<char[]> message(GetMsgBuf(type, nullptr, x, y));
+        ASSERT_EQ(client.SendMsg(message.get()), NR_OK);
+    }
+    ASSERT_TRUE(mainQueue.waitForPending(5));
+    // The requests are answered, with empty replies, while nothing has run on the main thread;
+    // those with too few fields change nothing.
+    for (const auto& [head, body] : {std::pair{"OpKey_LightColor", "65280^_70.5^_70"}, {"OpKey_LightSize", "60^_720^_71"},
+                                     {"OpKey_LightColor", "16711680^_71^_71"}, {"OpKey_LightColor", "65280^_70.5"},
+                                     {"OpKey_LightSize", "40"}}) {
+        const InProcessServer::Reply reply = server.request(head, body);
+        EXPECT_EQ(reply.result, NR_OK);
+        EXPECT_EQ(reply.bytes, "");
+    }
+    EXPECT_EQ(pointer.count(), 0u);
+    EXPECT_EQ(mainQueue.runPending(), 8u);
+    EXPECT_EQ(Calls(pointer), Strings({"show", "move 3 -4.5", "move -0.25 12", "alphaSwitch", "hide",
+                                       "lightColor 0x00ff00 0.5 0", "lightSize 60 20 1", "lightColor 0xff0000 1 1"}));
+
+    // Without a pointer, changes are dropped.
+    LaserPointer::setInstance(nullptr);
+    EXPECT_EQ(server.request("OpKey_LightSize", "40^_740^_71").bytes, "");
+    EXPECT_EQ(mainQueue.runPending(), 1u);
+    EXPECT_EQ(pointer.count(), 8u);
+}
+
+} // namespace
