@@ -13,12 +13,13 @@
 #include "WindowEntity.h"
 #include "X11Display.h"
 #include "X11EventPoster.h"
-#include "X11TestWindow.h"
 #include "XvfbServer.h"
 
 #include <gtest/gtest.h>
 
 #include <X11/XF86keysym.h>
+#include <X11/XKBlib.h>
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
@@ -26,11 +27,161 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <poll.h>
 #include <thread>
 
 namespace {
 
+// A plain Xlib window of the test's own, through a connection of its own: it
+// takes the keyboard focus and records the pointer and key events it gets and
+// the requests sent to the window manager (client messages to the root).
+struct WindowEvent {
+    int type = 0;
+    unsigned detail = 0;      // button number or key code
+    unsigned long keysym = 0; // the unshifted keysym of a key event
+    unsigned state = 0;       // modifier and button mask
+    int x = 0, y = 0;
+    std::string message; // client messages: the type's name, first value, and window
+    long data0 = 0;
+    unsigned long about = 0;
+};
 using Events = std::vector<WindowEvent>;
+
+class TestWindow {
+public:
+    TestWindow() : display(XOpenDisplay(nullptr))
+    {
+        if (display == nullptr)
+            return;
+        const Window root = DefaultRootWindow(display);
+        window = XCreateSimpleWindow(display, root, 0, 0, 400, 300, 0, 0, 0xFFFFFF);
+        XSelectInput(display, window, KeyPressMask | KeyReleaseMask | ButtonPressMask | ButtonReleaseMask |
+                                          PointerMotionMask | StructureNotifyMask | FocusChangeMask);
+        XSelectInput(display, root, SubstructureNotifyMask);
+        // Keymap changes come as XKB events in order with the key events, as toolkits see them.
+        int opcode = 0, error = 0, major = XkbMajorVersion, minor = XkbMinorVersion;
+        if (XkbQueryExtension(display, &opcode, &xkbEventBase, &error, &major, &minor))
+            XkbSelectEvents(display, XkbUseCoreKbd, XkbMapNotifyMask | XkbNewKeyboardNotifyMask,
+                            XkbMapNotifyMask | XkbNewKeyboardNotifyMask);
+        XMapRaised(display, window);
+        for (XEvent event; XNextEvent(display, &event), !(event.type == MapNotify && event.xmap.window == window);) {
+        }
+        XSetInputFocus(display, window, RevertToParent, CurrentTime);
+        clear();
+    }
+    ~TestWindow()
+    {
+        if (display != nullptr)
+            XCloseDisplay(display);
+    }
+
+    bool open() const { return display != nullptr; }
+    unsigned long id() const { return window; }
+    Display* connection() const { return display; }
+    const Events& events() const { return received; }
+
+    // Collects events until done(events) holds; false after timeoutMs.
+    bool waitFor(const std::function<bool(const Events&)>& done, int timeoutMs = 5000)
+    {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+        for (;;) {
+            pump();
+            if (done(received))
+                return true;
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+            if (left.count() <= 0)
+                return false;
+            pollfd connection{ConnectionNumber(display), POLLIN, 0};
+            ::poll(&connection, 1, static_cast<int>(left.count()));
+        }
+    }
+    // Collects events for a short while, to see that nothing more arrives.
+    Events settle()
+    {
+        waitFor([](const Events&) { return false; }, 200);
+        return received;
+    }
+    // Forgets the events so far, those still on their way included.
+    void clear()
+    {
+        XSync(display, False);
+        pump();
+        received.clear();
+    }
+    // Announces this window as the active one, as a window manager would.
+    void becomeActiveWindow()
+    {
+        XChangeProperty(display, DefaultRootWindow(display), XInternAtom(display, "_NET_ACTIVE_WINDOW", False), XA_WINDOW,
+                        32, PropModeReplace, reinterpret_cast<const unsigned char*>(&window), 1);
+        XSync(display, False);
+    }
+    void pointer(int& x, int& y)
+    {
+        Window root, child;
+        int windowX, windowY;
+        unsigned mask;
+        XQueryPointer(display, DefaultRootWindow(display), &root, &child, &x, &y, &windowX, &windowY, &mask);
+    }
+    bool waitForPointer(int x, int y)
+    {
+        for (int i = 0, px = -1, py = -1; i < 1000; ++i, std::this_thread::sleep_for(std::chrono::milliseconds(5))) {
+            pointer(px, py);
+            if (px == x && py == y)
+                return true;
+        }
+        return false;
+    }
+
+private:
+    void pump()
+    {
+        while (XPending(display) > 0) {
+            XEvent event;
+            XNextEvent(display, &event);
+            WindowEvent e{.type = event.type};
+            switch (event.type) {
+            case KeyPress:
+            case KeyRelease:
+                e.detail = event.xkey.keycode;
+                e.keysym = XLookupKeysym(&event.xkey, 0);
+                e.state = event.xkey.state;
+                break;
+            case ButtonPress:
+            case ButtonRelease:
+                e = {event.type, event.xbutton.button, 0, event.xbutton.state, event.xbutton.x_root, event.xbutton.y_root};
+                break;
+            case MotionNotify: e = {event.type, 0, 0, event.xmotion.state, event.xmotion.x_root, event.xmotion.y_root}; break;
+            case ClientMessage: {
+                char* name = XGetAtomName(display, event.xclient.message_type);
+                e.message = name ? name : "";
+                XFree(name);
+                e.data0 = event.xclient.data.l[0];
+                e.about = event.xclient.window;
+                break;
+            }
+            case MappingNotify: XRefreshKeyboardMapping(&event.xmapping); continue;
+            default:
+                if (xkbEventBase != 0 && event.type == xkbEventBase)
+                    XkbRefreshKeyboardMapping(reinterpret_cast<XkbMapNotifyEvent*>(&event));
+                continue;
+            }
+            received.push_back(e);
+        }
+    }
+
+    Display* display;
+    Window window = 0;
+    int xkbEventBase = 0;
+    Events received;
+};
+
+Events OfType(const Events& events, int type)
+{
+    Events selected;
+    std::copy_if(events.begin(), events.end(), std::back_inserter(selected), [&](const WindowEvent& e) { return e.type == type; });
+    return selected;
+}
+
 constexpr unsigned kModifiers = ControlMask | ShiftMask | Mod1Mask;
 
 std::size_t CountOf(const Events& events, int type, unsigned detail)
@@ -73,7 +224,7 @@ protected:
         }
         xvfb.emplace(640, 480);
         ASSERT_TRUE(xvfb->started()) << "Xvfb did not start";
-        window.emplace(0, 0, 400, 300);
+        window.emplace();
         ASSERT_TRUE(window->open());
     }
     void TearDown() override { MouseEntity::bLeftBtnDown = false; }
@@ -108,7 +259,7 @@ protected:
     }
 
     std::optional<XvfbServer> xvfb;
-    std::optional<X11TestWindow> window;
+    std::optional<TestWindow> window;
 };
 
 TEST_F(X11InputTest, PointerMovesByRelativeStepsAndStopsAtTheRootEdges)
@@ -166,8 +317,7 @@ TEST_F(X11InputTest, DragHoldsTheLeftButtonUntilReleased)
     bool pressed = false; // every motion after the press carries the held button
     for (const WindowEvent& event : events) {
         pressed = pressed || event.type == ButtonPress;
-        if (pressed && event.type == MotionNotify)
-            EXPECT_TRUE(event.state & Button1Mask) << event.x << "," << event.y;
+        EXPECT_TRUE(!pressed || event.type != MotionNotify || (event.state & Button1Mask)) << event.x << "," << event.y;
     }
 
     MouseEntity::LeftSingleTap(1);
@@ -250,8 +400,8 @@ TEST_F(X11InputTest, ApplicationSwitcherHoldsAltAcrossTabs)
     for (const WindowEvent& event : window->settle()) {
         if (event.type == KeyPress || event.type == KeyRelease)
             sequence.emplace_back(event.type, event.keysym);
-        if (event.type == KeyPress && event.keysym == XK_Tab)
-            EXPECT_EQ(event.state & (Mod1Mask | ControlMask), unsigned(Mod1Mask));
+        EXPECT_TRUE(event.type != KeyPress || event.keysym != XK_Tab ||
+                    (event.state & (Mod1Mask | ControlMask)) == Mod1Mask);
     }
     EXPECT_EQ(sequence, (std::vector<std::pair<int, unsigned long>>{{KeyPress, XK_Alt_L}, {KeyPress, XK_Tab},
                                                                     {KeyRelease, XK_Tab}, {KeyPress, XK_Tab},
