@@ -32,9 +32,7 @@
 
 namespace {
 
-// A plain Xlib window of the test's own, through a connection of its own: it
-// takes the keyboard focus and records the pointer and key events it gets and
-// the requests sent to the window manager (client messages to the root).
+// One event the test window received.
 struct WindowEvent {
     int type = 0;
     unsigned detail = 0;      // button number or key code
@@ -47,12 +45,47 @@ struct WindowEvent {
 };
 using Events = std::vector<WindowEvent>;
 
-class TestWindow {
-public:
-    TestWindow() : display(XOpenDisplay(nullptr))
+Events OfType(const Events& events, int type)
+{
+    Events selected;
+    std::copy_if(events.begin(), events.end(), std::back_inserter(selected), [&](const WindowEvent& e) { return e.type == type; });
+    return selected;
+}
+
+std::size_t CountOf(const Events& events, int type, unsigned detail)
+{
+    return std::count_if(events.begin(), events.end(),
+                         [&](const WindowEvent& e) { return e.type == type && e.detail == detail; });
+}
+
+std::optional<WindowEvent> FindKey(const Events& events, int type, unsigned long keysym)
+{
+    for (const WindowEvent& event : events) {
+        if (event.type == type && event.keysym == keysym)
+            return event;
+    }
+    return std::nullopt;
+}
+
+constexpr unsigned kModifiers = ControlMask | ShiftMask | Mod1Mask;
+
+// Input through the desktop's event poster on an X server of the test's own,
+// into a plain Xlib window of the test's (through a connection of its own)
+// that has the focus and records the pointer and key events it gets and the
+// requests sent to the window manager (client messages to the root).
+class X11InputTest : public ::testing::Test {
+protected:
+    void SetUp() override
     {
-        if (display == nullptr)
-            return;
+        EventPoster::setInstance(nullptr);
+        MouseEntity::bLeftBtnDown = false;
+        if (!XvfbServer::installed()) {
+            ASSERT_FALSE(XvfbServer::required()) << "Xvfb is required (CORVANE_REQUIRE_X is set) but not installed";
+            GTEST_SKIP() << "Xvfb is not installed";
+        }
+        xvfb.emplace(640, 480);
+        ASSERT_TRUE(xvfb->started()) << "Xvfb did not start";
+        ASSERT_NE(display = XOpenDisplay(nullptr), nullptr);
         const Window root = DefaultRootWindow(display);
         window = XCreateSimpleWindow(display, root, 0, 0, 400, 300, 0, 0, 0xFFFFFF);
         XSelectInput(display, window, KeyPressMask | KeyReleaseMask | ButtonPressMask | ButtonReleaseMask |
@@ -67,73 +100,16 @@ public:
         for (XEvent event; XNextEvent(display, &event), !(event.type == MapNotify && event.xmap.window == window);) {
         }
         XSetInputFocus(display, window, RevertToParent, CurrentTime);
-        clear();
+        Clear();
     }
-    ~TestWindow()
+    void TearDown() override
     {
+        MouseEntity::bLeftBtnDown = false;
         if (display != nullptr)
             XCloseDisplay(display);
     }
 
-    bool open() const { return display != nullptr; }
-    unsigned long id() const { return window; }
-    Display* connection() const { return display; }
-    const Events& events() const { return received; }
-
-    // Collects events until done(events) holds; false after timeoutMs.
-    bool waitFor(const std::function<bool(const Events&)>& done, int timeoutMs = 5000)
-    {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-        for (;;) {
-            pump();
-            if (done(received))
-                return true;
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-            if (left.count() <= 0)
-                return false;
-            pollfd connection{ConnectionNumber(display), POLLIN, 0};
-            ::poll(&connection, 1, static_cast<int>(left.count()));
-        }
-    }
-    // Collects events for a short while, to see that nothing more arrives.
-    Events settle()
-    {
-        waitFor([](const Events&) { return false; }, 200);
-        return received;
-    }
-    // Forgets the events so far, those still on their way included.
-    void clear()
-    {
-        XSync(display, False);
-        pump();
-        received.clear();
-    }
-    // Announces this window as the active one, as a window manager would.
-    void becomeActiveWindow()
-    {
-        XChangeProperty(display, DefaultRootWindow(display), XInternAtom(display, "_NET_ACTIVE_WINDOW", False), XA_WINDOW,
-                        32, PropModeReplace, reinterpret_cast<const unsigned char*>(&window), 1);
-        XSync(display, False);
-    }
-    void pointer(int& x, int& y)
-    {
-        Window root, child;
-        int windowX, windowY;
-        unsigned mask;
-        XQueryPointer(display, DefaultRootWindow(display), &root, &child, &x, &y, &windowX, &windowY, &mask);
-    }
-    bool waitForPointer(int x, int y)
-    {
-        for (int i = 0, px = -1, py = -1; i < 1000; ++i, std::this_thread::sleep_for(std::chrono::milliseconds(5))) {
-            pointer(px, py);
-            if (px == x && py == y)
-                return true;
-        }
-        return false;
-    }
-
-private:
-    void pump()
+    void Pump()
     {
         while (XPending(display) > 0) {
             XEvent event;
@@ -168,78 +144,56 @@ private:
             received.push_back(e);
         }
     }
-
-    Display* display;
-    Window window = 0;
-    int xkbEventBase = 0;
-    Events received;
-};
-
-Events OfType(const Events& events, int type)
-{
-    Events selected;
-    std::copy_if(events.begin(), events.end(), std::back_inserter(selected), [&](const WindowEvent& e) { return e.type == type; });
-    return selected;
-}
-
-constexpr unsigned kModifiers = ControlMask | ShiftMask | Mod1Mask;
-
-std::size_t CountOf(const Events& events, int type, unsigned detail)
-{
-    return std::count_if(events.begin(), events.end(),
-                         [&](const WindowEvent& e) { return e.type == type && e.detail == detail; });
-}
-
-std::optional<WindowEvent> FindKey(const Events& events, int type, unsigned long keysym)
-{
-    for (const WindowEvent& event : events) {
-        if (event.type == type && event.keysym == keysym)
-            return event;
-    }
-    return std::nullopt;
-}
-
-int EmptyKeycodes(Display* display)
-{
-    int low = 0, high = 0, per = 0;
-    XDisplayKeycodes(display, &low, &high);
-    KeySym* map = XGetKeyboardMapping(display, static_cast<KeyCode>(low), high - low + 1, &per);
-    int empty = 0;
-    for (int keycode = 0; keycode <= high - low; ++keycode)
-        empty += std::all_of(map + keycode * per, map + (keycode + 1) * per, [](KeySym s) { return s == NoSymbol; });
-    XFree(map);
-    return empty;
-}
-
-// Input through the desktop's event poster into a window that has the focus.
-class X11InputTest : public ::testing::Test {
-protected:
-    void SetUp() override
+    // Collects events until done(events) holds; false after timeoutMs.
+    bool WaitFor(const std::function<bool(const Events&)>& done, int timeoutMs = 5000)
     {
-        EventPoster::setInstance(nullptr);
-        MouseEntity::bLeftBtnDown = false;
-        if (!XvfbServer::installed()) {
-            ASSERT_FALSE(XvfbServer::required()) << "Xvfb is required (CORVANE_REQUIRE_X is set) but not installed";
-            GTEST_SKIP() << "Xvfb is not installed";
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+        for (;;) {
+            Pump();
+            if (done(received))
+                return true;
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+            if (left.count() <= 0)
+                return false;
+            pollfd connection{ConnectionNumber(display), POLLIN, 0};
+            ::poll(&connection, 1, static_cast<int>(left.count()));
         }
-        xvfb.emplace(640, 480);
-        ASSERT_TRUE(xvfb->started()) << "Xvfb did not start";
-        window.emplace();
-        ASSERT_TRUE(window->open());
     }
-    void TearDown() override { MouseEntity::bLeftBtnDown = false; }
-
+    // Collects events for a short while, to see that nothing more arrives.
+    Events Settle()
+    {
+        WaitFor([](const Events&) { return false; }, 200);
+        return received;
+    }
+    // Forgets the events so far, those still on their way included.
+    void Clear()
+    {
+        XSync(display, False);
+        Pump();
+        received.clear();
+    }
+    std::pair<int, int> Pointer()
+    {
+        Window root, child;
+        int x, y, windowX, windowY;
+        unsigned mask;
+        XQueryPointer(display, DefaultRootWindow(display), &root, &child, &x, &y, &windowX, &windowY, &mask);
+        return {x, y};
+    }
+    bool WaitForPointer(int x, int y)
+    {
+        for (int i = 0; i < 1000 && Pointer() != std::pair{x, y}; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        return Pointer() == std::pair{x, y};
+    }
     // Puts the pointer at (x, y) with relative moves and forgets the events so far.
     void PlacePointer(int x, int y)
     {
-        int px = 0, py = 0;
-        window->pointer(px, py);
+        const auto [px, py] = Pointer();
         MouseEntity::Move(static_cast<float>(x - px), static_cast<float>(y - py));
-        ASSERT_TRUE(window->waitForPointer(x, y));
-        window->clear();
+        ASSERT_TRUE(WaitForPointer(x, y));
+        Clear();
     }
-
-    bool WaitFor(const std::function<bool(const Events&)>& done) { return window->waitFor(done); }
     bool WaitForClicks(unsigned button, std::size_t count)
     {
         return WaitFor([&](const Events& e) {
@@ -250,16 +204,30 @@ protected:
     {
         return WaitFor([&](const Events& e) { return FindKey(e, type, keysym).has_value(); });
     }
+    int EmptyKeycodes()
+    {
+        int low = 0, high = 0, per = 0;
+        XDisplayKeycodes(display, &low, &high);
+        KeySym* map = XGetKeyboardMapping(display, static_cast<KeyCode>(low), high - low + 1, &per);
+        int empty = 0;
+        for (int keycode = 0; keycode <= high - low; ++keycode)
+            empty += std::all_of(map + keycode * per, map + (keycode + 1) * per, [](KeySym s) { return s == NoSymbol; });
+        XFree(map);
+        return empty;
+    }
     // Waits until every borrowed key code has been given back.
     bool KeymapRestored(int emptyBefore)
     {
-        for (int i = 0; i < 200 && EmptyKeycodes(window->connection()) != emptyBefore; ++i)
+        for (int i = 0; i < 200 && EmptyKeycodes() != emptyBefore; ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        return EmptyKeycodes(window->connection()) == emptyBefore;
+        return EmptyKeycodes() == emptyBefore;
     }
 
     std::optional<XvfbServer> xvfb;
-    std::optional<TestWindow> window;
+    Display* display = nullptr;
+    Window window = 0;
+    int xkbEventBase = 0;
+    Events received;
 };
 
 TEST_F(X11InputTest, PointerMovesByRelativeStepsAndStopsAtTheRootEdges)
@@ -270,7 +238,7 @@ TEST_F(X11InputTest, PointerMovesByRelativeStepsAndStopsAtTheRootEdges)
         {{-1, -1}, {0, 0}},    {{10000, 10000}, {639, 479}}, {{5, 0}, {639, 479}}};
     for (const auto& [delta, at] : steps) {
         MouseEntity::Move(delta.first, delta.second);
-        EXPECT_TRUE(window->waitForPointer(at.first, at.second)) << at.first << "," << at.second;
+        EXPECT_TRUE(WaitForPointer(at.first, at.second)) << at.first << "," << at.second;
     }
 }
 
@@ -279,22 +247,22 @@ TEST_F(X11InputTest, ClicksReachTheWindowUnderThePointer)
     PlacePointer(50, 40);
     MouseEntity::LeftSingleTap(2);
     ASSERT_TRUE(WaitForClicks(1, 1));
-    const auto presses = OfType(window->events(), ButtonPress);
+    const auto presses = OfType(received, ButtonPress);
     ASSERT_EQ(presses.size(), 1u);
     EXPECT_EQ(presses[0].x, 50);
     EXPECT_EQ(presses[0].y, 40);
 
-    window->clear();
+    Clear();
     MouseEntity::RightSingleTap(0);
     MouseEntity::RightSingleTap(1);
     ASSERT_TRUE(WaitForClicks(3, 1));
-    EXPECT_EQ(CountOf(window->settle(), ButtonPress, 1), 0u);
+    EXPECT_EQ(CountOf(Settle(), ButtonPress, 1), 0u);
 
     for (std::size_t clicks : {2, 3}) {
-        window->clear();
+        Clear();
         clicks == 2 ? MouseEntity::LeftDoubleTap() : MouseEntity::LeftThreeTap();
         ASSERT_TRUE(WaitForClicks(1, clicks));
-        const Events events = window->settle();
+        const Events events = Settle();
         EXPECT_EQ(CountOf(events, ButtonPress, 1), clicks);
         EXPECT_EQ(CountOf(events, ButtonRelease, 1), clicks);
         EXPECT_EQ(CountOf(events, ButtonPress, 3), 0u);
@@ -310,7 +278,7 @@ TEST_F(X11InputTest, DragHoldsTheLeftButtonUntilReleased)
         return std::any_of(events.begin(), events.end(),
                            [](const WindowEvent& e) { return e.type == MotionNotify && e.x == 75 && e.y == 65; });
     }));
-    const Events events = window->events();
+    const Events events = received;
     ASSERT_EQ(CountOf(events, ButtonPress, 1), 1u);
     EXPECT_EQ(OfType(events, ButtonPress)[0].x, 50);
     EXPECT_EQ(CountOf(events, ButtonRelease, 1), 0u);
@@ -322,10 +290,10 @@ TEST_F(X11InputTest, DragHoldsTheLeftButtonUntilReleased)
 
     MouseEntity::LeftSingleTap(1);
     ASSERT_TRUE(WaitFor([](const Events& e) { return CountOf(e, ButtonRelease, 1) == 1; }));
-    window->clear();
+    Clear();
     MouseEntity::Move(3, 3);
     ASSERT_TRUE(WaitFor([](const Events& e) { return !OfType(e, MotionNotify).empty(); }));
-    EXPECT_FALSE(OfType(window->events(), MotionNotify)[0].state & Button1Mask);
+    EXPECT_FALSE(OfType(received, MotionNotify)[0].state & Button1Mask);
 }
 
 TEST_F(X11InputTest, PixelScrollingBecomesWheelClicksKeepingTheRemainder)
@@ -333,7 +301,7 @@ TEST_F(X11InputTest, PixelScrollingBecomesWheelClicksKeepingTheRemainder)
     PlacePointer(60, 60);
     const int stepsPerClick = X11EventPoster::kPixelsPerWheelClick / 5;
     MouseEntity::ScrollWheelMove(0, -3); // less than a click: nothing yet
-    EXPECT_TRUE(OfType(window->settle(), ButtonPress).empty());
+    EXPECT_TRUE(OfType(Settle(), ButtonPress).empty());
     MouseEntity::ScrollWheelMove(0, -(stepsPerClick - 3)); // completes one click downwards
     ASSERT_TRUE(WaitForClicks(5, 1));
     MouseEntity::ScrollWheelMove(0, stepsPerClick); // up
@@ -343,7 +311,7 @@ TEST_F(X11InputTest, PixelScrollingBecomesWheelClicksKeepingTheRemainder)
     MouseEntity::ScrollWheelMove(-stepsPerClick, 0); // one to the right
     ASSERT_TRUE(WaitForClicks(7, 1));
 
-    const Events events = window->settle();
+    const Events events = Settle();
     for (const auto& [button, count] : {std::pair{5u, 1u}, {4u, 1u}, {6u, 2u}, {7u, 1u}, {1u, 0u}})
         EXPECT_EQ(CountOf(events, ButtonPress, button), count) << "button " << button;
 }
@@ -371,20 +339,20 @@ TEST_F(X11InputTest, KeysAndShortcutsArriveAsTheirLinuxEquivalents)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.keysym);
-        window->clear();
+        Clear();
         c.act();
         ASSERT_TRUE(WaitForKey(KeyRelease, c.keysym));
-        const auto press = FindKey(window->events(), KeyPress, c.keysym);
+        const auto press = FindKey(received, KeyPress, c.keysym);
         ASSERT_TRUE(press);
         EXPECT_EQ(press->state & kModifiers, c.modifiers);
-        EXPECT_FALSE(FindKey(window->events(), KeyPress, XK_space)); // music keys are not the space bar
+        EXPECT_FALSE(FindKey(received, KeyPress, XK_space)); // music keys are not the space bar
     }
 }
 
 TEST_F(X11InputTest, KeysMissingFromTheLayoutUseABorrowedKeyCodeThatIsGivenBack)
 {
-    const int emptyBefore = EmptyKeycodes(window->connection());
-    ASSERT_EQ(XKeysymToKeycode(window->connection(), XK_F13), 0) << "F13 is expected to be missing";
+    const int emptyBefore = EmptyKeycodes();
+    ASSERT_EQ(XKeysymToKeycode(display, XK_F13), 0) << "F13 is expected to be missing";
     KeybdEntity::InputChar(105); // F13
     ASSERT_TRUE(WaitForKey(KeyPress, XK_F13));
     ASSERT_TRUE(WaitForKey(KeyRelease, XK_F13));
@@ -397,7 +365,7 @@ TEST_F(X11InputTest, ApplicationSwitcherHoldsAltAcrossTabs)
         WindowEntity::Exec(code);
     ASSERT_TRUE(WaitForKey(KeyRelease, XK_Alt_L));
     std::vector<std::pair<int, unsigned long>> sequence;
-    for (const WindowEvent& event : window->settle()) {
+    for (const WindowEvent& event : Settle()) {
         if (event.type == KeyPress || event.type == KeyRelease)
             sequence.emplace_back(event.type, event.keysym);
         EXPECT_TRUE(event.type != KeyPress || event.keysym != XK_Tab ||
@@ -410,17 +378,20 @@ TEST_F(X11InputTest, ApplicationSwitcherHoldsAltAcrossTabs)
 
 TEST_F(X11InputTest, MinimiseAndShowDesktopAskTheWindowManager)
 {
-    window->becomeActiveWindow();
+    // This window is the active one, as a window manager would announce it.
+    XChangeProperty(display, DefaultRootWindow(display), XInternAtom(display, "_NET_ACTIVE_WINDOW", False), XA_WINDOW,
+                    32, PropModeReplace, reinterpret_cast<const unsigned char*>(&window), 1);
+    XSync(display, False);
     WindowEntity::Exec(3);
     WindowEntity::Exec(4);
     ASSERT_TRUE(WaitFor([](const Events& events) { return OfType(events, ClientMessage).size() >= 2; }));
-    const auto messages = OfType(window->events(), ClientMessage);
+    const auto messages = OfType(received, ClientMessage);
     EXPECT_EQ(messages[0].message, "WM_CHANGE_STATE");
     EXPECT_EQ(messages[0].data0, IconicState);
-    EXPECT_EQ(messages[0].about, window->id());
+    EXPECT_EQ(messages[0].about, window);
     EXPECT_EQ(messages[1].message, "_NET_SHOWING_DESKTOP");
     EXPECT_EQ(messages[1].data0, 1);
-    const Events events = window->settle(); // no keys were typed for them
+    const Events events = Settle(); // no keys were typed for them
     EXPECT_TRUE(OfType(events, KeyPress).empty());
     EXPECT_TRUE(OfType(events, KeyRelease).empty());
 }
@@ -447,7 +418,6 @@ TEST_F(X11InputTest, TextArrivesExactlyInARealTextFieldWhateverTheCapsLock)
     }
     EXPECT_TRUE(field.waitForText(expected)) << "field holds: " << field.text();
 
-    Display* display = window->connection();
     const auto capsLockOn = [&] {
         Window root, child;
         int rx, ry, wx, wy;
@@ -467,7 +437,7 @@ TEST_F(X11InputTest, TextArrivesExactlyInARealTextFieldWhateverTheCapsLock)
 
 TEST_F(X11InputTest, ManyDistinctCharactersArriveInOrderAndTheKeymapIsRestored)
 {
-    const int emptyBefore = EmptyKeycodes(window->connection());
+    const int emptyBefore = EmptyKeycodes();
     InProcessServer server;
     TextFieldProbe field;
     ASSERT_TRUE(field.waitUntilReady());
@@ -490,14 +460,13 @@ TEST_F(X11InputTest, ManyDistinctCharactersArriveInOrderAndTheKeymapIsRestored)
 TEST_F(X11InputTest, ClientToolMovesTheXPointerThroughTheServerProgram)
 {
     UserSandbox sandbox;
-    int x = 0, y = 0;
-    window->pointer(x, y);
+    const auto [x, y] = Pointer();
     ServerProcess server; // inherits DISPLAY
     const ChildProcess::Result client = ChildProcess::Run(
         {CORVANE_CLIENT_EXE, "--host", "127.0.0.1", "--port", std::to_string(server.tcpPort()), "live"},
         "5 . 30 40\n5 . -10 5\n"); // "TYPE TEXT X Y" lines
     ASSERT_EQ(client.status, 0) << client.err;
-    EXPECT_TRUE(window->waitForPointer(x + 20, y + 45)) << server.output();
+    EXPECT_TRUE(WaitForPointer(x + 20, y + 45)) << server.output();
     EXPECT_TRUE(server.waitForOutput(std::to_string(x + 20) + ".000000 " + std::to_string(y + 45) + ".000000"))
         << server.output();
 }
