@@ -71,19 +71,13 @@ protected:
 TEST_F(Commands, EachTypeRunsItsToolWithItsArgumentsAndOthersRunNothing)
 {
     const std::pair<int, Calls> table[] = {
-        {0, {"systemctl poweroff"}},
-        {1, {"systemctl suspend"}},
-        {2, {"systemctl reboot"}},
+        {0, {"systemctl poweroff"}}, {1, {"systemctl suspend"}}, {2, {"systemctl reboot"}},
         {3, {"loginctl terminate-session 42"}},
         {4, {"pactl get-sink-volume @DEFAULT_SINK@", "pactl set-sink-volume @DEFAULT_SINK@ +5%"}},
-        {5, {"pactl set-sink-volume @DEFAULT_SINK@ -5%"}},
-        {6, {"pactl set-sink-mute @DEFAULT_SINK@ 1"}},
-        {7, {"pactl set-sink-mute @DEFAULT_SINK@ 0"}},
-        {8, {"playerctl play"}},
-        {9, {"playerctl play-pause"}},
-        {10, {"playerctl next"}},
-        {11, {"playerctl previous"}},
-        {12, {"playerctl volume 0.05+"}},
+        {5, {"pactl set-sink-volume @DEFAULT_SINK@ -5%"}}, {6, {"pactl set-sink-mute @DEFAULT_SINK@ 1"}},
+        {7, {"pactl set-sink-mute @DEFAULT_SINK@ 0"}},     {8, {"playerctl play"}},
+        {9, {"playerctl play-pause"}},                      {10, {"playerctl next"}},
+        {11, {"playerctl previous"}},                       {12, {"playerctl volume 0.05+"}},
         {13, {"playerctl volume 0.05-"}},
         {14, {}}, {15, {}}, {-1, {}}, {100, {}}, {-2147483647, {}}, // the wake and values outside the table
     };
