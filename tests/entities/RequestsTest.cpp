@@ -144,35 +144,33 @@ protected:
 
 TEST_F(MainThreadRequests, InputCommandsDriveTheWindow)
 {
-    EXPECT_EQ(Input("0"), "0^_7");
-    EXPECT_EQ(Calls(window), Strings({"show"}));
-    EXPECT_TRUE(window.visible());
-    EXPECT_EQ(Input("1^_7ignored"), "0^_7");
-    EXPECT_EQ(Calls(window), Strings({"hide"}));
-    EXPECT_FALSE(window.visible());
-    EXPECT_EQ(Input("2^_7abc"), "0^_7abc");
-    EXPECT_EQ(Calls(window), Strings({"resetTxt:abc", "getTxt"}));
-    EXPECT_TRUE(window.visible());
-    EXPECT_EQ(window.text(), "abc");
-    EXPECT_EQ(Input("2^_7你好，世界 ^%_ x"), "0^_7你好，世界 ^%_ x");
-    EXPECT_EQ(Calls(window), Strings({"resetTxt:你好，世界 ^%_ x", "getTxt"}));
-    EXPECT_EQ(Input("2"), "0^_7"); // without a text field the text is empty
-    EXPECT_EQ(Calls(window), Strings({"resetTxt:", "getTxt"}));
+    const struct {
+        const char* body;
+        const char* reply;
+        Strings calls;
+        bool visibleAfter;
+    } steps[] = {
+        {"0", "0^_7", {"show"}, true},
+        {"1^_7ignored", "0^_7", {"hide"}, false},
+        {"2^_7abc", "0^_7abc", {"resetTxt:abc", "getTxt"}, true},
+        {"2^_7你好，世界 ^%_ x", "0^_7你好，世界 ^%_ x", {"resetTxt:你好，世界 ^%_ x", "getTxt"}, true},
+        {"2", "0^_7", {"resetTxt:", "getTxt"}, true}, // without a text field the text is empty
+        {"4^_7x", "0^_7", {}, true},                   // other command numbers touch nothing
+        {"-1", "0^_7", {}, true},
+        {"1", "0^_7", {"hide"}, false},
+        {"zero", "0^_7", {"show"}, true}, // reads as 0
+        {"2^_7kept", "0^_7kept", {"resetTxt:kept", "getTxt"}, true},
+        {"1", "0^_7", {"hide"}, false},
+        {"3", "0^_7kept", {"getSendFlag", "getTxt"}, true}, // a poll after hide shows the window again
+    };
+    for (const auto& step : steps) {
+        EXPECT_EQ(Input(step.body), step.reply) << step.body;
+        EXPECT_EQ(Calls(window), step.calls) << step.body;
+        EXPECT_EQ(window.visible(), step.visibleAfter) << step.body;
+    }
+    EXPECT_EQ(window.text(), "kept");
 
-    // Other command numbers answer the default record and touch nothing.
-    EXPECT_EQ(Input("4^_7x"), "0^_7");
-    EXPECT_EQ(Input("-1"), "0^_7");
-    EXPECT_EQ(Input("zero"), "0^_7"); // reads as 0: show
-    EXPECT_EQ(Calls(window), Strings({"show"}));
-
-    // A poll after hide shows the window again.
-    EXPECT_EQ(Input("2^_7kept"), "0^_7kept");
-    EXPECT_EQ(Input("1"), "0^_7");
-    EXPECT_EQ(Input("3"), "0^_7kept");
-    EXPECT_TRUE(window.visible());
-
-    InputWindow::setInstance(nullptr);
-    Calls(window);
+    InputWindow::setInstance(nullptr); // without a window every command answers the default record
     for (const char* body : {"0", "1", "2^_7abc", "3"})
         EXPECT_EQ(Input(body), "0^_7") << body;
     EXPECT_TRUE(window.calls().empty());
