@@ -17,7 +17,9 @@ TEST(Install, PutsTheProgramsScriptsMenuEntryAndIconsInTheStandardPlaces)
         ChildProcess::Run({"cmake", "--install", CORVANE_BINARY_DIR, "--prefix", prefix.path()});
     ASSERT_EQ(install.status, 0) << install.out << install.err;
 
-    for (const char* program : {"bin/corvane", "bin/corvane-client"}) {
+    // The programs, and beside them the scripts behind the phone's commands.
+    for (const char* program : {"bin/corvane", "bin/corvane-client", "share/corvane/resources/shutdown.sh",
+                                "share/corvane/resources/volume_add.sh", "share/corvane/resources/iTunes_playpause.sh"}) {
         struct stat info {};
         ASSERT_EQ(::stat(prefix.file(program).c_str(), &info), 0) << program;
         EXPECT_TRUE(info.st_mode & S_IXUSR) << program;
@@ -26,24 +28,15 @@ TEST(Install, PutsTheProgramsScriptsMenuEntryAndIconsInTheStandardPlaces)
     EXPECT_EQ(version.status, 0);
     EXPECT_EQ(version.out, std::string("corvane ") + CORVANE_VERSION + "\n");
 
-    // The scripts behind the phone's commands, beside the program.
-    for (const char* script : {"shutdown.sh", "volume_add.sh", "iTunes_playpause.sh"}) {
-        struct stat info {};
-        const std::string path = prefix.file(std::string("share/corvane/resources/") + script);
-        ASSERT_EQ(::stat(path.c_str(), &info), 0) << script;
-        EXPECT_TRUE(info.st_mode & S_IXUSR) << script;
-    }
-
     // The menu entry starts the installed program and shows the icon.
     const std::string entryPath = prefix.file("share/applications/corvane.desktop");
     ASSERT_TRUE(std::filesystem::exists(entryPath));
     QSettings entry(QString::fromStdString(entryPath), QSettings::IniFormat);
     entry.beginGroup(QStringLiteral("Desktop Entry"));
-    EXPECT_EQ(entry.value("Type").toString(), "Application");
-    EXPECT_EQ(entry.value("Name").toString(), "Corvane");
-    EXPECT_EQ(entry.value("Exec").toString(), CORVANE_INSTALLED_PROGRAM);
-    EXPECT_EQ(entry.value("Icon").toString(), "corvane");
-    EXPECT_EQ(entry.value("Terminal").toString(), "false");
+    for (const auto& [key, value] : std::vector<std::pair<const char*, QString>>{
+             {"Type", "Application"}, {"Name", "Corvane"}, {"Exec", CORVANE_INSTALLED_PROGRAM}, {"Icon", "corvane"},
+             {"Terminal", "false"}})
+        EXPECT_EQ(entry.value(key).toString(), value) << key;
     EXPECT_NE(TempDir::read(entryPath).find("\nCategories=Network;RemoteAccess;\n"), std::string::npos);
     if (std::filesystem::exists("/usr/bin/desktop-file-validate")) {
         const ChildProcess::Result valid = ChildProcess::Run({"desktop-file-validate", entryPath});
@@ -53,12 +46,10 @@ TEST(Install, PutsTheProgramsScriptsMenuEntryAndIconsInTheStandardPlaces)
     // Icons of every size in the hicolor theme, each of its nominal size.
     for (const int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
         const std::string dim = std::to_string(size);
-        QImage icon;
-        ASSERT_TRUE(icon.load(QString::fromStdString(prefix.file("share/icons/hicolor/" + dim + "x" + dim +
-                                                                 "/apps/corvane.png"))))
-            << size;
-        EXPECT_EQ(icon.size(), QSize(size, size));
-        EXPECT_TRUE(icon.hasAlphaChannel());
+        const QImage icon(
+            QString::fromStdString(prefix.file("share/icons/hicolor/" + dim + "x" + dim + "/apps/corvane.png")));
+        EXPECT_EQ(icon.size(), QSize(size, size)) << "missing or of the wrong size";
+        EXPECT_TRUE(icon.hasAlphaChannel()) << size;
     }
     EXPECT_TRUE(std::filesystem::exists(prefix.file("share/icons/hicolor/scalable/apps/corvane.svg")));
 }

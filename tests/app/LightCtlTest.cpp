@@ -1,7 +1,3 @@
-// The laser pointer's window: its state changes on Qt's offscreen platform
-// (place, size, shape, colour, visibility), changes from the entity arriving
-// through the main thread in order, and, on a real X server, the dot above
-// a full-screen window.
 #include "DesktopApplication.h"
 #include "LightCtl.h"
 #include "LightDotView.h"
@@ -11,7 +7,6 @@
 #include "X11WindowFacts.h"
 #include "XvfbServer.h"
 
-#include <QFont>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QScreen>
@@ -26,16 +21,25 @@
 
 namespace {
 
-QSize Desktop()
-{
-    return QGuiApplication::primaryScreen()->virtualSize();
-}
-
 // The window's bottom-left corner, in Qt's y-down coordinates.
 QPoint BottomLeft(const LightCtl& ctl)
 {
-    const QRect frame = ctl.window()->geometry();
-    return {frame.x(), frame.y() + frame.height()};
+    return ctl.window()->geometry().bottomLeft() + QPoint(0, 1);
+}
+
+// Whether the window is shown, and its alpha.
+std::pair<bool, double> Shown(const LightCtl& ctl)
+{
+    return {ctl.window()->isVisible(), ctl.alpha()};
+}
+
+// Which of the points, in window coordinates, the window's shape covers.
+std::string Covered(const LightCtl& ctl, std::initializer_list<QPoint> points)
+{
+    std::string covered;
+    for (const QPoint& point : points)
+        covered += ctl.window()->mask().contains(point) ? '1' : '0';
+    return covered;
 }
 
 class LightCtlTest : public ::testing::Test {
@@ -51,29 +55,20 @@ TEST_F(LightCtlTest, TheFirstShowMakesARedRoundDotCentredAboveEverything)
     EXPECT_EQ(ctl.window(), nullptr); // neither makes the window
 
     ctl.show();
+    ASSERT_NE(ctl.window(), nullptr);
+    EXPECT_EQ(Shown(ctl), std::pair(true, 1.0));
     QWidget* window = ctl.window();
-    ASSERT_NE(window, nullptr);
-    EXPECT_TRUE(window->isVisible());
-    EXPECT_EQ(ctl.alpha(), 1.0);
-    const Qt::WindowFlags flags = window->windowFlags();
-    EXPECT_TRUE(flags.testFlag(Qt::FramelessWindowHint));
-    EXPECT_TRUE(flags.testFlag(Qt::WindowStaysOnTopHint));
-    EXPECT_TRUE(flags.testFlag(Qt::X11BypassWindowManagerHint));
-    EXPECT_TRUE(flags.testFlag(Qt::WindowDoesNotAcceptFocus));
+    for (const Qt::WindowType flag : {Qt::FramelessWindowHint, Qt::WindowStaysOnTopHint,
+                                      Qt::X11BypassWindowManagerHint, Qt::WindowDoesNotAcceptFocus})
+        EXPECT_TRUE(window->windowFlags().testFlag(flag)) << flag;
     EXPECT_TRUE(window->testAttribute(Qt::WA_TranslucentBackground));
-
     const QRect frame = window->geometry();
     EXPECT_EQ(frame.width(), frame.height());
-    const QPoint screenCentre = QGuiApplication::primaryScreen()->geometry().center();
-    EXPECT_LE((frame.center() - screenCentre).manhattanLength(), 2);
-
-    LightDotView* dot = ctl.contentView();
-    ASSERT_NE(dot, nullptr);
-    EXPECT_EQ(dot->geometry(), QRect(QPoint(0, 0), frame.size()));
-    EXPECT_EQ(dot->color(), QColor(Qt::red));
-    EXPECT_DOUBLE_EQ(dot->cornerRadius(), frame.width() / 2.0);
-    EXPECT_TRUE(window->mask().contains(QPoint(frame.width() / 2, frame.height() / 2)));
-    EXPECT_FALSE(window->mask().contains(QPoint(0, 0)));
+    EXPECT_LE((frame.center() - QGuiApplication::primaryScreen()->geometry().center()).manhattanLength(), 2);
+    ASSERT_NE(ctl.contentView(), nullptr);
+    EXPECT_EQ(ctl.contentView()->color(), QColor(Qt::red));
+    EXPECT_DOUBLE_EQ(ctl.contentView()->cornerRadius(), frame.width() / 2.0);
+    EXPECT_EQ(Covered(ctl, {frame.center() - frame.topLeft(), {0, 0}}), "10");
 }
 
 TEST_F(LightCtlTest, ANewSizeKeepsTheBottomLeftCornerAndRoundsByHalfTheWidth)
@@ -81,34 +76,24 @@ TEST_F(LightCtlTest, ANewSizeKeepsTheBottomLeftCornerAndRoundsByHalfTheWidth)
     LightCtl ctl;
     ctl.show();
     const QPoint corner = BottomLeft(ctl);
-
+    auto expectSize = [&](QSize made, double radius) {
+        EXPECT_EQ(ctl.window()->size(), made);
+        EXPECT_EQ(BottomLeft(ctl), corner);
+        EXPECT_TRUE(ctl.window()->isVisible());
+        EXPECT_EQ(ctl.contentView()->geometry(), QRect(QPoint(0, 0), made));
+        EXPECT_DOUBLE_EQ(ctl.contentView()->cornerRadius(), radius);
+    };
     ctl.lightSize(40, 40, true);
-    EXPECT_EQ(ctl.window()->size(), QSize(40, 40));
-    EXPECT_EQ(BottomLeft(ctl), corner);
-    EXPECT_EQ(ctl.contentView()->geometry(), QRect(0, 0, 40, 40));
-    EXPECT_DOUBLE_EQ(ctl.contentView()->cornerRadius(), 20);
-    const QRegion circle = ctl.window()->mask();
-    EXPECT_TRUE(circle.contains(QPoint(20, 20)));
-    EXPECT_TRUE(circle.contains(QPoint(20, 1)));
-    EXPECT_FALSE(circle.contains(QPoint(2, 2)));
-    EXPECT_FALSE(circle.contains(QPoint(37, 37)));
-
+    expectSize({40, 40}, 20);
+    EXPECT_EQ(Covered(ctl, {{20, 20}, {20, 1}, {2, 2}, {37, 37}}), "1100");
     ctl.lightSize(60, 20, true);
-    EXPECT_EQ(ctl.window()->size(), QSize(60, 20));
-    EXPECT_EQ(BottomLeft(ctl), corner);
-    EXPECT_DOUBLE_EQ(ctl.contentView()->cornerRadius(), 30); // half the width, not the height
-    const QRegion capsule = ctl.window()->mask();
-    EXPECT_TRUE(capsule.contains(QPoint(30, 10)));
-    EXPECT_TRUE(capsule.contains(QPoint(5, 10)));
-    EXPECT_FALSE(capsule.contains(QPoint(0, 0)));
-    EXPECT_TRUE(ctl.window()->isVisible());
-
+    expectSize({60, 20}, 30); // half the width, not the height
+    EXPECT_EQ(Covered(ctl, {{30, 10}, {5, 10}, {0, 0}}), "110");
     // Sizes from the phone stay within bounds.
     ctl.lightSize(0, -5, true);
-    EXPECT_EQ(ctl.window()->size(), QSize(1, 1));
+    expectSize({1, 1}, 0.5);
     ctl.lightSize(1000000, 30, true);
-    EXPECT_EQ(ctl.window()->size(), QSize(LightCtl::kMaxSize, 30));
-    EXPECT_EQ(BottomLeft(ctl), corner);
+    expectSize({LightCtl::kMaxSize, 30}, LightCtl::kMaxSize / 2.0);
 }
 
 TEST_F(LightCtlTest, MovesFollowThePhoneAndTheBottomLeftCornerStaysOnTheScreen)
@@ -116,7 +101,7 @@ TEST_F(LightCtlTest, MovesFollowThePhoneAndTheBottomLeftCornerStaysOnTheScreen)
     LightCtl ctl;
     ctl.lightSize(30, 30, true);
     const QPoint start = ctl.window()->pos();
-    const QSize desktopSize = Desktop();
+    const QSize desktop = QGuiApplication::primaryScreen()->virtualSize();
 
     ctl.move(10, 20); // the phone's y grows downwards, as Qt's does
     EXPECT_EQ(ctl.window()->pos(), start + QPoint(10, 20));
@@ -130,11 +115,10 @@ TEST_F(LightCtlTest, MovesFollowThePhoneAndTheBottomLeftCornerStaysOnTheScreen)
     ctl.move(-100000, 0);
     EXPECT_EQ(ctl.window()->x(), 0);
     ctl.move(100000, 0);
-    EXPECT_EQ(ctl.window()->x(), desktopSize.width() - 1);
-    // Not below the screen; above, the corner stops one point below the top
-    // edge, so the dot reaches past it by its height less one.
+    EXPECT_EQ(ctl.window()->x(), desktop.width() - 1);
+    // Not below the screen; above, the corner stops one point below the top.
     ctl.move(0, 100000);
-    EXPECT_EQ(BottomLeft(ctl).y(), desktopSize.height());
+    EXPECT_EQ(BottomLeft(ctl).y(), desktop.height());
     ctl.move(0, -100000);
     EXPECT_EQ(BottomLeft(ctl).y(), 1);
     EXPECT_EQ(ctl.window()->y(), 1 - 30);
@@ -146,21 +130,33 @@ TEST_F(LightCtlTest, MovesFollowThePhoneAndTheBottomLeftCornerStaysOnTheScreen)
     EXPECT_EQ(ctl.window()->pos(), before);
 }
 
-TEST_F(LightCtlTest, AHiddenPointerIgnoresMovesAndComesBackWhereItWas)
+TEST_F(LightCtlTest, AlphaSwitchTogglesAndAHiddenPointerIgnoresMovesAndComesBackWhereItWas)
 {
     LightCtl ctl;
-    ctl.show();
+    ctl.alphaSwitch(); // makes the pointer, shown
+    ASSERT_NE(ctl.window(), nullptr);
+    EXPECT_EQ(Shown(ctl), std::pair(true, 1.0));
     ctl.move(15, -25);
     const QPoint shownAt = ctl.window()->pos();
 
-    ctl.hide();
-    EXPECT_FALSE(ctl.window()->isVisible());
-    EXPECT_EQ(ctl.alpha(), 0.0);
+    ctl.alphaSwitch();
+    EXPECT_EQ(Shown(ctl), std::pair(false, 0.0));
     ctl.move(100, 100);
-
-    ctl.show();
-    EXPECT_TRUE(ctl.window()->isVisible());
+    ctl.alphaSwitch();
+    EXPECT_EQ(Shown(ctl), std::pair(true, 1.0));
     EXPECT_EQ(ctl.window()->pos(), shownAt);
+    ctl.hide();
+    EXPECT_EQ(Shown(ctl), std::pair(false, 0.0));
+    ctl.move(100, 100);
+    ctl.show();
+    EXPECT_EQ(Shown(ctl), std::pair(true, 1.0));
+    EXPECT_EQ(ctl.window()->pos(), shownAt);
+
+    // Anything but exactly 0 counts as shown.
+    ctl.setAlpha(0.5);
+    EXPECT_TRUE(ctl.window()->isVisible());
+    ctl.alphaSwitch();
+    EXPECT_EQ(Shown(ctl), std::pair(false, 0.0));
 }
 
 TEST_F(LightCtlTest, ColourAndSizeWithTheShowFlagOffAreKeptForTheNextShow)
@@ -168,12 +164,9 @@ TEST_F(LightCtlTest, ColourAndSizeWithTheShowFlagOffAreKeptForTheNextShow)
     LightCtl ctl;
     ctl.show();
     ctl.lightColor(0x00FF00, 0.5f, false);
-    EXPECT_FALSE(ctl.window()->isVisible());
-    EXPECT_EQ(ctl.alpha(), 0.0);
+    EXPECT_EQ(Shown(ctl), std::pair(false, 0.0));
     const QColor green = ctl.contentView()->color();
-    EXPECT_EQ(green.red(), 0);
-    EXPECT_EQ(green.green(), 255);
-    EXPECT_EQ(green.blue(), 0);
+    EXPECT_EQ(green.rgb(), qRgb(0, 255, 0));
     EXPECT_NEAR(green.alphaF(), 0.5, 0.01);
 
     ctl.lightSize(50, 50, false);
@@ -187,33 +180,10 @@ TEST_F(LightCtlTest, ColourAndSizeWithTheShowFlagOffAreKeptForTheNextShow)
     EXPECT_TRUE(ctl.window()->isVisible());
     EXPECT_EQ(ctl.contentView()->color(), QColor(0x12, 0x34, 0x56));
     // Alphas out of range are brought into it.
-    ctl.lightColor(0xFFFFFF, 7.0f, true);
-    EXPECT_EQ(ctl.contentView()->color().alpha(), 255);
-    ctl.lightColor(0xFFFFFF, std::nanf(""), true);
-    EXPECT_EQ(ctl.contentView()->color().alpha(), 255);
-}
-
-TEST_F(LightCtlTest, AlphaSwitchTogglesBetweenShownAndHidden)
-{
-    LightCtl ctl;
-    ctl.alphaSwitch(); // makes the pointer, shown
-    ASSERT_NE(ctl.window(), nullptr);
-    EXPECT_TRUE(ctl.window()->isVisible());
-    EXPECT_EQ(ctl.alpha(), 1.0);
-
-    ctl.alphaSwitch();
-    EXPECT_FALSE(ctl.window()->isVisible());
-    EXPECT_EQ(ctl.alpha(), 0.0);
-    ctl.alphaSwitch();
-    EXPECT_TRUE(ctl.window()->isVisible());
-    EXPECT_EQ(ctl.alpha(), 1.0);
-
-    // Anything but exactly 0 counts as shown.
-    ctl.setAlpha(0.5);
-    EXPECT_TRUE(ctl.window()->isVisible());
-    ctl.alphaSwitch();
-    EXPECT_EQ(ctl.alpha(), 0.0);
-    EXPECT_FALSE(ctl.window()->isVisible());
+    for (const float alpha : {7.0f, std::nanf("")}) {
+        ctl.lightColor(0xFFFFFF, alpha, true);
+        EXPECT_EQ(ctl.contentView()->color().alpha(), 255) << alpha;
+    }
 }
 
 TEST_F(LightCtlTest, ChangesFromTheEntityArriveOnTheMainThreadInOrder)
@@ -235,9 +205,8 @@ TEST_F(LightCtlTest, ChangesFromTheEntityArriveOnTheMainThreadInOrder)
     ASSERT_TRUE(desktop.pumpUntil([&] { return ctl.contentView() && ctl.contentView()->color() == QColor(Qt::blue); }));
     ASSERT_TRUE(ctl.window()->isVisible());
     EXPECT_EQ(ctl.window()->size(), QSize(50, 50));
-    // Made centred at its interface size, grown from its bottom-left
-    // corner, then moved by (10, 10) and (-5, 0). The interface file's
-    // dot is 24 points wide.
+    // Made centred at its interface size (24), grown from its bottom-left
+    // corner, then moved by (10, 10) and (-5, 0).
     const QPoint centre = QGuiApplication::primaryScreen()->geometry().center();
     EXPECT_EQ(ctl.window()->pos(), QPoint(centre.x() - 12 + 10 - 5, centre.y() - 12 + (24 - 50) + 10));
 }
@@ -247,19 +216,15 @@ TEST_F(LightCtlTest, ChangesFromTheEntityArriveOnTheMainThreadInOrder)
 TEST(LaserPointerOnX, TheDotStaysAboveAFullScreenWindow)
 {
 #ifdef __SANITIZE_THREAD__
-    // A shown widget makes Qt start its accessibility bridge, whose D-Bus
-    // thread trades objects with the main thread under locks the checker
-    // cannot see (Qt is not built for it).
+    // Shown widgets start Qt's accessibility thread, whose locking the checker cannot see.
     GTEST_SKIP() << "Qt's accessibility thread is invisible to ThreadSanitizer";
 #endif
     CORVANE_START_XVFB(xvfb, 1024, 640);
     DesktopApplication desktop;
-    QLabel slide(QStringLiteral("<h1>Quarterly review</h1><p>Revenue grew in every region.</p>"
-                                "<p><small>Corvane laser pointer over a full-screen window</small></p>"));
+    QLabel slide(QStringLiteral("<h1>Quarterly review</h1><p>Revenue grew in every region.</p>"));
     slide.setAlignment(Qt::AlignCenter);
     slide.setStyleSheet(QStringLiteral("background: #1d3557; color: #f1faee; font-size: 28px;"));
-    // Without a window manager to honour the full-screen state, the window
-    // covers the screen by its own geometry.
+    // No window manager honours the full-screen state: the geometry covers the screen.
     slide.setGeometry(QGuiApplication::primaryScreen()->geometry());
     slide.showFullScreen();
     ASSERT_TRUE(desktop.pumpUntil([&] {
@@ -272,8 +237,7 @@ TEST(LaserPointerOnX, TheDotStaysAboveAFullScreenWindow)
     LightCtl ctl;
     ctl.lightSize(40, 40, true);
     ctl.move(120, 90);
-    // Outside the window manager's stacking, so no managed window, however
-    // full-screen, is placed over it for good.
+    // Outside the window manager's stacking, so no managed window stays over it.
     EXPECT_TRUE(X11WindowFacts(ctl.window()->winId()).overrideRedirect());
     const QPoint centre = ctl.window()->geometry().center();
     ASSERT_TRUE(desktop.pumpUntil([&] { return ScreenCapture::grabRoot().pixelColor(centre) == QColor(Qt::red); }));

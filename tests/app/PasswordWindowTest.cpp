@@ -1,49 +1,34 @@
 #include "Config.h"
-#include "RecordingAlerts.h"
 #include "SetCtl.h"
 #include "ShellApplication.h"
 #include "UserSandbox.h"
 
-#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QScrollArea>
 #include <gtest/gtest.h>
 
 namespace {
 
+// Shown while no password is set, and once one is.
+const std::string kFieldsShown = "pwdTf_ rePwdTf_ setBtn_ tf2_ tf3_ tf4_ ";
+const std::string kResetShown = "scrollView_ resetBtn_ tf2_ tf3_ tf4_ ";
+
 class PasswordWindow : public ::testing::Test {
 protected:
-    template <typename T>
-    static T* outlet(SetCtl& window, const char* name)
+    template <typename T = QWidget>
+    static T* part(SetCtl& window, const char* name)
     {
         T* child = window.findChild<T*>(QString::fromLatin1(name));
         EXPECT_NE(child, nullptr) << name;
         return child;
     }
 
-    // Types both fields and presses the submit button.
-    void submit(SetCtl& window, const QString& password, const QString& confirmation)
+    static std::string visibleParts(SetCtl& window)
     {
-        outlet<QLineEdit>(window, "pwdTf_")->setText(password);
-        outlet<QLineEdit>(window, "rePwdTf_")->setText(confirmation);
-        outlet<QPushButton>(window, "setBtn_")->click();
-    }
-
-    static bool fieldsShown(SetCtl& window)
-    {
-        return outlet<QLineEdit>(window, "pwdTf_")->isVisible() && outlet<QLineEdit>(window, "rePwdTf_")->isVisible() &&
-               outlet<QPushButton>(window, "setBtn_")->isVisible() &&
-               !outlet<QScrollArea>(window, "scrollView_")->isVisible() &&
-               !outlet<QPushButton>(window, "resetBtn_")->isVisible();
-    }
-
-    static bool resetShown(SetCtl& window)
-    {
-        return !outlet<QLineEdit>(window, "pwdTf_")->isVisible() && !outlet<QLineEdit>(window, "rePwdTf_")->isVisible() &&
-               !outlet<QPushButton>(window, "setBtn_")->isVisible() &&
-               outlet<QScrollArea>(window, "scrollView_")->isVisible() &&
-               outlet<QPushButton>(window, "resetBtn_")->isVisible();
+        std::string names;
+        for (const char* name : {"pwdTf_", "rePwdTf_", "setBtn_", "scrollView_", "resetBtn_", "tf2_", "tf3_", "tf4_"})
+            names += part(window, name)->isVisible() ? std::string(name) + ' ' : "";
+        return names;
     }
 
     UserSandbox sandbox;
@@ -53,24 +38,19 @@ protected:
 
 } // namespace
 
-TEST_F(PasswordWindow, LabelsButtonsAndTheStateOfAFreshAccount)
+TEST_F(PasswordWindow, TextsAndTheStateOfAFreshAccount)
 {
     SetCtl window;
     window.show();
-    EXPECT_EQ(outlet<QLabel>(window, "tf1_")->text(), "您已经设置了连接密码");
-    EXPECT_EQ(outlet<QLabel>(window, "tf2_")->text(), "设置连接密码");
-    EXPECT_EQ(outlet<QLabel>(window, "tf3_")->text(), "输入密码");
-    EXPECT_EQ(outlet<QLabel>(window, "tf4_")->text(), "确认密码");
-    EXPECT_EQ(outlet<QPushButton>(window, "resetBtn_")->text(), "重置");
-    EXPECT_EQ(outlet<QPushButton>(window, "setBtn_")->text(), "提交");
-    EXPECT_EQ(outlet<QLineEdit>(window, "pwdTf_")->echoMode(), QLineEdit::Password);
-    EXPECT_EQ(outlet<QLineEdit>(window, "rePwdTf_")->echoMode(), QLineEdit::Password);
+    const std::vector<std::pair<const char*, const char*>> texts = {
+        {"tf1_", "您已经设置了连接密码"}, {"tf2_", "设置连接密码"}, {"tf3_", "输入密码"},
+        {"tf4_", "确认密码"},           {"resetBtn_", "重置"},       {"setBtn_", "提交"}};
+    for (const auto& [name, text] : texts)
+        EXPECT_EQ(part(window, name)->property("text").toString(), QString::fromUtf8(text)) << name;
+    for (const char* name : {"pwdTf_", "rePwdTf_"})
+        EXPECT_EQ(part<QLineEdit>(window, name)->echoMode(), QLineEdit::Password) << name;
     EXPECT_TRUE(window.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
-    EXPECT_TRUE(fieldsShown(window));
-    // The three labels belong to neither state.
-    EXPECT_TRUE(outlet<QLabel>(window, "tf2_")->isVisible());
-    EXPECT_TRUE(outlet<QLabel>(window, "tf3_")->isVisible());
-    EXPECT_TRUE(outlet<QLabel>(window, "tf4_")->isVisible());
+    EXPECT_EQ(visibleParts(window), kFieldsShown);
 }
 
 TEST_F(PasswordWindow, ResetClearsTheStoredPasswordAtOnce)
@@ -79,121 +59,79 @@ TEST_F(PasswordWindow, ResetClearsTheStoredPasswordAtOnce)
     {
         SetCtl window;
         window.show();
-        EXPECT_TRUE(resetShown(window));
-        EXPECT_TRUE(outlet<QLabel>(window, "tf2_")->isVisible());
-        outlet<QPushButton>(window, "resetBtn_")->click();
+        EXPECT_EQ(visibleParts(window), kResetShown);
+        part<QPushButton>(window, "resetBtn_")->click();
         // Cleared before anything is submitted, and the fields are offered.
         EXPECT_EQ(Config::getConnPwd(), "");
-        EXPECT_TRUE(fieldsShown(window));
-        window.close();
+        EXPECT_EQ(visibleParts(window), kFieldsShown);
     }
-    EXPECT_EQ(Config::getConnPwd(), "");
     SetCtl reopened;
     reopened.show();
-    EXPECT_TRUE(fieldsShown(reopened));
-    EXPECT_TRUE(alerts.alerts().empty());
+    EXPECT_EQ(visibleParts(reopened), kFieldsShown);
+    EXPECT_EQ(Shown(alerts), "");
 }
 
-TEST_F(PasswordWindow, RefusalsComeOneAtATimeInTheirOrderAndKeepTheFields)
+TEST_F(PasswordWindow, ASubmissionIsRefusedForOneReasonAtATimeOrStoredAsTypedAndTheWindowHides)
 {
+    const std::string stored = "设置成功|现在需要密码才能连接该设备|确定\n";
+    const std::string empty = "请输入密码|密码不能为空|确定\n";
+    const std::string tooLong = "密码太长|密码最大长度:30|确定\n";
+    const std::string mismatch = "确认密码不正确!!!|确认密码与密码不相同|确定\n";
+    // Lengths count UTF-16 units: the emoji takes two.
+    const QString a30(30, QLatin1Char('a')), mi30(30, QChar(0x5BC6)), lock15 = QString::fromUtf8("🔒").repeated(15);
     struct Case {
         QString password;
         QString confirmation;
-        QString message;
-        QString informative;
+        std::string alert;
     };
-    const QString tooLong(31, QLatin1Char('x'));
     const std::vector<Case> cases = {
-        {"", "", "请输入密码", "密码不能为空"},
-        {"", "abc", "请输入密码", "密码不能为空"},
-        {tooLong, "", "密码太长", "密码最大长度:30"},
-        {tooLong, tooLong, "密码太长", "密码最大长度:30"},
-        {"abc", "", "请输入确认密码", "确认密码不能为空"},
-        {"abc", "abd", "确认密码不正确!!!", "确认密码与密码不相同"},
-        {"abc", "abc ", "确认密码不正确!!!", "确认密码与密码不相同"},
-        {"Abc", "abc", "确认密码不正确!!!", "确认密码与密码不相同"},
+        {"", "", empty},
+        {"", "abc", empty},
+        {a30 + 'x', "", tooLong},
+        {"abc", "", "请输入确认密码|确认密码不能为空|确定\n"},
+        {"abc", "abd", mismatch},
+        {"abc", "abc ", mismatch},
+        {"Abc", "abc", mismatch},
+        {a30, a30, stored},
+        {a30 + 'x', a30 + 'x', tooLong},
+        {mi30, mi30, stored},
+        {mi30 + QChar(0x5BC6), mi30 + QChar(0x5BC6), tooLong},
+        {lock15, lock15, stored},
+        {lock15 + 'a', lock15 + 'a', tooLong},
+        {"  two  spaces ", "  two  spaces ", stored},
+        {"   ", "   ", stored},
+        {"密码 pass", "密码 pass", stored},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.password.toStdString() + " / " + c.confirmation.toStdString());
         alerts.clear();
-        SetCtl window;
-        window.show();
-        submit(window, c.password, c.confirmation);
-        const auto shown = alerts.alerts();
-        ASSERT_EQ(shown.size(), 1u);
-        EXPECT_EQ(shown[0].message, c.message);
-        EXPECT_EQ(shown[0].informativeText, c.informative);
-        EXPECT_EQ(shown[0].button, "确定");
-        EXPECT_TRUE(window.isVisible());
-        EXPECT_EQ(outlet<QLineEdit>(window, "pwdTf_")->text(), c.password);
-        EXPECT_EQ(outlet<QLineEdit>(window, "rePwdTf_")->text(), c.confirmation);
-        EXPECT_EQ(Config::getConnPwd(), "");
-    }
-}
-
-TEST_F(PasswordWindow, LengthIsCountedInUtf16UnitsUpToThirty)
-{
-    const QString emoji = QString::fromUtf8("\xF0\x9F\x94\x92"); // one character, two UTF-16 units
-    struct Case {
-        QString password;
-        bool accepted;
-    };
-    const std::vector<Case> cases = {
-        {QString(30, QLatin1Char('a')), true},
-        {QString(31, QLatin1Char('a')), false},
-        {QString(30, QChar(0x5BC6)), true}, // 密 x 30
-        {QString(31, QChar(0x5BC6)), false},
-        {emoji.repeated(15), true},
-        {emoji.repeated(15) + QLatin1Char('a'), false},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.password.toStdString());
-        alerts.clear();
         Config::setConnPwd(nullptr);
         SetCtl window;
         window.show();
-        submit(window, c.password, c.password);
-        const auto shown = alerts.alerts();
-        ASSERT_EQ(shown.size(), 1u);
-        if (c.accepted) {
-            EXPECT_EQ(shown[0].message, "设置成功");
-            EXPECT_EQ(Config::getConnPwd(), c.password.toStdString());
-        } else {
-            EXPECT_EQ(shown[0].message, "密码太长");
-            EXPECT_EQ(Config::getConnPwd(), "");
-        }
-    }
-}
-
-TEST_F(PasswordWindow, ASubmittedPasswordIsStoredAsTypedThenTheWindowHides)
-{
-    for (const QString& password : {QStringLiteral("  two  spaces "), QStringLiteral("   "), QStringLiteral("密码 pass")}) {
-        SCOPED_TRACE(password.toStdString());
-        alerts.clear();
-        Config::setConnPwd(nullptr);
-        SetCtl window;
-        window.show();
-        // The window stays up while the user reads the confirmation.
+        // The window stays up while the user reads the alert.
         bool visibleDuringAlert = false;
         std::string storedDuringAlert;
         alerts.setWhileShown([&](const RecordingAlerts::Alert&) {
             visibleDuringAlert = window.isVisible();
             storedDuringAlert = Config::getConnPwd();
         });
-        submit(window, password, password);
+        part<QLineEdit>(window, "pwdTf_")->setText(c.password);
+        part<QLineEdit>(window, "rePwdTf_")->setText(c.confirmation);
+        part<QPushButton>(window, "setBtn_")->click();
         alerts.setWhileShown(nullptr);
-        const auto shown = alerts.alerts();
-        ASSERT_EQ(shown.size(), 1u);
-        EXPECT_EQ(shown[0].message, "设置成功");
-        EXPECT_EQ(shown[0].informativeText, "现在需要密码才能连接该设备");
-        EXPECT_EQ(shown[0].button, "确定");
+
+        EXPECT_EQ(Shown(alerts), c.alert);
+        const bool accepted = c.alert == stored;
         EXPECT_TRUE(visibleDuringAlert);
-        EXPECT_EQ(storedDuringAlert, password.toStdString());
-        EXPECT_FALSE(window.isVisible());
-        EXPECT_EQ(Config::getConnPwd(), password.toStdString());
+        EXPECT_EQ(window.isVisible(), !accepted);
+        EXPECT_EQ(Config::getConnPwd(), accepted ? c.password.toStdString() : "");
+        EXPECT_EQ(storedDuringAlert, Config::getConnPwd());
+        if (!accepted) {
+            EXPECT_EQ(part<QLineEdit>(window, "pwdTf_")->text(), c.password);
+            EXPECT_EQ(part<QLineEdit>(window, "rePwdTf_")->text(), c.confirmation);
+        }
     }
-    // The next opening shows the password-set state.
     SetCtl reopened;
     reopened.show();
-    EXPECT_TRUE(resetShown(reopened));
+    EXPECT_EQ(visibleParts(reopened), kResetShown);
 }

@@ -1,16 +1,13 @@
-// The clipboard watch: the half-second checks with their change count, the
-// pushes a local HTTP server on loopback receives, and the whole path from
-// the phone's switch to a push of the real X clipboard.
 #include "AppDelegate.h"
 #include "Config.h"
 #include "DesktopApplication.h"
-#include "FreePort.h"
 #include "HttpRequest.h"
 #include "InProcessServer.h"
 #include "LoopbackHttpServer.h"
 #include "MemoryPasteboard.h"
 #include "Pasteboard.h"
 #include "PasteboardWatch.h"
+#include "ShellApplication.h"
 #include "StdoutCapture.h"
 #include "UserSandbox.h"
 #include "XvfbServer.h"
@@ -35,12 +32,12 @@ std::vector<std::string> Bodies(const LoopbackHttpServer& http)
     return bodies;
 }
 
-long Count(const std::vector<std::string>& lines, const std::string& line)
+// How often the watch logged a change.
+long Changes(StdoutCapture& output)
 {
-    return std::count(lines.begin(), lines.end(), line);
+    const std::vector<std::string> lines = output.lines();
+    return std::count(lines.begin(), lines.end(), "=====>粘帖板有变化");
 }
-
-const std::string kChanged = "=====>粘帖板有变化";
 
 class PasteboardWatchTest : public ::testing::Test {
 protected:
@@ -56,8 +53,7 @@ protected:
     }
     void TearDown() override { Pasteboard::setInstance(nullptr); }
 
-    // Each test copies contents no earlier test had: the contents of the
-    // last push attempt live as long as the process.
+    // Contents no earlier test copied: the last push attempt's outlives a test.
     std::string Unique(const std::string& text) const
     {
         return text + " (" + ::testing::UnitTest::GetInstance()->current_test_info()->name() + ")";
@@ -91,34 +87,31 @@ TEST_F(PasteboardWatchTest, TheFirstCheckOnlyRecordsThenEachNewContentIsPushed)
     EXPECT_EQ(Bodies(http), std::vector<std::string>({HttpRequest::JPushBody("watch-id", HttpRequest::kTypeText),
                                                       HttpRequest::JPushBody("watch-id", HttpRequest::kTypeFiles)}));
     EXPECT_EQ(http.requests()[0].header("Authorization"), std::vector<std::string>({"Basic d2F0Y2g="}));
-    EXPECT_EQ(Count(output.lines(), kChanged), 4); // the first check and three changes
+    EXPECT_EQ(Changes(output), 4); // the first check and three changes
 }
 
-TEST_F(PasteboardWatchTest, AChangeMadeWhileStoppedIsPushedAtTheNextStart)
-{
-    PasteboardWatch watch;
-    watch.startPasteboardTimer();
-    watch.startPasteboardTimer(); // already running: nothing new
-    const long long seen = watch.changeCount();
-    watch.stopPasteboardTimer();
-    EXPECT_FALSE(watch.running());
-
-    board.set(Unique("copied while off"), {});
-    EXPECT_EQ(watch.changeCount(), seen);
-    watch.startPasteboardTimer(); // the count is kept: this check pushes
-    EXPECT_EQ(watch.changeCount(), board.changeCount());
-    ASSERT_TRUE(http.waitForRequests(1));
-    EXPECT_EQ(http.requests()[0].body, HttpRequest::JPushBody("watch-id", HttpRequest::kTypeText));
-}
-
-TEST_F(PasteboardWatchTest, WithoutAClipboardNothingIsChecked)
+TEST_F(PasteboardWatchTest, WithoutAClipboardNothingIsCheckedAndAChangeWhileStoppedIsPushedAtTheNextStart)
 {
     StdoutCapture output(sandbox.root().file("stdout"));
     board.setAvailable(false);
     PasteboardWatch watch;
     watch.startPasteboardTimer();
     EXPECT_EQ(watch.changeCount(), 0);
-    EXPECT_EQ(Count(output.lines(), kChanged), 0);
+    EXPECT_EQ(Changes(output), 0);
+    watch.stopPasteboardTimer();
+
+    board.setAvailable(true);
+    watch.startPasteboardTimer();
+    watch.startPasteboardTimer(); // already running: nothing new
+    const long long seen = watch.changeCount();
+    watch.stopPasteboardTimer();
+    EXPECT_FALSE(watch.running());
+    board.set(Unique("copied while off"), {});
+    EXPECT_EQ(watch.changeCount(), seen);
+    watch.startPasteboardTimer(); // the count is kept: this check pushes
+    EXPECT_EQ(watch.changeCount(), board.changeCount());
+    ASSERT_TRUE(http.waitForRequests(1));
+    EXPECT_EQ(Bodies(http), std::vector<std::string>{HttpRequest::JPushBody("watch-id", HttpRequest::kTypeText)});
 }
 
 // The phone hands over its push settings and switches the watch on through
@@ -131,11 +124,7 @@ TEST(ClipboardWatchOnX, ThePhoneSwitchesTheWatchAndCopiesArePushed)
     sandbox.set("NO_PROXY", "*");
     LoopbackHttpServer http;
     DesktopApplication desktop;
-    LaunchOptions options;
-    options.tcpPort = FreePort::tcp();
-    options.udpPort = FreePort::udp();
-    options.broadcast = "127.255.255.255";
-    AppDelegate delegate(options);
+    AppDelegate delegate(LoopbackOptions());
     AppDelegateHooks::setCurrent(&delegate);
     InProcessServer server;
 

@@ -1,4 +1,5 @@
 #include "ShellApplication.h"
+#include "FreePort.h"
 
 #include <QApplication>
 #include <chrono>
@@ -62,4 +63,21 @@ void ShellApplication::pump(int ms)
 {
     const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
     pumpUntil([&] { return std::chrono::steady_clock::now() >= until; }, ms + 1000);
+}
+
+LaunchOptions LoopbackOptions()
+{
+    LaunchOptions options;
+    options.tcpPort = FreePort::tcp();
+    options.udpPort = FreePort::udp();
+    options.broadcast = "127.255.255.255";
+    return options;
+}
+
+std::string Shown(RecordingAlerts& alerts)
+{
+    QString lines;
+    for (const RecordingAlerts::Alert& alert : alerts.alerts())
+        lines += alert.message + '|' + alert.informativeText + '|' + alert.button + '\n';
+    return lines.toStdString();
 }

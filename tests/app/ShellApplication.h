@@ -1,5 +1,8 @@
 #pragma once
 
+#include "LaunchOptions.h"
+#include "RecordingAlerts.h"
+
 #include <QString>
 #include <functional>
 #include <memory>
@@ -31,3 +34,8 @@ private:
     std::optional<std::string> savedBus;
     std::unique_ptr<QApplication> application;
 };
+
+// Free ports on loopback, with discovery broadcast kept there too.
+LaunchOptions LoopbackOptions();
+// The alerts shown so far, one "message|informative text|button" line each.
+std::string Shown(RecordingAlerts& alerts);

@@ -1,12 +1,10 @@
 #include "AboutCtl.h"
 #include "AppDelegate.h"
 #include "Config.h"
-#include "FreePort.h"
 #include "HelpCtl.h"
 #include "MenuWindow.h"
 #include "QRCodeCtl.h"
 #include "RawConnection.h"
-#include "RecordingAlerts.h"
 #include "SetCtl.h"
 #include "ShellApplication.h"
 #include "TempDir.h"
@@ -22,7 +20,6 @@
 #include <QThread>
 #include <arpa/inet.h>
 #include <atomic>
-#include <condition_variable>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -31,40 +28,35 @@
 
 namespace {
 
-LaunchOptions LoopbackOptions()
-{
-    LaunchOptions options;
-    options.tcpPort = FreePort::tcp();
-    options.udpPort = FreePort::udp();
-    options.broadcast = "127.255.255.255";
-    return options;
-}
-
-std::string AutostartEntry(const UserSandbox& sandbox)
-{
-    return TempDir::read(sandbox.configHome() + "/autostart/corvane.desktop");
-}
-
 // The shell on the offscreen platform (which has no system tray), with its
 // services on free loopback ports and the alerts recorded.
 class StatusMenu : public ::testing::Test {
 protected:
-    std::unique_ptr<AppDelegate> launch()
+    StatusMenu() { Config::setIsFirstStart(false); }
+    ~StatusMenu() override { AppDelegateHooks::setCurrent(nullptr); }
+
+    // Starts a delegate (ending the previous one) as the network threads' target.
+    void launch()
     {
-        auto delegate = std::make_unique<AppDelegate>(LoopbackOptions());
+        AppDelegateHooks::setCurrent(nullptr);
+        delegate.reset();
+        delegate = std::make_unique<AppDelegate>(options);
+        AppDelegateHooks::setCurrent(delegate.get());
         EXPECT_TRUE(delegate->applicationDidFinishLaunching());
-        return delegate;
     }
+    QAction* item(int tag) { return delegate->menuItem(tag); }
+    std::pair<bool, bool> loginMarks() { return {item(6)->isChecked(), item(7)->isChecked()}; }
+    std::string autostartEntry() { return TempDir::read(sandbox.configHome() + "/autostart/corvane.desktop"); }
 
     // Sends one request from another thread while the event loop runs.
-    std::string request(int port, const std::string& head, const std::string& body = "")
+    std::string request(const std::string& head)
     {
         std::atomic<bool> done{false};
         std::string reply;
         std::thread phone([&] {
-            RawConnection connection(port);
+            RawConnection connection(options.tcpPort);
             connection.sendFramed(head);
-            connection.sendFramed(body);
+            connection.sendFramed("");
             reply = connection.readAll();
             done = true;
         });
@@ -76,152 +68,95 @@ protected:
     UserSandbox sandbox;
     ShellApplication app;
     RecordingAlerts alerts;
+    LaunchOptions options = LoopbackOptions();
+    std::unique_ptr<AppDelegate> delegate;
 };
 
 } // namespace
 
-TEST_F(StatusMenu, ThirteenEntriesInOrderWithTagsTitlesAndSeparators)
+TEST_F(StatusMenu, ThirteenEntriesInOrderWithTagsKeysAndTitles)
 {
-    auto delegate = launch();
+    launch();
     QMenu* menu = delegate->statusMenu();
     ASSERT_NE(menu, nullptr);
     EXPECT_EQ(menu->title(), "Menu");
-    const QList<QAction*> items = menu->actions();
-    ASSERT_EQ(items.size(), 13);
-    const std::vector<const char*> titles = {"显示二维码", "显示IP地址", nullptr, "已连接设备数量：0", "设置密码...", nullptr,
-                                             "开机启动", "不开机启动", nullptr, "帮助...", "关于...", nullptr, "退出"};
-    for (int tag = 0; tag < 13; ++tag) {
-        SCOPED_TRACE(tag);
-        QAction* item = items[tag];
-        EXPECT_EQ(item, delegate->menuItem(tag));
-        EXPECT_EQ(item->data().toInt(), tag);
-        if (titles[static_cast<size_t>(tag)] == nullptr) {
-            EXPECT_TRUE(item->isSeparator());
-            EXPECT_TRUE(delegate->menuInfoArr[static_cast<size_t>(tag)].key.isEmpty());
-        } else {
-            EXPECT_FALSE(item->isSeparator());
-            EXPECT_EQ(item->text(), QString::fromUtf8(titles[static_cast<size_t>(tag)]));
-        }
+    ASSERT_EQ(delegate->menuInfoArr.size(), 13u);
+    QStringList entries;
+    for (QAction* entry : menu->actions()) {
+        const int tag = entry->data().toInt();
+        EXPECT_EQ(entry, item(tag));
+        entries << QString::number(tag) + ' ' + delegate->menuInfoArr[static_cast<size_t>(tag)].key + ' ' +
+                       (entry->isSeparator() ? QStringLiteral("-") : entry->text());
     }
-    const std::vector<const char*> keys = {"show_qr_code", "show_ip", "", "connect_cnt", "set", "", "auto_start",
-                                           "disauto_start", "", "help", "about", "", "exit"};
-    ASSERT_EQ(delegate->menuInfoArr.size(), keys.size());
-    for (size_t i = 0; i < keys.size(); ++i)
-        EXPECT_EQ(delegate->menuInfoArr[i].key, QString::fromLatin1(keys[i]));
-    EXPECT_EQ(delegate->menuItem(13), nullptr);
-    EXPECT_EQ(delegate->menuItem(-1), nullptr);
+    EXPECT_EQ(entries.join('|'), "0 show_qr_code 显示二维码|1 show_ip 显示IP地址|2  -|3 connect_cnt 已连接设备数量：0|"
+                                 "4 set 设置密码...|5  -|6 auto_start 开机启动|7 disauto_start 不开机启动|8  -|"
+                                 "9 help 帮助...|10 about 关于...|11  -|12 exit 退出");
+    EXPECT_EQ(item(13), nullptr);
+    EXPECT_EQ(item(-1), nullptr);
 }
 
-TEST_F(StatusMenu, FirstLaunchRegistersAtLoginAndOpensTheHelpOnce)
+TEST_F(StatusMenu, FirstLaunchRegistersAtLoginAndOpensTheHelpOnceAndTheChoiceSurvivesARelaunch)
 {
-    {
-        auto delegate = launch();
-        EXPECT_TRUE(delegate->menuItem(6)->isChecked());
-        EXPECT_FALSE(delegate->menuItem(7)->isChecked());
-        EXPECT_NE(AutostartEntry(sandbox).find("X-Corvane-Id=org.corvane.Corvane"), std::string::npos);
-        ASSERT_NE(delegate->helpCtl, nullptr);
-        EXPECT_TRUE(delegate->helpCtl->isVisible());
-        EXPECT_FALSE(Config::isFirstStart());
-    }
-    auto again = launch();
-    EXPECT_EQ(again->helpCtl, nullptr);
-    EXPECT_TRUE(alerts.alerts().empty());
-}
+    Config::setIsFirstStart(true);
+    launch();
+    EXPECT_EQ(loginMarks(), std::pair(true, false));
+    EXPECT_NE(autostartEntry().find("X-Corvane-Id=org.corvane.Corvane"), std::string::npos);
+    ASSERT_NE(delegate->helpCtl, nullptr);
+    EXPECT_TRUE(delegate->helpCtl->isVisible());
+    EXPECT_FALSE(Config::isFirstStart());
+    // Choosing the checked entry again keeps it checked.
+    item(7)->trigger();
+    item(7)->trigger();
+    EXPECT_EQ(loginMarks(), std::pair(false, true));
+    EXPECT_FALSE(Config::isAutoStart());
+    EXPECT_EQ(autostartEntry(), "");
 
-TEST_F(StatusMenu, StartAtLoginChoiceMovesTheMarkAndSurvivesARelaunch)
-{
-    Config::setIsFirstStart(false);
-    {
-        auto delegate = launch();
-        delegate->menuItem(7)->trigger();
-        EXPECT_FALSE(delegate->menuItem(6)->isChecked());
-        EXPECT_TRUE(delegate->menuItem(7)->isChecked());
-        EXPECT_FALSE(Config::isAutoStart());
-        EXPECT_EQ(AutostartEntry(sandbox), "");
-        // Choosing the checked entry again keeps it checked.
-        delegate->menuItem(7)->trigger();
-        EXPECT_TRUE(delegate->menuItem(7)->isChecked());
-        EXPECT_FALSE(delegate->menuItem(6)->isChecked());
-    }
-    {
-        auto delegate = launch();
-        EXPECT_FALSE(delegate->menuItem(6)->isChecked());
-        EXPECT_TRUE(delegate->menuItem(7)->isChecked());
-        EXPECT_EQ(AutostartEntry(sandbox), "");
-        delegate->menuItem(6)->trigger();
-        EXPECT_TRUE(delegate->menuItem(6)->isChecked());
-        EXPECT_FALSE(delegate->menuItem(7)->isChecked());
-        EXPECT_TRUE(Config::isAutoStart());
-        EXPECT_NE(AutostartEntry(sandbox).find("X-Corvane-Id"), std::string::npos);
-    }
+    launch();
+    EXPECT_EQ(delegate->helpCtl, nullptr);
+    EXPECT_EQ(loginMarks(), std::pair(false, true));
+    EXPECT_EQ(autostartEntry(), "");
+    item(6)->trigger();
+    EXPECT_EQ(loginMarks(), std::pair(true, false));
+    EXPECT_TRUE(Config::isAutoStart());
+    EXPECT_NE(autostartEntry().find("X-Corvane-Id"), std::string::npos);
+    EXPECT_EQ(Shown(alerts), "");
 }
 
 TEST_F(StatusMenu, IPDisplayShowsEveryQualifyingAddressInOrderOrTheFailure)
 {
-    Config::setIsFirstStart(false);
-    auto delegate = launch();
+    launch();
     delegate->hostAddresses = [] {
         return std::vector<std::string>{"127.0.0.1", "192.168.1.5", "fe80::1", "10.0.0.2", "::ffff:172.16.0.9"};
     };
-    delegate->menuItem(1)->trigger();
-    auto shown = alerts.alerts();
-    ASSERT_EQ(shown.size(), 3u);
-    const std::vector<const char*> expected = {"192.168.1.5", "10.0.0.2", "::ffff:172.16.0.9"};
-    for (size_t i = 0; i < 3; ++i) {
-        EXPECT_EQ(shown[i].message, "本机IP");
-        EXPECT_EQ(shown[i].informativeText, QString::fromLatin1(expected[i]));
-        EXPECT_EQ(shown[i].button, "确定");
-    }
+    item(1)->trigger();
+    EXPECT_EQ(Shown(alerts), "本机IP|192.168.1.5|确定\n本机IP|10.0.0.2|确定\n本机IP|::ffff:172.16.0.9|确定\n");
 
     alerts.clear();
     delegate->hostAddresses = [] { return std::vector<std::string>{"127.0.0.1", "::1", "fe80::1"}; };
     ::testing::internal::CaptureStdout();
-    delegate->menuItem(1)->trigger();
+    item(1)->trigger();
     EXPECT_EQ(::testing::internal::GetCapturedStdout(), "IPv4 address not available\n");
-    shown = alerts.alerts();
-    ASSERT_EQ(shown.size(), 1u);
-    EXPECT_EQ(shown[0].message, "获取IP失败！");
-    EXPECT_EQ(shown[0].informativeText, "请您手动查看");
-    EXPECT_EQ(shown[0].button, "确定");
-    // The menu stays usable.
-    delegate->menuItem(3)->trigger();
-    EXPECT_EQ(alerts.alerts().size(), 2u);
+    item(3)->trigger(); // the menu stays usable
+    EXPECT_EQ(Shown(alerts), "获取IP失败！|请您手动查看|确定\n连接状态|已连接设备数量：0|确定\n");
 }
 
 TEST_F(StatusMenu, CountRetitlesItemThreeOnTheMainThreadInArrivalOrder)
 {
-    Config::setIsFirstStart(false);
-    auto delegate = launch();
-    QAction* item = delegate->menuItem(3);
+    launch();
     std::vector<QString> titles;
     bool offMainThread = false;
-    QObject::connect(item, &QAction::changed, [&] {
-        titles.push_back(item->text());
+    QObject::connect(item(3), &QAction::changed, [&] {
+        titles.push_back(item(3)->text());
         offMainThread |= QThread::currentThread() != qApp->thread();
     });
 
-    // Eight threads take turns, so the order of the calls is known.
+    // Calls from a network thread, in a known order.
     constexpr int kCalls = 400;
-    std::mutex turnMutex;
-    std::condition_variable turnChanged;
-    int next = 1;
-    std::vector<std::thread> threads;
-    for (int t = 0; t < 8; ++t) {
-        threads.emplace_back([&, t] {
-            for (;;) {
-                std::unique_lock lock(turnMutex);
-                turnChanged.wait(lock, [&] { return next > kCalls || next % 8 == t; });
-                if (next > kCalls)
-                    return;
-                delegate->setConnectCnt(next);
-                ++next;
-                turnChanged.notify_all();
-            }
-        });
-    }
     ::testing::internal::CaptureStdout();
-    for (std::thread& thread : threads)
-        thread.join();
+    std::thread([&] {
+        for (int i = 1; i <= kCalls; ++i)
+            delegate->setConnectCnt(i);
+    }).join();
     ASSERT_TRUE(app.pumpUntil([&] { return titles.size() == static_cast<size_t>(kCalls); }));
     const std::string log = ::testing::internal::GetCapturedStdout();
     EXPECT_FALSE(offMainThread);
@@ -232,108 +167,83 @@ TEST_F(StatusMenu, CountRetitlesItemThreeOnTheMainThreadInArrivalOrder)
     }
     EXPECT_EQ(log, expectedLog);
     EXPECT_EQ(delegate->connectCnt, kCalls);
-    delegate->menuItem(3)->trigger();
-    ASSERT_EQ(alerts.alerts().size(), 1u);
-    EXPECT_EQ(alerts.alerts()[0].message, "连接状态");
-    EXPECT_EQ(alerts.alerts()[0].informativeText, QStringLiteral("已连接设备数量：%1").arg(kCalls));
-}
+    item(3)->trigger();
+    EXPECT_EQ(Shown(alerts), "连接状态|已连接设备数量：400|确定\n");
 
-TEST_F(StatusMenu, ALiveChannelCountsWhileOpen)
-{
-    Config::setIsFirstStart(false);
-    LaunchOptions options = LoopbackOptions();
-    AppDelegate delegate(options);
-    AppDelegateHooks::setCurrent(&delegate);
-    ASSERT_TRUE(delegate.applicationDidFinishLaunching());
+    // A live channel of a real connection counts while it is open.
+    delegate->setConnectCnt(0);
     {
         RawConnection phone(options.tcpPort);
         phone.sendFramed("keep_alive");
         phone.sendFramed("");
-        EXPECT_TRUE(app.pumpUntil([&] { return delegate.menuItem(3)->text() == "已连接设备数量：1"; }));
-        EXPECT_EQ(delegate.connectCnt, 1);
+        EXPECT_TRUE(app.pumpUntil([&] { return item(3)->text() == "已连接设备数量：1"; }));
     }
-    EXPECT_TRUE(app.pumpUntil([&] { return delegate.menuItem(3)->text() == "已连接设备数量：0"; }));
-    EXPECT_EQ(delegate.connectCnt, 0);
-    AppDelegateHooks::setCurrent(nullptr);
+    EXPECT_TRUE(app.pumpUntil([&] { return item(3)->text() == "已连接设备数量：0"; }));
+    EXPECT_EQ(delegate->connectCnt, 0);
 }
 
 TEST_F(StatusMenu, EachOpeningMakesANewCentredWindowAboveTheOthers)
 {
-    Config::setIsFirstStart(false);
-    auto delegate = launch();
+    launch();
     const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
-    struct Opening {
-        int tag;
-        std::function<QWidget*()> window;
-    };
-    const std::vector<Opening> openings = {
+    const std::vector<std::pair<int, std::function<QWidget*()>>> openings = {
         {4, [&] { return delegate->setCtl.get(); }},
         {9, [&] { return delegate->helpCtl.get(); }},
         {10, [&] { return delegate->aboutCtl.get(); }},
     };
-    for (const Opening& opening : openings) {
-        SCOPED_TRACE(opening.tag);
-        EXPECT_EQ(opening.window(), nullptr);
-        delegate->menuItem(opening.tag)->trigger();
-        QPointer<QWidget> first = opening.window();
+    for (const auto& [tag, window] : openings) {
+        SCOPED_TRACE(tag);
+        EXPECT_EQ(window(), nullptr);
+        item(tag)->trigger();
+        QPointer<QWidget> first = window();
         ASSERT_NE(first, nullptr);
         EXPECT_TRUE(first->isVisible());
         EXPECT_TRUE(first->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
-        EXPECT_LE(std::abs(first->geometry().center().x() - screen.center().x()), 1);
-        EXPECT_LE(std::abs(first->geometry().center().y() - screen.center().y()), 1);
+        const QPoint offCentre = first->geometry().center() - screen.center();
+        EXPECT_LE(std::max(std::abs(offCentre.x()), std::abs(offCentre.y())), 1);
 
-        delegate->menuItem(opening.tag)->trigger();
-        QWidget* second = opening.window();
-        EXPECT_NE(second, first.data());
-        EXPECT_TRUE(second->isVisible());
+        item(tag)->trigger();
+        EXPECT_NE(window(), first.data());
+        EXPECT_TRUE(window()->isVisible());
         // The replaced window is closed, and gone once the loop has run.
         EXPECT_TRUE(first.isNull() || !first->isVisible());
-        app.pumpUntil([&] { return first.isNull(); }, 2000);
-        EXPECT_TRUE(first.isNull());
+        EXPECT_TRUE(app.pumpUntil([&] { return first.isNull(); }, 2000));
     }
-    EXPECT_TRUE(alerts.alerts().empty());
+    EXPECT_EQ(Shown(alerts), "");
 }
 
 TEST_F(StatusMenu, PairingWindowOpensWithTheCodeAndClosesWhenAPhoneScans)
 {
-    Config::setIsFirstStart(false);
-    LaunchOptions options = LoopbackOptions();
-    AppDelegate delegate(options);
-    AppDelegateHooks::setCurrent(&delegate);
-    ASSERT_TRUE(delegate.applicationDidFinishLaunching());
-    delegate.hostAddresses = [] { return std::vector<std::string>{"192.168.1.5"}; };
-    delegate.menuItem(0)->trigger();
-    ASSERT_NE(delegate.qrCodeCtl, nullptr);
-    EXPECT_TRUE(delegate.qrCodeCtl->isVisible());
-    EXPECT_TRUE(alerts.alerts().empty());
-
-    const std::string reply = request(options.tcpPort, "OpKey_ScanConnect");
-    EXPECT_EQ(reply, RawConnection::framed(""));
-    EXPECT_TRUE(app.pumpUntil([&] { return !delegate.qrCodeCtl->isVisible(); }));
+    launch();
+    delegate->hostAddresses = [] { return std::vector<std::string>{"192.168.1.5"}; };
+    item(0)->trigger();
+    ASSERT_NE(delegate->qrCodeCtl, nullptr);
+    EXPECT_TRUE(delegate->qrCodeCtl->isVisible());
+    EXPECT_EQ(request("OpKey_ScanConnect"), RawConnection::framed(""));
+    EXPECT_TRUE(app.pumpUntil([&] { return !delegate->qrCodeCtl->isVisible(); }));
+    EXPECT_EQ(Shown(alerts), "");
 
     // Without an address there is only the alert, and no window stays open.
-    delegate.hostAddresses = [] { return std::vector<std::string>{"127.0.0.1"}; };
-    delegate.menuItem(0)->trigger();
-    ASSERT_EQ(alerts.alerts().size(), 1u);
-    EXPECT_EQ(alerts.alerts()[0].informativeText, "无法获取您的IP地址");
-    ASSERT_NE(delegate.qrCodeCtl, nullptr);
-    EXPECT_FALSE(delegate.qrCodeCtl->isVisible());
+    delegate->hostAddresses = [] { return std::vector<std::string>{"127.0.0.1"}; };
+    item(0)->trigger();
+    EXPECT_EQ(Shown(alerts), "获取二维码失败！|无法获取您的IP地址|确定\n");
+    ASSERT_NE(delegate->qrCodeCtl, nullptr);
+    EXPECT_FALSE(delegate->qrCodeCtl->isVisible());
     // A scan with no window open does nothing harmful.
-    EXPECT_EQ(request(options.tcpPort, "OpKey_ScanConnect"), RawConnection::framed(""));
+    EXPECT_EQ(request("OpKey_ScanConnect"), RawConnection::framed(""));
     app.pump(50);
-    AppDelegateHooks::setCurrent(nullptr);
 }
 
 TEST_F(StatusMenu, DiscoveryAnswersBecomeOneSignalEachOnTheMainThread)
 {
-    Config::setIsFirstStart(false);
-    LaunchOptions options = LoopbackOptions();
-    AppDelegate delegate(options);
-    ASSERT_TRUE(delegate.applicationDidFinishLaunching());
-    std::vector<QVariantMap> posted;
+    launch();
+    QStringList posted;
     bool offMainThread = false;
-    QObject::connect(&delegate, &AppDelegate::BoardcastKey_UDPAnswer, [&](const QVariantMap& info) {
-        posted.push_back(info);
+    QObject::connect(delegate.get(), &AppDelegate::BoardcastKey_UDPAnswer, [&](const QVariantMap& info) {
+        QStringList fields;
+        for (auto it = info.begin(); it != info.end(); ++it)
+            fields << it.key() + '=' + it.value().toString();
+        posted << fields.join(' ');
         offMainThread |= QThread::currentThread() != qApp->thread();
     });
     const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
@@ -341,30 +251,21 @@ TEST_F(StatusMenu, DiscoveryAnswersBecomeOneSignalEachOnTheMainThread)
     to.sin_family = AF_INET;
     to.sin_port = htons(static_cast<uint16_t>(options.udpPort));
     to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    for (const std::string& text : {std::string("1^_7other-desktop^_72^_7OtherDesktop001"),
-                                    std::string("2^_7leaving-phone^_71^_7PhoneInstance01")}) {
-        std::string record = text;
+    for (std::string record : {"1^_7other-desktop^_72^_7OtherDesktop001", "2^_7leaving-phone^_71^_7PhoneInstance01"}) {
         record.resize(256, '\0');
         ::sendto(fd, record.data(), record.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
     }
     ::close(fd);
     ASSERT_TRUE(app.pumpUntil([&] { return posted.size() == 2; }));
     app.pump(100);
-    ASSERT_EQ(posted.size(), 2u);
+    EXPECT_EQ(posted, QStringList({"SysType=2 UDPMsgType=1 ip=127.0.0.1 name=other-desktop",
+                                   "SysType=1 UDPMsgType=2 ip=127.0.0.1 name=leaving-phone"}));
     EXPECT_FALSE(offMainThread);
-    const QVariantMap& answer = posted[0];
-    EXPECT_EQ(answer.size(), 4);
-    EXPECT_EQ(answer.value("UDPMsgType"), QVariant(QStringLiteral("1")));
-    EXPECT_EQ(answer.value("name"), QVariant(QStringLiteral("other-desktop")));
-    EXPECT_EQ(answer.value("ip"), QVariant(QStringLiteral("127.0.0.1")));
-    EXPECT_EQ(answer.value("SysType"), QVariant(QStringLiteral("2")));
-    EXPECT_EQ(posted[1].value("UDPMsgType"), QVariant(QStringLiteral("2")));
-    EXPECT_EQ(posted[1].value("SysType"), QVariant(QStringLiteral("1")));
 }
 
 TEST_F(StatusMenu, WithoutATrayAWindowCarriesTheSameEntries)
 {
-    auto delegate = launch();
+    launch();
     EXPECT_FALSE(QSystemTrayIcon::isSystemTrayAvailable());
     ASSERT_NE(delegate->statusItem(), nullptr);
     EXPECT_FALSE(delegate->statusItem()->isVisible());
@@ -372,39 +273,31 @@ TEST_F(StatusMenu, WithoutATrayAWindowCarriesTheSameEntries)
     ASSERT_NE(window, nullptr);
     EXPECT_TRUE(window->isVisible());
     EXPECT_EQ(window->windowTitle(), "Corvane");
-
+    auto button = [&](int tag) { return window->buttonFor(item(tag)); };
     for (int tag = 0; tag < 13; ++tag) {
-        QAction* item = delegate->menuItem(tag);
-        QPushButton* button = window->buttonFor(item);
-        if (item->isSeparator()) {
-            EXPECT_EQ(button, nullptr);
+        if (item(tag)->isSeparator()) {
+            EXPECT_EQ(button(tag), nullptr);
             continue;
         }
-        ASSERT_NE(button, nullptr) << tag;
-        EXPECT_EQ(button->text(), item->text()) << tag;
-        EXPECT_TRUE(button->isVisible()) << tag;
+        ASSERT_NE(button(tag), nullptr) << tag;
+        EXPECT_EQ(button(tag)->text(), item(tag)->text()) << tag;
+        EXPECT_TRUE(button(tag)->isVisible()) << tag;
     }
     // Check marks and the live count follow the menu.
-    QPushButton* atLogin = window->buttonFor(delegate->menuItem(6));
-    QPushButton* notAtLogin = window->buttonFor(delegate->menuItem(7));
-    const QImage markShown = atLogin->icon().pixmap(16).toImage();
-    const QImage markAbsent = notAtLogin->icon().pixmap(16).toImage();
+    auto mark = [&](int tag) { return button(tag)->icon().pixmap(16).toImage(); };
+    const QImage markShown = mark(6), markAbsent = mark(7);
     EXPECT_NE(markShown, markAbsent);
-    notAtLogin->click();
+    button(7)->click();
     EXPECT_FALSE(Config::isAutoStart());
-    EXPECT_EQ(notAtLogin->icon().pixmap(16).toImage(), markShown);
-    EXPECT_EQ(atLogin->icon().pixmap(16).toImage(), markAbsent);
-
+    EXPECT_EQ(mark(7), markShown);
+    EXPECT_EQ(mark(6), markAbsent);
     delegate->setConnectCnt(2);
-    EXPECT_TRUE(app.pumpUntil(
-        [&] { return window->buttonFor(delegate->menuItem(3))->text() == "已连接设备数量：2"; }));
+    EXPECT_TRUE(app.pumpUntil([&] { return button(3)->text() == "已连接设备数量：2"; }));
 
     // The buttons run the entries' actions.
-    window->buttonFor(delegate->menuItem(10))->click();
+    button(10)->click();
     ASSERT_NE(delegate->aboutCtl, nullptr);
     EXPECT_TRUE(delegate->aboutCtl->isVisible());
-    window->buttonFor(delegate->menuItem(3))->click();
-    ASSERT_EQ(alerts.alerts().size(), 1u);
-    EXPECT_EQ(alerts.alerts()[0].informativeText, "已连接设备数量：2");
-
+    button(3)->click();
+    EXPECT_EQ(Shown(alerts), "连接状态|已连接设备数量：2|确定\n");
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ChildProcess.h"
+#include "XvfbServer.h"
 
 // A standalone system tray (Debian's trayer) on the X server of DISPLAY,
 // docked at the top left, so a tray icon lands near (12, 12). Ended by its
@@ -20,3 +21,11 @@ private:
     ChildProcess tray;
     bool ready = false;
 };
+
+// Fails under CORVANE_REQUIRE_X, and skips otherwise, when a tool is missing.
+#define CORVANE_REQUIRE_TOOLS(installed, names)                                                \
+    if (!(installed)) {                                                                        \
+        if (XvfbServer::required())                                                            \
+            FAIL() << names << " required (CORVANE_REQUIRE_X is set) but missing";             \
+        GTEST_SKIP() << names << " missing";                                                   \
+    }

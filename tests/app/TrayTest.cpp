@@ -1,8 +1,6 @@
 #include "AppDelegate.h"
 #include "Config.h"
-#include "FreePort.h"
 #include "MenuWindow.h"
-#include "RecordingAlerts.h"
 #include "ShellApplication.h"
 #include "TrayHost.h"
 #include "UserSandbox.h"
@@ -40,20 +38,12 @@ void CloseFromWindowManager(unsigned long window)
 TEST(Tray, TheIconFollowsTheTrayAndTheWindowStandsInWithoutOne)
 {
     CORVANE_START_XVFB(xvfb, 1024, 768);
-    if (!TrayHost::installed()) {
-        if (XvfbServer::required())
-            FAIL() << "trayer is required (CORVANE_REQUIRE_X is set) but not installed";
-        GTEST_SKIP() << "trayer is not installed";
-    }
+    CORVANE_REQUIRE_TOOLS(TrayHost::installed(), "trayer");
     UserSandbox sandbox;
     Config::setIsFirstStart(false);
     ShellApplication app("xcb");
     RecordingAlerts alerts;
-    LaunchOptions options;
-    options.tcpPort = FreePort::tcp();
-    options.udpPort = FreePort::udp();
-    options.broadcast = "127.255.255.255";
-    AppDelegate delegate(options);
+    AppDelegate delegate(LoopbackOptions());
     ASSERT_TRUE(delegate.applicationDidFinishLaunching());
 
     QSystemTrayIcon* icon = delegate.statusItem();
@@ -77,5 +67,5 @@ TEST(Tray, TheIconFollowsTheTrayAndTheWindowStandsInWithoutOne)
 
     tray.stop();
     EXPECT_TRUE(app.pumpUntil([&] { return !icon->isVisible() && delegate.menuWindow()->isVisible(); }, 10000));
-    EXPECT_TRUE(alerts.alerts().empty());
+    EXPECT_EQ(Shown(alerts), "");
 }

@@ -2,6 +2,7 @@
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
+#include <algorithm>
 
 X11WindowFacts::X11WindowFacts(unsigned long window)
 {
@@ -15,20 +16,13 @@ X11WindowFacts::X11WindowFacts(unsigned long window)
     }
     Atom type = None;
     int format = 0;
-    unsigned long count = 0;
-    unsigned long remaining = 0;
+    unsigned long count = 0, remaining = 0;
     unsigned char* data = nullptr;
-    const Atom state = XInternAtom(display, "_NET_WM_STATE", False);
-    if (XGetWindowProperty(display, window, state, 0, 64, False, XA_ATOM, &type, &format, &count, &remaining,
-                           &data) == Success &&
+    if (XGetWindowProperty(display, window, XInternAtom(display, "_NET_WM_STATE", False), 0, 64, False, XA_ATOM, &type,
+                           &format, &count, &remaining, &data) == Success &&
         data != nullptr) {
         const Atom* atoms = reinterpret_cast<const Atom*>(data);
-        for (unsigned long i = 0; i < count; ++i) {
-            if (char* name = XGetAtomName(display, atoms[i])) {
-                stateNames.emplace_back(name);
-                XFree(name);
-            }
-        }
+        keepsAbove = std::count(atoms, atoms + count, XInternAtom(display, "_NET_WM_STATE_ABOVE", False)) > 0;
         XFree(data);
     }
     XCloseDisplay(display);

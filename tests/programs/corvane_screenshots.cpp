@@ -28,20 +28,16 @@ QString outputFolder;
 // Lets the window system catch up with what was shown or moved.
 void Settle(int ms = 300)
 {
-    QTimer timer;
-    timer.start(ms);
     QEventLoop loop;
-    QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
     loop.exec();
 }
 
 void Save(const QImage& image, const char* name)
 {
     const QString path = outputFolder + QLatin1Char('/') + QLatin1String(name);
-    if (!image.save(path, "PNG"))
-        std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
-    else
-        std::printf("%s\n", qPrintable(path));
+    const bool saved = image.save(path, "PNG");
+    std::fprintf(saved ? stdout : stderr, "%s%s\n", saved ? "" : "cannot write ", qPrintable(path));
 }
 
 void SaveWindow(QWidget& window, const char* name)
@@ -65,14 +61,12 @@ int main(int argc, char** argv)
     Config::setIsFirstStart(false);
 
     LaunchOptions options;
-    options.tcpPort = 0; // any free port: nothing connects
-    options.udpPort = 0;
+    options.tcpPort = options.udpPort = 0; // any free port: nothing connects
     options.broadcast = "127.255.255.255";
     AppDelegate delegate(options);
     if (!delegate.applicationDidFinishLaunching())
         return 1;
-    const std::vector<std::string> example = {"192.168.1.5"};
-    delegate.hostAddresses = [example] { return example; };
+    delegate.hostAddresses = [] { return std::vector<std::string>{"192.168.1.5"}; };
     delegate.setConnectCnt(1);
     Settle();
 
