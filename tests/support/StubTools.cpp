@@ -24,8 +24,8 @@ StubTools::~StubTools()
 void StubTools::define(const std::string& tool, const std::string& scriptBody)
 {
     const std::string script = "#!/bin/sh\n"
-                               "{ printf '%s' \"" + tool + "\"; for a in \"$@\"; do printf ' %s' \"$a\"; done; "
-                               "printf '\\n'; } >> '" + dir.file("calls.log") + "'\n" + scriptBody;
+                               "line='" + tool + "'; for a in \"$@\"; do line=\"$line $a\"; done\n"
+                               "printf '%s\\n' \"$line\" >> '" + dir.file("calls.log") + "'\n" + scriptBody;
     const std::string path = dir.write("bin/" + tool, script);
     std::filesystem::permissions(path, std::filesystem::perms::owner_all | std::filesystem::perms::group_read |
                                            std::filesystem::perms::group_exec);
@@ -35,7 +35,11 @@ std::vector<std::string> StubTools::calls() const
 {
     std::vector<std::string> lines;
     std::istringstream log(TempDir::read(dir.file("calls.log")));
-    for (std::string line; std::getline(log, line);)
+    // A line still being written has no newline yet: it is not a call so far.
+    for (std::string line; std::getline(log, line);) {
+        if (log.eof())
+            break;
         lines.push_back(line);
+    }
     return lines;
 }
