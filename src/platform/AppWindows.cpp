@@ -74,19 +74,6 @@ bool ManagerSupports(Display* d, const char* hint)
     return false;
 }
 
-void SendToRoot(Display* d, Window window, Atom type, long l0, long l1, long l2)
-{
-    XEvent event{};
-    event.xclient.type = ClientMessage;
-    event.xclient.window = window;
-    event.xclient.message_type = type;
-    event.xclient.format = 32;
-    event.xclient.data.l[0] = l0;
-    event.xclient.data.l[1] = l1;
-    event.xclient.data.l[2] = l2;
-    XSendEvent(d, DefaultRootWindow(d), False, SubstructureRedirectMask | SubstructureNotifyMask, &event);
-}
-
 // The source indication of a request from a pager or task switcher: the
 // window manager follows it without focus-stealing checks.
 constexpr long kSourcePager = 2;
@@ -141,7 +128,7 @@ bool AppWindows::activate(unsigned long window)
 {
     return X11Display::instance().With([&](Display* d) {
         IgnoreXErrors guard(d);
-        SendToRoot(d, window, Intern(d, "_NET_ACTIVE_WINDOW"), kSourcePager, CurrentTime, 0);
+        X11Display::SendRootRequest(d, window, Intern(d, "_NET_ACTIVE_WINDOW"), kSourcePager, CurrentTime, 0);
         if (!ManagerSupports(d, "_NET_ACTIVE_WINDOW")) {
             XMapRaised(d, window);
             XSync(d, False);
@@ -158,11 +145,10 @@ bool AppWindows::close(unsigned long window)
     X11Display::instance().With([&](Display* d) {
         IgnoreXErrors guard(d);
         if (ManagerSupports(d, "_NET_CLOSE_WINDOW")) {
-            SendToRoot(d, window, Intern(d, "_NET_CLOSE_WINDOW"), CurrentTime, kSourcePager, 0);
+            X11Display::SendRootRequest(d, window, Intern(d, "_NET_CLOSE_WINDOW"), CurrentTime, kSourcePager, 0);
             asked = true;
             return;
         }
-        const Atom protocolsAtom = Intern(d, "WM_PROTOCOLS");
         const Atom deleteAtom = Intern(d, "WM_DELETE_WINDOW");
         Atom* protocols = nullptr;
         int count = 0;
@@ -173,14 +159,7 @@ bool AppWindows::close(unsigned long window)
         }
         if (!asked)
             return;
-        XEvent event{};
-        event.xclient.type = ClientMessage;
-        event.xclient.window = window;
-        event.xclient.message_type = protocolsAtom;
-        event.xclient.format = 32;
-        event.xclient.data.l[0] = static_cast<long>(deleteAtom);
-        event.xclient.data.l[1] = CurrentTime;
-        XSendEvent(d, window, False, NoEventMask, &event);
+        X11Display::SendProtocolMessage(d, window, deleteAtom, CurrentTime);
     });
     return asked;
 }

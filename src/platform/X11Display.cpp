@@ -11,6 +11,35 @@ X11Display& X11Display::instance()
 
 namespace {
 
+void SendClientMessage(Display* d, Window destination, Window window, Atom type, long eventMask,
+                       const long (&data)[3])
+{
+    XEvent event{};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = window;
+    event.xclient.message_type = type;
+    event.xclient.format = 32;
+    for (int i = 0; i < 3; ++i)
+        event.xclient.data.l[i] = data[i];
+    XSendEvent(d, destination, False, eventMask, &event);
+}
+
+} // namespace
+
+void X11Display::SendRootRequest(Display* d, unsigned long window, unsigned long type, long l0, long l1, long l2)
+{
+    SendClientMessage(d, DefaultRootWindow(d), window, type, SubstructureRedirectMask | SubstructureNotifyMask,
+                      {l0, l1, l2});
+}
+
+void X11Display::SendProtocolMessage(Display* d, unsigned long window, unsigned long protocol, long l1, long l2)
+{
+    SendClientMessage(d, window, window, XInternAtom(d, "WM_PROTOCOLS", False), NoEventMask,
+                      {static_cast<long>(protocol), l1, l2});
+}
+
+namespace {
+
 // Requests on windows that vanished meanwhile (a closed application window,
 // a focus that moved on) fail asynchronously; Xlib's default handler would
 // end the whole process for that.

@@ -40,6 +40,15 @@ public:
     // per-connection state can tell a new connection from the old one.
     unsigned long generation() const { return openings.load(std::memory_order_acquire); }
 
+    // Client messages with 32-bit data, sent on a connection the caller holds
+    // (inside With(), or a connection of its own).
+    // A request about a window to the window manager (EWMH): sent to the
+    // root window for substructure-redirect listeners.
+    static void SendRootRequest(Display* d, unsigned long window, unsigned long type, long l0, long l1 = 0,
+                                long l2 = 0);
+    // A WM_PROTOCOLS message (WM_DELETE_WINDOW, _NET_WM_PING) to the window itself.
+    static void SendProtocolMessage(Display* d, unsigned long window, unsigned long protocol, long l1, long l2 = 0);
+
 private:
     X11Display();
     ~X11Display();

@@ -104,13 +104,7 @@ void ToggleShowingDesktop(Display* display)
             current = *reinterpret_cast<long*>(data);
         XFree(data);
     }
-    XEvent message{};
-    message.xclient.type = ClientMessage;
-    message.xclient.window = root;
-    message.xclient.message_type = showing;
-    message.xclient.format = 32;
-    message.xclient.data.l[0] = current ? 0 : 1;
-    XSendEvent(display, root, False, SubstructureRedirectMask | SubstructureNotifyMask, &message);
+    X11Display::SendRootRequest(display, root, showing, current ? 0 : 1);
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "X11Keyboard.h"
 
+#include "X11Display.h"
 #include "X11KeyTable.h"
 
 #include <X11/XKBlib.h>
@@ -441,15 +442,7 @@ void X11Keyboard::syncWithFocusedClient(Display* display)
     XSelectInput(display, root, attributes.your_event_mask | StructureNotifyMask | SubstructureNotifyMask);
 
     const long token = static_cast<long>(++pingToken);
-    XEvent request{};
-    request.xclient.type = ClientMessage;
-    request.xclient.window = target;
-    request.xclient.message_type = protocols;
-    request.xclient.format = 32;
-    request.xclient.data.l[0] = static_cast<long>(ping);
-    request.xclient.data.l[1] = token;
-    request.xclient.data.l[2] = static_cast<long>(target);
-    XSendEvent(display, target, False, NoEventMask, &request);
+    X11Display::SendProtocolMessage(display, target, ping, token, static_cast<long>(target));
     XFlush(display);
 
     const auto deadline = std::chrono::steady_clock::now() + kPingTimeout;
