@@ -1,5 +1,7 @@
 #include "LaunchOptions.h"
 
+#include "BackendProbe.h"
+
 #include <arpa/inet.h>
 #include <cstdlib>
 #include <cstring>
@@ -48,6 +50,12 @@ bool LaunchOptions::Parse(int argc, char** argv)
                 return false;
             }
             pairingQrFile = argv[++i];
+        } else if (std::strcmp(option, "--backend") == 0) {
+            if (!hasValue || (std::strcmp(argv[i + 1], "auto") != 0 && !BackendProbe::Parse(argv[i + 1]))) {
+                error = "--backend needs one of auto, x11, gnome, kde, wlroots";
+                return false;
+            }
+            backend = argv[++i];
         } else {
             error = std::string("unknown option ") + option;
             return false;
@@ -65,6 +73,8 @@ const char* LaunchOptions::Usage()
            "  --udp-port N        UDP port for discovery (default 1822)\n"
            "  --broadcast ADDR    address discovery broadcasts go to (default 255.255.255.255)\n"
            "  --headless          run without windows, even when a display is available\n"
+           "  --backend NAME      the desktop to drive: auto (default: probe the session),\n"
+           "                      x11, gnome, kde or wlroots; CORVANE_BACKEND=NAME does the same\n"
            "  --pairing-qr FILE   write the pairing QR code as a PNG image and exit\n"
            "  --version           print the version and exit\n"
            "  --help              print this help and exit\n";

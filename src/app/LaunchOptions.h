@@ -16,5 +16,6 @@ public:
     bool showVersion = false;
     bool showHelp = false;
     std::string pairingQrFile; // --pairing-qr FILE.png: write the pairing code and exit
+    std::string backend;       // --backend NAME: the desktop backend, empty or "auto" to probe
     std::string error;
 };

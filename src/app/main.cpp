@@ -4,6 +4,8 @@
 #include "PairingCode.h"
 #include "TerminationSignals.h"
 
+#include "BackendProbe.h"
+#include "DesktopBackend.h"
 #include "X11Display.h"
 
 #include <QApplication>
@@ -39,6 +41,11 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "corvane: %s\n", error.c_str());
         return 1;
     }
+
+    // The desktop backend is chosen before anything uses a desktop service.
+    const BackendChoice backend = BackendProbe::Detect(options.backend);
+    DesktopBackend::setCurrent(DesktopBackend::make(backend.kind));
+    std::printf("desktop backend: %s (%s)\n", DesktopBackend::name(backend.kind), backend.reason.c_str());
 
     // With a display the program is a desktop application (clipboard,
     // windows); without one, or with --headless, only the services run.

@@ -1,6 +1,6 @@
 #include "AppEntity.h"
 
-#include "AppWindows.h"
+#include "WindowControl.h"
 #include "CData.h"
 #include "FileAttributes.h"
 #include "DesktopCatalogue.h"
@@ -83,7 +83,7 @@ void OpenOrActivate(const char* path)
     for (const ProcessInfo& instance : running.instances(*entry)) {
         const std::vector<ClientWindow> windows = running.windowsOf(instance.pid);
         if (!windows.empty()) {
-            AppWindows::activate(windows.back().id);
+            WindowControl::instance().activate(windows.back().id);
             return;
         }
     }
@@ -165,7 +165,7 @@ void AppEntity::ExitApp(const char* path, CData*)
     // application may ask to save; a process without a window gets SIGTERM.
     bool asked = false;
     for (const ClientWindow& window : running.windowsOf(instances.front().pid))
-        asked = AppWindows::close(window.id) || asked;
+        asked = WindowControl::instance().close(window.id) || asked;
     if (!asked)
         SignalInstance(instances.front(), SIGTERM);
 }

@@ -1,6 +1,6 @@
 #include "CommandEntity.h"
 
-#include "DisplayPower.h"
+#include "EventPoster.h"
 #include "ProcessRunner.h"
 #include "ResourceFiles.h"
 
@@ -24,7 +24,7 @@ const char* const kScriptNames[] = {
 void CommandEntity::Exec(CommandType type)
 {
     if (type == Command_Wake) {
-        DisplayPower::wake();
+        EventPoster::instance().declareUserActivity();
         return;
     }
     if (type < Command_Shutdown || type > Command_MusicSoundDes)

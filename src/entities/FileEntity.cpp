@@ -164,7 +164,7 @@ void FileEntity::GetFileIcon(const char* path, CData* reply)
 void FileEntity::GetScreenShotFile(CData* reply)
 {
     const std::string path = UserFolders::desktop() + "/screenshot.png";
-    if (!PngFile::save(ScreenCapture::grabRoot(), path)) {
+    if (!PngFile::save(ScreenCapture::instance().grab(), path)) {
         Log::Printf("Failed to write image to %s\n", path.c_str());
         // What a missing file gets: size -1 and no bytes, rather than an
         // earlier capture passed off as this one.

@@ -1,6 +1,6 @@
 #include "EventPoster.h"
 
-#include "X11EventPoster.h"
+#include "DesktopBackend.h"
 
 #include <atomic>
 
@@ -12,8 +12,7 @@ EventPoster& EventPoster::instance()
 {
     if (EventPoster* poster = installedPoster.load(std::memory_order_acquire))
         return *poster;
-    static X11EventPoster desktopPoster;
-    return desktopPoster;
+    return DesktopBackend::current().eventPoster();
 }
 
 void EventPoster::setInstance(EventPoster* poster)

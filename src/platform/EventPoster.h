@@ -75,8 +75,11 @@ public:
     virtual void postKey(std::uint16_t keyCode, bool down, std::uint64_t flags, KeyPurpose purpose) = 0;
     // A key-down event that carries text: up to 16 UTF-16 code units.
     virtual void postUnicodeKeyDown(const char16_t* units, std::size_t count) = 0;
+    // Tells the desktop that the user is active: the screen saver starts
+    // its wait again and a blanked display comes back on.
+    virtual void declareUserActivity() = 0;
 
-    // The poster in use: the desktop's unless a test installed another.
+    // The poster in use: the desktop backend's unless a test installed another.
     static EventPoster& instance();
     // Installs a poster; null restores the desktop's.
     static void setInstance(EventPoster* poster);

@@ -1,6 +1,6 @@
 #include "Pasteboard.h"
 
-#include "QtPasteboard.h"
+#include "DesktopBackend.h"
 
 #include <atomic>
 
@@ -10,9 +10,9 @@ std::atomic<Pasteboard*> installedPasteboard{nullptr};
 
 Pasteboard& Pasteboard::instance()
 {
-    static QtPasteboard desktopPasteboard;
-    Pasteboard* pasteboard = installedPasteboard.load(std::memory_order_acquire);
-    return pasteboard ? *pasteboard : desktopPasteboard;
+    if (Pasteboard* pasteboard = installedPasteboard.load(std::memory_order_acquire))
+        return *pasteboard;
+    return DesktopBackend::current().pasteboard();
 }
 
 void Pasteboard::setInstance(Pasteboard* pasteboard)

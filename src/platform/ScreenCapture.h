@@ -5,9 +5,15 @@
 // Pictures of the screen.
 class ScreenCapture {
 public:
-    ScreenCapture() = delete;
+    virtual ~ScreenCapture() = default;
 
-    // The X root window, which spans every monitor, at its pixel size as an
-    // opaque 32-bit image; a null image without a display.
-    static QImage grabRoot();
+    // The whole desktop (every monitor) at its pixel size as an opaque
+    // 32-bit image; a null image when the desktop cannot be captured.
+    virtual QImage grab() = 0;
+
+    // The capture in use: the desktop backend's, unless a test installed
+    // another.
+    static ScreenCapture& instance();
+    // Installs a capture; null restores the backend's.
+    static void setInstance(ScreenCapture* capture);
 };

@@ -5,6 +5,7 @@
 #include "CommandEntity.h"
 #include "DesktopCatalogue.h"
 #include "ProcessRunner.h"
+#include "RecordingEventPoster.h"
 #include "SCommon.h"
 #include "StdoutCapture.h"
 #include "StubTools.h"
@@ -81,8 +82,14 @@ TEST_F(Commands, EachTypeRunsItsToolWithItsArgumentsAndOthersRunNothing)
         {13, {"playerctl volume 0.05-"}},
         {14, {}}, {15, {}}, {-1, {}}, {100, {}}, {-2147483647, {}}, // the wake and values outside the table
     };
+    RecordingEventPoster poster;
+    EventPoster::setInstance(&poster);
     for (const auto& [type, calls] : table)
         EXPECT_EQ(CallsOf(type), calls) << type;
+    EventPoster::setInstance(nullptr);
+    // Only the wake (14) tells the desktop the user is active.
+    ASSERT_EQ(poster.count(), 1u);
+    EXPECT_EQ(poster.events()[0].kind, PostedEvent::Kind::UserActivity);
 
     // Exec returns once the script has ended.
     const std::string marker = sandbox.root().file("ended");

@@ -52,6 +52,7 @@ std::string Describe(const PostedEvent& e)
     case PostedEvent::Kind::Text:
         out << "text" << (e.down && e.keyCode == 0 ? "" : " (not a plain key-down)");
         break;
+    case PostedEvent::Kind::UserActivity: out << "user activity"; break;
     }
     return out.str();
 }

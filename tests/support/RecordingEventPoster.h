@@ -8,7 +8,7 @@
 
 // One event handed to a RecordingEventPoster.
 struct PostedEvent {
-    enum class Kind { Mouse, Scroll, Key, Text };
+    enum class Kind { Mouse, Scroll, Key, Text, UserActivity };
     Kind kind = Kind::Mouse;
 
     // Mouse
@@ -43,6 +43,7 @@ public:
     void postScroll(int verticalPixels, int horizontalPixels) override;
     void postKey(std::uint16_t keyCode, bool down, std::uint64_t flags, KeyPurpose purpose) override;
     void postUnicodeKeyDown(const char16_t* units, std::size_t count) override;
+    void declareUserActivity() override;
 
     void setEventSource(bool available);
     void setPointerLocation(ScreenPoint point);

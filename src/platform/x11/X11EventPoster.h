@@ -34,6 +34,8 @@ public:
     void postScroll(int verticalPixels, int horizontalPixels) override;
     void postKey(std::uint16_t keyCode, bool down, std::uint64_t flags, KeyPurpose purpose) override;
     void postUnicodeKeyDown(const char16_t* units, std::size_t count) override;
+    // Resets the X screen saver and forces the display on (DPMS).
+    void declareUserActivity() override;
 
 private:
     struct HeldKey {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "AppWindows.h"
+#include "WindowControl.h"
 #include "ProcessTable.h"
 
 #include <string>

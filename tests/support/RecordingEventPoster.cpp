@@ -65,6 +65,13 @@ void RecordingEventPoster::postUnicodeKeyDown(const char16_t* units, std::size_t
     record(std::move(event));
 }
 
+void RecordingEventPoster::declareUserActivity()
+{
+    PostedEvent event;
+    event.kind = PostedEvent::Kind::UserActivity;
+    record(std::move(event));
+}
+
 void RecordingEventPoster::setEventSource(bool available)
 {
     std::lock_guard lock(mutex);

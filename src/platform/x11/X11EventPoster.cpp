@@ -8,6 +8,7 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
+#include <X11/extensions/dpms.h>
 #include <X11/keysym.h>
 #include <algorithm>
 #include <cmath>
@@ -286,6 +287,17 @@ void X11EventPoster::pressKeyUp(Display* display, std::uint16_t keyCode, KeyPurp
         XTestFakeKeyEvent(display, where.keycode, False, CurrentTime);
         keyboard.spareUp(where.spare);
     }
+}
+
+void X11EventPoster::declareUserActivity()
+{
+    X11Display::instance().With([](Display* d) {
+        XResetScreenSaver(d);
+        int eventBase = 0, errorBase = 0;
+        if (DPMSQueryExtension(d, &eventBase, &errorBase) && DPMSCapable(d))
+            DPMSForceLevel(d, DPMSModeOn);
+        XSync(d, False);
+    });
 }
 
 void X11EventPoster::postUnicodeKeyDown(const char16_t* units, std::size_t count)

@@ -1,4 +1,4 @@
-#include "AppWindows.h"
+#include "X11WindowControl.h"
 
 #include "X11Display.h"
 
@@ -80,7 +80,7 @@ constexpr long kSourcePager = 2;
 
 } // namespace
 
-std::vector<ClientWindow> AppWindows::list()
+std::vector<ClientWindow> X11WindowControl::list()
 {
     std::vector<ClientWindow> windows;
     X11Display::instance().With([&](Display* d) {
@@ -124,7 +124,7 @@ std::vector<ClientWindow> AppWindows::list()
     return windows;
 }
 
-bool AppWindows::activate(unsigned long window)
+bool X11WindowControl::activate(std::uint64_t window)
 {
     return X11Display::instance().With([&](Display* d) {
         IgnoreXErrors guard(d);
@@ -139,7 +139,7 @@ bool AppWindows::activate(unsigned long window)
     });
 }
 
-bool AppWindows::close(unsigned long window)
+bool X11WindowControl::close(std::uint64_t window)
 {
     bool asked = false;
     X11Display::instance().With([&](Display* d) {

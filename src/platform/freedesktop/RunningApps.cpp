@@ -65,7 +65,7 @@ bool EqualNoCase(const std::string& a, const std::string& b)
 
 } // namespace
 
-RunningApps::RunningApps() : windows(AppWindows::list())
+RunningApps::RunningApps() : windows(WindowControl::instance().list())
 {
     for (ProcessInfo& info : ProcessTable::currentUser()) {
         Seen seen;

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <memory>
+
+class EventPoster;
+class Pasteboard;
+class ScreenCapture;
+class WindowControl;
+
+// The kinds of desktop session this program can drive.
+enum class BackendKind {
+    None,    // no desktop: events are dropped, nothing is captured
+    X11,     // an X server (XTest, root-window grabs, EWMH)
+    Gnome,   // GNOME's mutter on Wayland (RemoteDesktop and ScreenCast over D-Bus)
+    Kde,     // KDE Plasma's KWin on Wayland
+    Wlroots, // sway and other wlroots-protocol compositors
+};
+
+// The desktop services of one kind of session, made together because they
+// share its connection (an X display, a D-Bus session, a Wayland client).
+// The entities never see which backend runs: each service's instance()
+// hands out the current backend's implementation unless a test installed
+// its own. Services are used from any thread unless their interface says
+// otherwise.
+class DesktopBackend {
+public:
+    virtual ~DesktopBackend() = default;
+
+    virtual BackendKind kind() const = 0;
+    virtual EventPoster& eventPoster() = 0;
+    virtual ScreenCapture& screenCapture() = 0;
+    virtual WindowControl& windowControl() = 0;
+    // The clipboard; main thread only, like the Pasteboard interface.
+    virtual Pasteboard& pasteboard() = 0;
+
+    // The backend in use: the one chosen at start-up, else the one that
+    // BackendProbe finds on first use.
+    static DesktopBackend& current();
+    // Makes the backend current for the rest of the process; called once at
+    // start-up, before any service is used.
+    static void setCurrent(std::unique_ptr<DesktopBackend> backend);
+    // A new backend of the kind. Kinds that this build cannot drive get the
+    // backend without a desktop.
+    static std::unique_ptr<DesktopBackend> make(BackendKind kind);
+
+    // "none", "x11", "gnome", "kde", "wlroots": the names of the command
+    // line and the log.
+    static const char* name(BackendKind kind);
+};

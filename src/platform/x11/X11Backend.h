@@ -1,0 +1,30 @@
+#pragma once
+
+#include "DesktopBackend.h"
+#include "QtPasteboard.h"
+#include "X11EventPoster.h"
+#include "X11ScreenCapture.h"
+#include "X11WindowControl.h"
+
+// The services of an X11 session, all on the one X connection (X11Display):
+// XTest input, root-window grabs, EWMH window requests, and Qt's clipboard.
+// It also serves a session without a desktop (kind None): with no display
+// the connection is absent, events are dropped with one "No event source"
+// line, captures are empty and no windows are listed.
+class X11Backend : public DesktopBackend {
+public:
+    explicit X11Backend(BackendKind kind) : backendKind(kind) {}
+
+    BackendKind kind() const override { return backendKind; }
+    EventPoster& eventPoster() override { return poster; }
+    ScreenCapture& screenCapture() override { return capture; }
+    WindowControl& windowControl() override { return windows; }
+    Pasteboard& pasteboard() override { return clipboard; }
+
+private:
+    const BackendKind backendKind;
+    X11EventPoster poster;
+    X11ScreenCapture capture;
+    X11WindowControl windows;
+    QtPasteboard clipboard;
+};
