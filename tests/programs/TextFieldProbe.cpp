@@ -1,32 +1,132 @@
-// A one-line text field for the input tests: it takes the keyboard focus and
-// prints "READY <window id>" once it has it, then "TEXT <hex of the UTF-8
-// text>" after every change, so a test can read back exactly what arrived.
+// A one-line text field for the input tests, on any Qt platform (X11 or a
+// Wayland compositor). It takes the keyboard focus and prints, one line per
+// fact, on standard output:
+//   READY <window id>               once it has the focus
+//   TEXT <hex of the UTF-8 text>    after every change of the text
+//   PRESS <button> <x> <y>          a mouse button went down (window coordinates)
+//   RELEASE <button> <x> <y>        and up
+//   MOVE <x> <y>                    the pointer moved over the window
+//   WHEEL <dx> <dy>                 a wheel turned (angle delta in eighths of a degree)
+//   KEY <Qt key, hex> <modifiers, hex>   a key went down
+//   CLIPBOARD <hex of the UTF-8 text>    the clipboard's text, after "PASTEBOARD?" or a change
+// Standard input takes commands, one per line:
+//   COPY <hex of UTF-8 text>        puts the text on the clipboard
+//   PASTEBOARD?                     prints the clipboard line
+// Options: --fullscreen shows the window full screen.
 #include <QApplication>
+#include <QClipboard>
+#include <QKeyEvent>
 #include <QLineEdit>
+#include <QSocketNotifier>
 #include <QTimer>
+#include <QWheelEvent>
 #include <cstdio>
+#include <cstring>
+#include <unistd.h>
+
+namespace {
+
+void Say(const char* format, auto... values)
+{
+    std::printf(format, values...);
+    std::printf("\n");
+    std::fflush(stdout);
+}
+
+void SayClipboard()
+{
+    Say("CLIPBOARD %s", QGuiApplication::clipboard()->text().toUtf8().toHex().constData());
+}
+
+// Reports the input events that reach the probe's window.
+class InputReporter : public QObject {
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (!watched->isWindowType())
+            return false;
+        switch (event->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease: {
+            const auto* mouse = static_cast<QMouseEvent*>(event);
+            Say("%s %d %d %d", event->type() == QEvent::MouseButtonPress ? "PRESS" : "RELEASE",
+                static_cast<int>(mouse->button()), qRound(mouse->position().x()), qRound(mouse->position().y()));
+            break;
+        }
+        case QEvent::MouseMove: {
+            const auto* mouse = static_cast<QMouseEvent*>(event);
+            Say("MOVE %d %d", qRound(mouse->position().x()), qRound(mouse->position().y()));
+            break;
+        }
+        case QEvent::Wheel: {
+            const auto* wheel = static_cast<QWheelEvent*>(event);
+            Say("WHEEL %d %d", wheel->angleDelta().x(), wheel->angleDelta().y());
+            break;
+        }
+        case QEvent::KeyPress: {
+            const auto* key = static_cast<QKeyEvent*>(event);
+            Say("KEY %x %x", static_cast<unsigned>(key->key()), static_cast<unsigned>(key->modifiers().toInt()));
+            break;
+        }
+        default:
+            break;
+        }
+        return false;
+    }
+};
+
+} // namespace
 
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
+    bool fullScreen = false;
+    for (int i = 1; i < argc; ++i)
+        fullScreen = fullScreen || std::strcmp(argv[i], "--fullscreen") == 0;
+
     QLineEdit field;
     field.setWindowTitle(QStringLiteral("Corvane text field probe"));
     field.setMaxLength(1 << 20);
     field.setGeometry(0, 0, 600, 60);
+    field.setMouseTracking(true);
+    InputReporter reporter;
+    app.installEventFilter(&reporter);
 
-    QObject::connect(&field, &QLineEdit::textChanged, [](const QString& text) {
-        std::printf("TEXT %s\n", text.toUtf8().toHex().constData());
-        std::fflush(stdout);
-    });
+    QObject::connect(&field, &QLineEdit::textChanged,
+                     [](const QString& text) { Say("TEXT %s", text.toUtf8().toHex().constData()); });
+    QObject::connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, [] { SayClipboard(); });
     bool ready = false;
     QObject::connect(&app, &QApplication::focusChanged, [&](QWidget*, QWidget* now) {
         if (now == &field && !ready) {
             ready = true;
-            std::printf("READY %llu\n", static_cast<unsigned long long>(field.winId()));
-            std::fflush(stdout);
+            Say("READY %llu", static_cast<unsigned long long>(field.winId()));
         }
     });
-    field.show();
+
+    QSocketNotifier commands(STDIN_FILENO, QSocketNotifier::Read);
+    QByteArray pending;
+    QObject::connect(&commands, &QSocketNotifier::activated, [&] {
+        char bytes[4096];
+        const ssize_t got = ::read(STDIN_FILENO, bytes, sizeof bytes);
+        if (got <= 0) {
+            commands.setEnabled(false);
+            return;
+        }
+        pending.append(bytes, got);
+        for (qsizetype end = pending.indexOf('\n'); end >= 0; end = pending.indexOf('\n')) {
+            const QByteArray command = pending.left(end).trimmed();
+            pending.remove(0, end + 1);
+            if (command.startsWith("COPY "))
+                QGuiApplication::clipboard()->setText(QString::fromUtf8(QByteArray::fromHex(command.mid(5))));
+            else if (command == "PASTEBOARD?")
+                SayClipboard();
+        }
+    });
+
+    if (fullScreen)
+        field.showFullScreen();
+    else
+        field.show();
     // Without a window manager nobody hands out the focus: ask for it until
     // the field has it.
     QTimer focusRequest;

@@ -2,8 +2,6 @@
 
 #include <stdexcept>
 
-// The probe prints "READY <window id>" once it has the focus, then
-// "TEXT <hex of the UTF-8 text>" after every change.
 namespace {
 
 // The window of the "READY" line; 0 before that line is complete.
@@ -14,26 +12,74 @@ unsigned long ReadyWindow(const std::string& output)
     return end == std::string::npos ? 0 : std::stoul(output.substr(at + 6, end - at - 6));
 }
 
-// The text of the last complete "TEXT" line; "" before there is one. Only
-// a line can start with "TEXT": the rest of the line is hexadecimal.
-std::string CurrentText(const std::string& output)
+// The complete lines of the output that start with "<prefix> ", without it.
+std::vector<std::string> Lines(const std::string& output, const std::string& prefix)
+{
+    std::vector<std::string> found;
+    const std::string start = prefix + " ";
+    for (std::size_t at = 0, end; (end = output.find('\n', at)) != std::string::npos; at = end + 1) {
+        if (output.compare(at, start.size(), start) == 0)
+            found.push_back(output.substr(at + start.size(), end - at - start.size()));
+    }
+    return found;
+}
+
+std::string FromHex(const std::string& hex)
+{
+    std::string bytes;
+    for (std::size_t i = 0; i + 1 < hex.size(); i += 2)
+        bytes.push_back(static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16)));
+    return bytes;
+}
+
+std::string ToHex(const std::string& bytes)
+{
+    static const char digits[] = "0123456789abcdef";
+    std::string hex;
+    for (const unsigned char c : bytes) {
+        hex.push_back(digits[c >> 4]);
+        hex.push_back(digits[c & 15]);
+    }
+    return hex;
+}
+
+// The hex-decoded rest of the last complete line with the prefix; "" before
+// there is one. Searched from the end: the output of a long typing run is
+// large and is searched after every piece that arrives.
+std::string Last(const std::string& output, const std::string& prefix)
 {
     const std::size_t end = output.rfind('\n');
-    const std::size_t at = end == std::string::npos ? end : output.rfind("TEXT", end);
-    if (at == std::string::npos)
+    if (end == std::string::npos)
         return {};
-    const std::size_t lineEnd = output.find('\n', at);
-    std::string bytes;
-    for (std::size_t i = at + 5; i + 1 < lineEnd; i += 2)
-        bytes.push_back(static_cast<char>(std::stoi(output.substr(i, 2), nullptr, 16)));
-    return bytes;
+    const std::string start = "\n" + prefix + " ";
+    std::size_t at = output.rfind(start, end);
+    if (at != std::string::npos)
+        ++at;
+    else if (output.compare(0, start.size() - 1, start, 1) == 0)
+        at = 0;
+    else
+        return {};
+    const std::size_t from = at + start.size() - 1;
+    return FromHex(output.substr(from, output.find('\n', from) - from));
+}
+
+std::vector<std::string> ProbeArgv(const TextFieldProbe::Options& options)
+{
+    std::vector<std::string> argv{CORVANE_TEXT_FIELD_PROBE_EXE, "-platform", options.platform};
+    if (options.fullScreen)
+        argv.push_back("--fullscreen");
+    return argv;
 }
 
 } // namespace
 
-TextFieldProbe::TextFieldProbe()
-    : probe({CORVANE_TEXT_FIELD_PROBE_EXE, "-platform", "xcb"},
-            {.out = ChildProcess::Stream::Collect, .err = ChildProcess::Stream::Discard})
+TextFieldProbe::TextFieldProbe() : TextFieldProbe(Options{}) {}
+
+TextFieldProbe::TextFieldProbe(const Options& options)
+    : probe(ProbeArgv(options), {.out = ChildProcess::Stream::Collect,
+                                 .err = ChildProcess::Stream::Discard,
+                                 .input = true,
+                                 .environment = options.environment})
 {
     if (!probe.started())
         throw std::runtime_error("cannot start the text field probe");
@@ -46,16 +92,44 @@ bool TextFieldProbe::waitUntilReady(int timeoutMs)
 
 bool TextFieldProbe::waitForText(const std::string& expected, int timeoutMs)
 {
-    return probe.waitForOutput([&](const std::string& output) { return CurrentText(output) == expected; },
+    return probe.waitForOutput([&](const std::string& output) { return Last(output, "TEXT") == expected; },
                                timeoutMs);
 }
 
 std::string TextFieldProbe::text()
 {
-    return CurrentText(probe.output());
+    return Last(probe.output(), "TEXT");
 }
 
 unsigned long TextFieldProbe::window()
 {
     return ReadyWindow(probe.output());
+}
+
+std::vector<std::string> TextFieldProbe::lines(const std::string& prefix)
+{
+    return Lines(probe.output(), prefix);
+}
+
+bool TextFieldProbe::waitForLine(const std::string& line, int timeoutMs)
+{
+    return probe.waitForOutput(
+        [&](const std::string& output) {
+            return ("\n" + output).find("\n" + line + "\n") != std::string::npos;
+        },
+        timeoutMs);
+}
+
+void TextFieldProbe::copy(const std::string& text)
+{
+    probe.write("COPY " + ToHex(text) + "\n");
+}
+
+std::string TextFieldProbe::clipboard(int timeoutMs)
+{
+    const std::size_t before = lines("CLIPBOARD").size();
+    probe.write("PASTEBOARD?\n");
+    probe.waitForOutput([&](const std::string& output) { return Lines(output, "CLIPBOARD").size() > before; },
+                        timeoutMs);
+    return Last(probe.output(), "CLIPBOARD");
 }

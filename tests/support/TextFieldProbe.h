@@ -3,13 +3,24 @@
 #include "ChildProcess.h"
 
 #include <string>
+#include <vector>
 
 // A real toolkit text field in a separate process (a small Qt program of the
-// test suite) on the current DISPLAY. It takes the keyboard focus; the test
-// reads back the exact text that arrived. Ended by its PID.
+// test suite), on the current DISPLAY (platform "xcb") or on the Wayland
+// compositor of WAYLAND_DISPLAY (platform "wayland"). It takes the keyboard
+// focus and reports what reaches it: the exact text, pointer buttons and
+// moves, wheel turns, keys, and the clipboard's text. Ended by its PID.
 class TextFieldProbe {
 public:
+    struct Options {
+        std::string platform = "xcb";
+        bool fullScreen = false;
+        // "NAME=VALUE" entries added to the probe's environment.
+        std::vector<std::string> environment;
+    };
+
     TextFieldProbe();
+    explicit TextFieldProbe(const Options& options);
 
     // Waits until the field has the keyboard focus.
     bool waitUntilReady(int timeoutMs = 10000);
@@ -18,6 +29,16 @@ public:
     bool waitForText(const std::string& expected, int timeoutMs = 10000);
     std::string text();
     unsigned long window();
+
+    // The complete report lines so far that start with prefix ("PRESS",
+    // "MOVE", "WHEEL", "KEY", "CLIPBOARD"), without the prefix and its space.
+    std::vector<std::string> lines(const std::string& prefix);
+    // Waits until a complete line equals line.
+    bool waitForLine(const std::string& line, int timeoutMs = 10000);
+    // Puts text on the clipboard as the probe's own copy.
+    void copy(const std::string& text);
+    // The clipboard's text as the probe reads it now.
+    std::string clipboard(int timeoutMs = 10000);
 
 private:
     ChildProcess probe;
