@@ -1,6 +1,8 @@
 #pragma once
 
 #include "EventPoster.h"
+#include "TextKeysyms.h"
+#include "WheelClicks.h"
 #include "X11Keyboard.h"
 
 #include <atomic>
@@ -11,7 +13,7 @@
 
 // Posts the phone's events on the session's X display with the XTest
 // extension, translating key codes, modifiers and shortcuts through
-// X11KeyTable. Without a display (or without XTest) events are dropped and
+// KeyTable. Without a display (or without XTest) events are dropped and
 // "No event source" is printed once.
 //
 // Pixel scrolling becomes wheel clicks (buttons 4/5 vertical, 6/7
@@ -19,7 +21,7 @@
 // for the next scroll in the same direction.
 class X11EventPoster : public EventPoster {
 public:
-    static constexpr int kPixelsPerWheelClick = 40;
+    static constexpr int kPixelsPerWheelClick = WheelClicks::kPixelsPerClick;
     // Borrowed key codes get their empty mapping back after this much
     // typing silence.
     static constexpr std::chrono::milliseconds kRestoreAfter{1000};
@@ -68,8 +70,7 @@ private:
     bool xtest = false;
     X11Keyboard keyboard;
     std::map<std::uint16_t, HeldKey> heldKeys;
-    char16_t pendingHighSurrogate = 0;
-    char32_t lastCharacter = 0;
-    int verticalRemainder = 0;
-    int horizontalRemainder = 0;
+    TextKeysyms text;
+    WheelClicks verticalWheel;
+    WheelClicks horizontalWheel;
 };
