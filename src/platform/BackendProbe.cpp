@@ -1,7 +1,9 @@
 #include "BackendProbe.h"
 
+#include "WaylandConnection.h"
 #include "X11Display.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 namespace {
@@ -26,6 +28,13 @@ BackendChoice BackendProbe::Detect(const std::string& forced)
     const std::string wayland = Environment("WAYLAND_DISPLAY");
     const bool x11 = X11Display::instance().available();
     if (!wayland.empty()) {
+        const std::vector<std::string> offered = WaylandConnection::OfferedInterfaces();
+        const auto offers = [&](const char* name) {
+            return std::find(offered.begin(), offered.end(), name) != offered.end();
+        };
+        if (offers("zwlr_virtual_pointer_manager_v1") && offers("zwp_virtual_keyboard_manager_v1"))
+            return {BackendKind::Wlroots,
+                    "Wayland session " + wayland + " offers wlroots' virtual pointer and keyboard"};
         if (x11)
             return {BackendKind::X11, "Wayland session " + wayland + " without a supported compositor; XWayland " +
                                           X11Display::instance().name() + " reaches X11 windows only"};

@@ -1,6 +1,8 @@
 #include "DesktopBackend.h"
 
 #include "BackendProbe.h"
+#include "Log.h"
+#include "WlrootsBackend.h"
 #include "X11Backend.h"
 
 #include <atomic>
@@ -45,10 +47,16 @@ std::unique_ptr<DesktopBackend> DesktopBackend::make(BackendKind kind)
     switch (kind) {
     case BackendKind::X11:
         return std::make_unique<X11Backend>(BackendKind::X11);
+    case BackendKind::Wlroots: {
+        auto backend = std::make_unique<WlrootsBackend>();
+        if (backend->ready())
+            return backend;
+        Log::Printf("wlroots backend: the compositor offers no virtual pointer and keyboard\n");
+        break;
+    }
     case BackendKind::None:
     case BackendKind::Gnome:
     case BackendKind::Kde:
-    case BackendKind::Wlroots:
         break;
     }
     return std::make_unique<X11Backend>(BackendKind::None);

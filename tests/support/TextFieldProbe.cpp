@@ -16,7 +16,7 @@ unsigned long ReadyWindow(const std::string& output)
 std::vector<std::string> Lines(const std::string& output, const std::string& prefix)
 {
     std::vector<std::string> found;
-    const std::string start = prefix + " ";
+    const std::string start = prefix.empty() ? std::string() : prefix + " ";
     for (std::size_t at = 0, end; (end = output.find('\n', at)) != std::string::npos; at = end + 1) {
         if (output.compare(at, start.size(), start) == 0)
             found.push_back(output.substr(at + start.size(), end - at - start.size()));
@@ -68,6 +68,8 @@ std::vector<std::string> ProbeArgv(const TextFieldProbe::Options& options)
     std::vector<std::string> argv{CORVANE_TEXT_FIELD_PROBE_EXE, "-platform", options.platform};
     if (options.fullScreen)
         argv.push_back("--fullscreen");
+    if (!options.appId.empty())
+        argv.insert(argv.end(), {"--app-id", options.appId});
     return argv;
 }
 

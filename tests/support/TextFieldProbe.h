@@ -15,6 +15,8 @@ public:
     struct Options {
         std::string platform = "xcb";
         bool fullScreen = false;
+        // The name the program gives the desktop (Wayland app id); empty: its file name.
+        std::string appId;
         // "NAME=VALUE" entries added to the probe's environment.
         std::vector<std::string> environment;
     };
@@ -31,10 +33,14 @@ public:
     unsigned long window();
 
     // The complete report lines so far that start with prefix ("PRESS",
-    // "MOVE", "WHEEL", "KEY", "CLIPBOARD"), without the prefix and its space.
+    // "MOVE", "WHEEL", "KEY", "CLIPBOARD"), without the prefix and its space;
+    // every line for an empty prefix.
     std::vector<std::string> lines(const std::string& prefix);
     // Waits until a complete line equals line.
     bool waitForLine(const std::string& line, int timeoutMs = 10000);
+    // Waits for the probe to end (its window closed) and returns its exit
+    // status, -1 when it still runs after timeoutMs or died of a signal.
+    int wait(int timeoutMs) { return probe.wait(timeoutMs); }
     // Puts text on the clipboard as the probe's own copy.
     void copy(const std::string& text);
     // The clipboard's text as the probe reads it now.

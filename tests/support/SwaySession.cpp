@@ -1,0 +1,102 @@
+#include "SwaySession.h"
+
+#include "WaylandConnection.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+// The user sway runs as: nobody for a root test, else the test's own.
+constexpr uid_t kUnprivileged = 65534;
+uid_t SessionUser()
+{
+    return ::geteuid() == 0 ? kUnprivileged : ::getuid();
+}
+
+// The socket sway made in the runtime folder; empty before it exists.
+std::string SocketIn(const std::string& folder)
+{
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
+        const std::string name = entry.path().filename().string();
+        if (name.rfind("wayland-", 0) == 0 && entry.is_socket(error))
+            return name;
+    }
+    return {};
+}
+
+} // namespace
+
+SwaySession::SwaySession() : session(SessionUser(), ::geteuid() == 0 ? kUnprivileged : ::getgid())
+{
+    if (!installed() || !session.started())
+        return;
+    const std::string config = session.runtimeDir() + "/sway.config";
+    std::ofstream(config) << "output HEADLESS-1 resolution " << kWidth << "x" << kHeight
+                          << "\nxwayland disable\ndefault_border none\n";
+    std::vector<std::string> argv{"env", "-u", "DISPLAY", "-u", "WAYLAND_DISPLAY", "sway", "-c", config};
+    if (SessionUser() != ::getuid())
+        argv.insert(argv.begin(), {"setpriv", "--reuid=" + std::to_string(kUnprivileged),
+                                   "--regid=" + std::to_string(kUnprivileged), "--clear-groups"});
+    std::vector<std::string> environment = session.environment();
+    environment.insert(environment.end(), {"WLR_BACKENDS=headless", "WLR_LIBINPUT_NO_DEVICES=1",
+                                           "WLR_RENDERER=pixman", "WLR_HEADLESS_OUTPUTS=1"});
+    sway.emplace(argv, ChildProcess::Options{.out = ChildProcess::Stream::Collect,
+                                             .err = ChildProcess::Stream::Collect,
+                                             .environment = environment});
+    if (!sway->started())
+        return;
+
+    // Ready once a client sees the output.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (socket.empty() && sway->running() && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        socket = SocketIn(session.runtimeDir());
+    }
+    if (socket.empty())
+        return;
+    for (const std::string& entry : session.environment()) {
+        const std::string name = entry.substr(0, entry.find('='));
+        set(name.c_str(), entry.c_str() + name.size() + 1);
+    }
+    set("WAYLAND_DISPLAY", socket.c_str());
+    set("DISPLAY", nullptr);
+    while (!ready && sway->running() && std::chrono::steady_clock::now() < deadline) {
+        const std::vector<std::string> offered = WaylandConnection::OfferedInterfaces();
+        ready = std::find(offered.begin(), offered.end(), "wl_output") != offered.end();
+        if (!ready)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+}
+
+SwaySession::~SwaySession()
+{
+    sway.reset();
+    for (auto it = saved.rbegin(); it != saved.rend(); ++it) {
+        if (it->second)
+            ::setenv(it->first.c_str(), it->second->c_str(), 1);
+        else
+            ::unsetenv(it->first.c_str());
+    }
+}
+
+bool SwaySession::installed()
+{
+    return ChildProcess::Run({"sh", "-c", "command -v sway"}).status == 0;
+}
+
+void SwaySession::set(const char* name, const char* value)
+{
+    const char* old = std::getenv(name);
+    saved.emplace_back(name, old ? std::optional<std::string>(old) : std::nullopt);
+    if (value)
+        ::setenv(name, value, 1);
+    else
+        ::unsetenv(name);
+}
