@@ -7,109 +7,29 @@
 #include "TextFieldProbe.h"
 #include "XvfbServer.h"
 
-#include <chrono>
 #include <cstdio>
-#include <fcntl.h>
 #include <string>
-#include <unistd.h>
-#include <vector>
 
 namespace {
 
 constexpr int kCharacters = 1000;
 constexpr int kTimeoutMs = 120000;
-using Clock = std::chrono::steady_clock;
 
-std::string AppendUtf8(std::string text, char32_t c)
-{
-    if (c < 0x80) {
-        text += static_cast<char>(c);
-    } else if (c < 0x800) {
-        text += static_cast<char>(0xC0 | (c >> 6));
-        text += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        text += static_cast<char>(0xE0 | (c >> 12));
-        text += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        text += static_cast<char>(0x80 | (c & 0x3F));
-    }
-    return text;
-}
-
-// Words of ASCII letters and runs of Chinese characters drawn from a few
-// hundred common ones, 1,000 characters in all, about half of each.
-std::string MixedText()
-{
-    const char32_t chinese[] = U"的一是在不了有和人这中大为上个国我以要他时来用们生到作地于出就分对成会可主发年动"
-                               U"同工也能下过子说产种面而方后多定行学法所民得经十三之进着等部度家电力里如水化高自二"
-                               U"理起小物现实加量都两体制机当使点从业本去把性好应开它合还因由其些然前外天政四日那社义";
-    const std::size_t chineseCount = sizeof chinese / sizeof chinese[0] - 1;
-    std::string text;
-    unsigned state = 12345;
-    int count = 0;
-    while (count < kCharacters) {
-        state = state * 1103515245u + 12345u;
-        const bool ascii = (state >> 16) % 2 == 0;
-        const int run = 2 + static_cast<int>((state >> 8) % 5);
-        for (int i = 0; i < run && count < kCharacters; ++i, ++count) {
-            state = state * 1103515245u + 12345u;
-            if (ascii)
-                text = AppendUtf8(text, i == run - 1 ? U' ' : static_cast<char32_t>(U'a' + (state >> 16) % 26));
-            else
-                text = AppendUtf8(text, chinese[(state >> 16) % chineseCount]);
-        }
-    }
-    return text;
-}
-
-struct Result {
-    double seconds = 0;
-    bool complete = false;
-    std::size_t bytesArrived = 0;
-};
-
-Result TimeUntilComplete(TextFieldProbe& field, const std::string& text, Clock::time_point start)
-{
-    Result result;
-    result.complete = field.waitForText(text, kTimeoutMs);
-    result.seconds = std::chrono::duration<double>(Clock::now() - start).count();
-    result.bytesArrived = field.text().size();
-    return result;
-}
-
-Result TypeWithCorvane(const std::string& text)
+BenchTools::Typed TypeWithCorvane(const std::string& text)
 {
     TextFieldProbe field;
     if (!field.waitUntilReady())
         return {};
     InProcessServer server;
-    const auto start = Clock::now();
-    server.request("OpKey_WriteStr", text);
-    return TimeUntilComplete(field, text, start);
+    return BenchTools::TypeUntilComplete(field, text, [&] { server.request("OpKey_WriteStr", text); }, kTimeoutMs);
 }
 
-Result TypeWithXdotool(const std::string& text)
+BenchTools::Typed TypeWithXdotool(const std::string& text)
 {
     TextFieldProbe field;
     if (!field.waitUntilReady())
         return {};
-    const BenchTools::Timed typed = BenchTools::RunTimed({"xdotool", "type", "--delay", "0", "--", text});
-    if (typed.status < 0)
-        return {};
-    Result result;
-    result.seconds = typed.seconds;
-    // xdotool is done sending; what is going to arrive arrives within moments.
-    result.complete = field.waitForText(text, 3000);
-    result.bytesArrived = field.text().size();
-    return result;
-}
-
-void Report(const char* name, const Result& result, std::size_t expectedBytes)
-{
-    if (result.complete)
-        std::printf("  %-34s %8.1f characters/s (%.2f s)\n", name, kCharacters / result.seconds, result.seconds);
-    else
-        std::printf("  %-34s %8.1f characters/s sent (%.2f s), but incomplete: %zu of %zu bytes arrived\n", name,
-                    kCharacters / result.seconds, result.seconds, result.bytesArrived, expectedBytes);
+    return BenchTools::TypeWithTool(field, text, {"xdotool", "type", "--delay", "0", "--", text});
 }
 
 } // namespace
@@ -121,23 +41,17 @@ int main()
         std::printf("typing: Xvfb is not available, nothing measured\n");
         return 1;
     }
-    const std::string text = MixedText();
+    const std::string text = BenchTools::MixedText(kCharacters);
+    BenchTools::QuietServiceLogs();
+    const BenchTools::Typed corvane = TypeWithCorvane(text);
+    const BenchTools::Typed xdotool = TypeWithXdotool(text);
 
-    std::fflush(stdout);
-    const int savedStdout = ::dup(STDOUT_FILENO);
-    const int devNull = ::open("/dev/null", O_WRONLY);
-    ::dup2(devNull, STDOUT_FILENO);
-    const Result corvane = TypeWithCorvane(text);
-    const Result xdotool = TypeWithXdotool(text);
-    std::fflush(stdout);
-    ::dup2(savedStdout, STDOUT_FILENO);
-    ::close(devNull);
-
-    std::printf("typing %d mixed ASCII/Chinese characters into a Qt text field under Xvfb\n", kCharacters);
-    Report("corvane OpKey_WriteStr:", corvane, text.size());
-    Report("anchor: xdotool type --delay 0:", xdotool, text.size());
+    std::FILE* out = BenchTools::Out();
+    std::fprintf(out, "typing %d mixed ASCII/Chinese characters into a Qt text field under Xvfb\n", kCharacters);
+    BenchTools::ReportTyped("corvane OpKey_WriteStr:", corvane, kCharacters, text.size());
+    BenchTools::ReportTyped("anchor: xdotool type --delay 0:", xdotool, kCharacters, text.size());
     if (corvane.seconds > 0 && xdotool.seconds > 0)
-        std::printf("  ratio corvane/xdotool (characters/s): %.2f%s\n", xdotool.seconds / corvane.seconds,
-                    xdotool.complete ? "" : " (xdotool's text arrived incomplete)");
+        std::fprintf(out, "  ratio corvane/xdotool (characters/s): %.2f%s\n", xdotool.seconds / corvane.seconds,
+                     xdotool.complete ? "" : " (xdotool's text arrived incomplete)");
     return 0;
 }
