@@ -19,13 +19,14 @@ uid_t SessionUser()
     return ::geteuid() == 0 ? kUnprivileged : ::getuid();
 }
 
-// The socket sway made in the runtime folder; empty before it exists.
-std::string SocketIn(const std::string& folder)
+// A socket sway made in the runtime folder whose name starts with prefix;
+// empty before it exists.
+std::string SocketIn(const std::string& folder, const std::string& prefix)
 {
     std::error_code error;
     for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
         const std::string name = entry.path().filename().string();
-        if (name.rfind("wayland-", 0) == 0 && entry.is_socket(error))
+        if (name.rfind(prefix, 0) == 0 && entry.is_socket(error))
             return name;
     }
     return {};
@@ -57,7 +58,7 @@ SwaySession::SwaySession() : session(SessionUser(), ::geteuid() == 0 ? kUnprivil
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
     while (socket.empty() && sway->running() && std::chrono::steady_clock::now() < deadline) {
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        socket = SocketIn(session.runtimeDir());
+        socket = SocketIn(session.runtimeDir(), "wayland-");
     }
     if (socket.empty())
         return;
@@ -84,6 +85,13 @@ SwaySession::~SwaySession()
         else
             ::unsetenv(it->first.c_str());
     }
+}
+
+bool SwaySession::command(const std::string& line)
+{
+    const std::string ipc = SocketIn(session.runtimeDir(), "sway-ipc.");
+    return !ipc.empty() &&
+           ChildProcess::Run({"swaymsg", "-s", session.runtimeDir() + "/" + ipc, line}).status == 0;
 }
 
 bool SwaySession::installed()

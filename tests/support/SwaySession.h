@@ -32,6 +32,8 @@ public:
     // The compositor's socket name (WAYLAND_DISPLAY) and its runtime folder.
     const std::string& display() const { return socket; }
     const std::string& runtimeDir() const { return session.runtimeDir(); }
+    // Runs a sway command (as in its configuration) through swaymsg.
+    bool command(const std::string& line);
     // What the compositor has written so far.
     std::string output() { return sway ? sway->output() : std::string(); }
 

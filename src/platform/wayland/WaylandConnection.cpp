@@ -151,7 +151,7 @@ bool WaylandConnection::roundtrip()
 
 bool WaylandConnection::sync(std::chrono::milliseconds timeout)
 {
-    if (display == nullptr)
+    if (!connected())
         return false;
     // Shared with the callback, which may still come after a time-out.
     struct Wait {

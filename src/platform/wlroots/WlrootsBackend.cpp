@@ -12,7 +12,10 @@ void WlrootsBackend::SeatRelease::operator()(wl_seat* seat) const
 
 #include <chrono>
 
-WlrootsBackend::WlrootsBackend() = default;
+WlrootsBackend::WlrootsBackend()
+{
+    outputs.current(); // the layout is known before the first event needs it
+}
 
 wl_seat* WlrootsBackend::bindSeat()
 {

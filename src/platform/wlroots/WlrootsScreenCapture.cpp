@@ -74,14 +74,13 @@ QImage Upright(const QImage& image, int transform)
 {
     if (transform == WL_OUTPUT_TRANSFORM_NORMAL)
         return image;
-    QImage turned = image;
-    if (transform >= WL_OUTPUT_TRANSFORM_FLIPPED)
-        turned = turned.mirrored(true, false);
-    // The transforms turn the content counter-clockwise; the picture is
-    // turned back by as much.
-    static const int kDegrees[] = {0, 270, 180, 90};
+    // The output shows its buffer turned counter-clockwise by the
+    // transform, then flipped for the flipped ones: QTransform's angles
+    // turn clockwise on screen.
+    static const int kDegrees[] = {0, 90, 180, 270};
     const int degrees = kDegrees[transform % 4];
-    return degrees == 0 ? turned : turned.transformed(QTransform().rotate(degrees));
+    const QImage turned = degrees == 0 ? image : image.transformed(QTransform().rotate(degrees));
+    return transform >= WL_OUTPUT_TRANSFORM_FLIPPED ? turned.mirrored(true, false) : turned;
 }
 
 } // namespace
