@@ -304,13 +304,15 @@ TEST_F(WlrootsTest, ScreenshotIsThePictureGrimTakesHoweverTheOutputIsTurned)
 
 TEST_F(WlrootsTest, ApplicationsAreRaisedAndClosedByTheirAppId)
 {
-    for (const char* id : {"corvane-probe-a", "corvane-probe-b"})
-        user->root().write(std::string("data/applications/") + id + ".desktop",
-                           std::string("[Desktop Entry]\nType=Application\nName=") + id + "\nExec=true\n");
+    // One entry named as the first window's app id, one naming the second's
+    // as its window class.
+    const std::string entry = "[Desktop Entry]\nType=Application\nName=Probe\nExec=true\n";
+    user->root().write("data/applications/corvane-probe-a.desktop", entry);
+    user->root().write("data/applications/second-probe.desktop", entry + "StartupWMClass=corvane-probe-b\n");
     const auto first = Probe(false, "corvane-probe-a");
     const auto second = Probe(false, "corvane-probe-b"); // the newest window has the focus
     const std::string list = Request("OpKey_GetAppList");
-    for (const char* id : {"corvane-probe-a", "corvane-probe-b"}) {
+    for (const char* id : {"corvane-probe-a", "second-probe"}) {
         const std::size_t at = list.find(std::string(id) + ".app");
         ASSERT_NE(at, std::string::npos) << list;
         EXPECT_EQ(list.substr(list.find(kSep, at) - 4, 4), "^%_1") << "listed as running: " << id;
@@ -321,7 +323,7 @@ TEST_F(WlrootsTest, ApplicationsAreRaisedAndClosedByTheirAppId)
     EXPECT_TRUE(first->waitForText("raised")) << "first holds: " << first->text();
     EXPECT_EQ(second->text(), "");
 
-    Request("OpKey_SafeExitApp", "/Applications/corvane-probe-b.app");
+    Request("OpKey_SafeExitApp", "/Applications/second-probe.app");
     EXPECT_EQ(second->wait(5000), 0) << "the window was asked to close, not the process killed";
     EXPECT_EQ(first->wait(200), -1) << "the other application runs on";
 }
