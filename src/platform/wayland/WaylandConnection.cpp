@@ -285,6 +285,7 @@ void WaylandConnection::dispatchLoop()
     }
     runTasks();
 }
+
 std::vector<std::string> WaylandConnection::OfferedInterfaces()
 {
     std::vector<std::string> names;
