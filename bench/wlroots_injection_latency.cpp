@@ -13,7 +13,6 @@
 #include "wlr-virtual-pointer-unstable-v1-client-protocol.h"
 #include "xdg-shell-client-protocol.h"
 
-#include <algorithm>
 #include <cstring>
 #include <functional>
 #include <memory>
@@ -155,11 +154,6 @@ struct Observer {
     }
 };
 
-double Percentile(const std::vector<double>& sorted, double p)
-{
-    return sorted[static_cast<std::size_t>(p * static_cast<double>(sorted.size() - 1))];
-}
-
 } // namespace
 
 int main()
@@ -213,15 +207,9 @@ int main()
             },
             anchor);
     }
-    std::sort(ours.begin(), ours.end());
-    std::sort(anchor.begin(), anchor.end());
-
-    const double p50 = Percentile(ours, 0.50), p99 = Percentile(ours, 0.99);
-    const double a50 = Percentile(anchor, 0.50), a99 = Percentile(anchor, 0.99);
-    std::printf("injection latency on headless sway, %d moves each (microseconds)\n", kMoves);
-    std::printf("  corvane live move -> window sees the pointer: p50 %7.1f   p99 %7.1f\n", p50, p99);
-    std::printf("  anchor: own virtual pointer -> the same:      p50 %7.1f   p99 %7.1f\n", a50, a99);
-    std::printf("  ratio corvane/anchor: p50 %.2f   p99 %.2f (goal: p99 under 2000)\n", p50 / a50, p99 / a99);
+    BenchTools::ReportLatencies("injection latency on headless sway, " + std::to_string(kMoves) + " moves each",
+                                "corvane live move -> window sees the pointer", ours,
+                                "anchor: own virtual pointer -> the same", anchor, "p99 under 2000");
     wl_display_disconnect(observer.display);
     return 0;
 }

@@ -54,6 +54,13 @@ std::FILE* Out();
 void Report(const std::string& name, double ours, double anchor, const std::string& unit, const std::string& anchorName,
             const std::string& goal = std::string());
 
+// The value below which the share p of sorted values lies.
+double Percentile(const std::vector<double>& sorted, double p);
+// Four lines: the title, p50 and p99 of ours and of the anchor's latencies
+// (microseconds), and their ratios with the goal.
+void ReportLatencies(const std::string& title, const std::string& oursName, std::vector<double> ours,
+                     const std::string& anchorName, std::vector<double> anchor, const std::string& goal);
+
 // Typing into a text-field probe. A text of `characters` characters: words
 // of ASCII letters and runs of Chinese characters drawn from a few hundred
 // common ones, about half of each.
