@@ -119,9 +119,10 @@ int main(int argc, char** argv)
 
     std::FILE* out = BenchTools::Out();
     std::fprintf(out, "laser pointer latency under Xvfb, %d moves (microseconds)\n", kMoves);
-    BenchTools::Report("dot move p50", BenchTools::Percentile(corvane, 0.50), BenchTools::Percentile(anchor, 0.50), "us",
+    using BenchTools::Percentile;
+    BenchTools::Report("dot move p50", Percentile(corvane, 0.50), Percentile(anchor, 0.50), "us",
                        "XMoveWindow of a plain window");
-    BenchTools::Report("dot move p99", BenchTools::Percentile(corvane, 0.99), BenchTools::Percentile(anchor, 0.99), "us",
+    BenchTools::Report("dot move p99", Percentile(corvane, 0.99), Percentile(anchor, 0.99), "us",
                        "XMoveWindow of a plain window", "corvane p99 within one 60 Hz frame (16700 us)");
     XDestroyWindow(direct, plain);
     XCloseDisplay(direct);
