@@ -311,7 +311,7 @@ void AppDelegate::showSet()
 
 void AppDelegate::showHelp()
 {
-    replaceWindow(helpCtl).makeKeyAndOrderFront();
+    replaceWindow(helpCtl, options.tcpPort, options.udpPort).makeKeyAndOrderFront();
 }
 
 void AppDelegate::showAbout()
