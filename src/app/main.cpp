@@ -2,7 +2,9 @@
 #include "LaunchOptions.h"
 #include "OverlayWindows.h"
 #include "PairingCode.h"
+#include "QtApprovalPrompt.h"
 #include "TerminationSignals.h"
+#include "TrustCommand.h"
 
 #include "BackendProbe.h"
 #include "DesktopBackend.h"
@@ -34,6 +36,8 @@ int main(int argc, char** argv)
         std::printf("corvane %s\n", CORVANE_VERSION);
         return 0;
     }
+    if (options.trustAction != LaunchOptions::TrustAction::None)
+        return TrustCommand::Run(options);
     if (!options.pairingQrFile.empty()) {
         std::string error;
         if (PairingCode::WritePng(options.pairingQrFile, error))
@@ -62,10 +66,15 @@ int main(int argc, char** argv)
     // the dot as decimal separator whatever the desktop's language.
     std::setlocale(LC_NUMERIC, "C");
 
-    // The text-input window and the laser pointer, for a phone to open.
+    // The text-input window and the laser pointer, for a phone to open, and
+    // the question whether a new phone may connect.
     std::optional<OverlayWindows> overlayWindows;
-    if (desktop)
+    std::optional<QtApprovalPrompt> approvalPrompt;
+    if (desktop) {
         overlayWindows.emplace();
+        approvalPrompt.emplace();
+        ApprovalPrompt::setInstance(&*approvalPrompt);
+    }
 
     // Watch for SIGTERM/SIGINT before anything starts, so a request to end
     // that arrives during start-up still runs the termination sequence.
@@ -80,5 +89,6 @@ int main(int argc, char** argv)
     const int status = app.exec();
     delegate.applicationWillTerminate();
     AppDelegateHooks::setCurrent(nullptr);
+    ApprovalPrompt::setInstance(nullptr);
     return status;
 }
