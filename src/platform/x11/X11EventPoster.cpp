@@ -2,7 +2,7 @@
 
 #include "Log.h"
 #include "X11Display.h"
-#include "X11KeyTable.h"
+#include "KeyTable.h"
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
@@ -245,12 +245,12 @@ void X11EventPoster::pressKeyDown(Display* display, std::uint16_t keyCode, std::
     // Until its release, the code stands for what its press did (keycode 0:
     // nothing to release).
     heldKeys[keyCode] = HeldKey{0, -1};
-    const X11KeyAction action = X11KeyTable::Translate(keyCode, flags, purpose);
+    const KeyAction action = KeyTable::Translate(keyCode, flags, purpose);
     switch (action.kind) {
-    case X11KeyAction::Kind::Nothing: return;
-    case X11KeyAction::Kind::IconifyActiveWindow: IconifyActiveWindow(display); return;
-    case X11KeyAction::Kind::ToggleShowingDesktop: ToggleShowingDesktop(display); return;
-    case X11KeyAction::Kind::Key: break;
+    case KeyAction::Kind::Nothing: return;
+    case KeyAction::Kind::IconifyActiveWindow: IconifyActiveWindow(display); return;
+    case KeyAction::Kind::ToggleShowingDesktop: ToggleShowingDesktop(display); return;
+    case KeyAction::Kind::Key: break;
     }
     X11Keyboard::Place where;
     if (!keyboard.place(display, action.keysym, where))
@@ -258,7 +258,7 @@ void X11EventPoster::pressKeyDown(Display* display, std::uint16_t keyCode, std::
     const X11Keyboard::State state = keyboard.state(display);
     unsigned modifiers = action.modifiers;
     if (where.shift)
-        modifiers |= X11Modifier::Shift;
+        modifiers |= KeyModifier::Shift;
     // The modifiers go down around the key press only: the release that
     // follows carries none, and nothing stays held if it never comes.
     const std::vector<unsigned> pressed = keyboard.pressModifiers(display, modifiers, state);
@@ -281,9 +281,9 @@ void X11EventPoster::pressKeyUp(Display* display, std::uint16_t keyCode, KeyPurp
     }
     // A release without a press from here (the held switcher modifier is
     // released by a later request): release the key the code stands for.
-    const X11KeyAction action = X11KeyTable::Translate(keyCode, 0, purpose);
+    const KeyAction action = KeyTable::Translate(keyCode, 0, purpose);
     X11Keyboard::Place where;
-    if (action.kind == X11KeyAction::Kind::Key && keyboard.place(display, action.keysym, where)) {
+    if (action.kind == KeyAction::Kind::Key && keyboard.place(display, action.keysym, where)) {
         XTestFakeKeyEvent(display, where.keycode, False, CurrentTime);
         keyboard.spareUp(where.spare);
     }
@@ -327,7 +327,7 @@ void X11EventPoster::postUnicodeKeyDown(const char16_t* units, std::size_t count
             lastCharacter = character;
             if (character == U'\n' && previous == U'\r')
                 continue; // a CR LF pair is one line break
-            if (const unsigned long keysym = X11KeyTable::KeysymForCharacter(character))
+            if (const unsigned long keysym = KeyTable::KeysymForCharacter(character))
                 keysyms.push_back(keysym);
         }
         if (keysyms.empty())
@@ -358,7 +358,7 @@ void X11EventPoster::typeKeysym(Display* display, unsigned long keysym, const X1
         return;
     std::vector<unsigned> pressed;
     if (where.shift)
-        pressed = keyboard.pressModifiers(display, X11Modifier::Shift, state);
+        pressed = keyboard.pressModifiers(display, KeyModifier::Shift, state);
     keyboard.spareDown(where.spare);
     XTestFakeKeyEvent(display, where.keycode, True, CurrentTime);
     XTestFakeKeyEvent(display, where.keycode, False, CurrentTime);

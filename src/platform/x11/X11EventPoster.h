@@ -11,7 +11,7 @@
 
 // Posts the phone's events on the session's X display with the XTest
 // extension, translating key codes, modifiers and shortcuts through
-// X11KeyTable. Without a display (or without XTest) events are dropped and
+// KeyTable. Without a display (or without XTest) events are dropped and
 // "No event source" is printed once.
 //
 // Pixel scrolling becomes wheel clicks (buttons 4/5 vertical, 6/7
