@@ -186,11 +186,8 @@ void DataControlClipboard::OnSend(void* data, zwlr_data_control_source_v1* sourc
                 if (format.mimeType == mimeType)
                     bytes = std::shared_ptr<const std::string>(own.contents, &format.bytes);
             }
-            if (self->lending && own.proxy == self->sources.back().proxy)
-                ++self->lentTransfers;
         }
     }
-    self->changed.notify_all();
     if (bytes)
         self->feeder.feed(fd, std::move(bytes));
     else
@@ -353,31 +350,20 @@ bool DataControlClipboard::lendText(const std::string& utf8)
     const bool selected =
         changed.wait_for(lock, kReadTimeout, [&] { return pendingOwn == 0 || device == nullptr || stopping; });
     changed.notify_all();
-    if (!selected || !ownSelection)
-        return false;
-    // Then the watchers' reads, until a quiet moment.
-    const auto limit = std::chrono::steady_clock::now() + kQuietLimit;
-    for (std::uint64_t seen = lentTransfers; std::chrono::steady_clock::now() < limit; seen = lentTransfers) {
-        if (!changed.wait_for(lock, kQuiet, [&] { return lentTransfers != seen || stopping; }))
-            break;
-    }
-    return ownSelection;
+    return selected && ownSelection;
 }
 
 void DataControlClipboard::pasteSent()
 {
     std::lock_guard lock(mutex);
-    transfersBeforePaste = lentTransfers;
     pasteSentAt = std::chrono::steady_clock::now();
     lastLend = *pasteSentAt;
 }
 
 void DataControlClipboard::waitForPaste(std::unique_lock<std::mutex>& lock)
 {
-    if (pasteSentAt) {
-        changed.wait_until(lock, *pasteSentAt + kPasteSettle,
-                           [&] { return lentTransfers > transfersBeforePaste || !ownSelection || stopping; });
-    }
+    if (pasteSentAt)
+        changed.wait_until(lock, *pasteSentAt + kPasteSettle, [&] { return !ownSelection || stopping; });
     pasteSentAt.reset();
 }
 

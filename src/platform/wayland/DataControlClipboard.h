@@ -39,10 +39,11 @@ using ClipboardContents = std::vector<ClipboardFormat>;
 // the reads answer with the user's contents.
 //
 // A program reads the clipboard when it handles the paste keys, which may
-// be after it has already seen a later selection: so the selection is not
-// changed again (by the next lending or the give-back) until the program
-// asked for the lent text after the keys, or kPasteSettle has passed (a
-// program that read the text before, when it changed, may not ask again).
+// be after it has already seen a later selection; and whether it reads
+// from this program at all cannot be told (it may have read the text
+// before, when the selection changed). So the selection is not changed
+// again, by the next lending or the give-back, until kPasteSettle after
+// the paste keys.
 //
 // The Pasteboard operations are for the main thread (the change listener is
 // queued there through MainQueue); lending is for any thread.
@@ -55,13 +56,8 @@ public:
     static constexpr std::chrono::milliseconds kReadTimeout{2000};
     // Typing silence after which the user's contents are put back.
     static constexpr std::chrono::milliseconds kGiveBackAfter{1000};
-    // Programs that watch the clipboard (clipboard managers) read a new
-    // selection at once: lending waits until nobody asked for the text for
-    // kQuiet, kQuietLimit at most, so that the next transfer is the paste.
-    static constexpr std::chrono::milliseconds kQuiet{30};
-    static constexpr std::chrono::milliseconds kQuietLimit{300};
     // How long a program may take to handle the paste keys.
-    static constexpr std::chrono::milliseconds kPasteSettle{100};
+    static constexpr std::chrono::milliseconds kPasteSettle{150};
 
     // Binds the protocol on the connection, which must outlive this object
     // and have stopped dispatching before it is destroyed.
@@ -80,9 +76,8 @@ public:
     void setChangeListener(std::function<void()> listener) override;
 
     // Puts the text (UTF-8) on the clipboard in place of the user's
-    // contents and returns once the compositor has made it the selection
-    // and the programs that watch the clipboard have read it; false when
-    // it could not.
+    // contents and returns once the compositor has made it the selection;
+    // false when it could not.
     bool lendText(const std::string& utf8);
     // The paste keys for the lent text have just been sent.
     void pasteSent();
@@ -134,10 +129,6 @@ private:
     // user's contents (lent out, or given back).
     std::shared_ptr<const ClipboardContents> shown;
     bool lending = false;
-    // How often programs asked for the lent text, and how often before the
-    // paste keys went.
-    std::uint64_t lentTransfers = 0;
-    std::uint64_t transfersBeforePaste = 0;
     std::chrono::steady_clock::time_point lastLend;
     std::optional<std::chrono::steady_clock::time_point> pasteSentAt; // a paste not yet taken
     bool stopping = false;
