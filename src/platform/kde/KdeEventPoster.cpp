@@ -13,6 +13,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <linux/input-event-codes.h>
@@ -64,6 +65,13 @@ KdeEventPoster::KdeEventPoster(WaylandConnection& wayland, WaylandKeymap& seatKe
 
 KdeEventPoster::~KdeEventPoster()
 {
+    {
+        std::lock_guard lock(mutex);
+        stopping = true;
+    }
+    pendingChanged.notify_all();
+    if (typist.joinable())
+        typist.join();
     if (fakeInput != nullptr)
         org_kde_kwin_fake_input_destroy(fakeInput);
     connection.flush();
@@ -128,6 +136,7 @@ void KdeEventPoster::postMouse(MouseEventType type, MouseButton button, ScreenPo
     std::lock_guard lock(mutex);
     if (!ready())
         return;
+    typePending();
     if (at.x != from.x || at.y != from.y) {
         // Where the position is only assumed, the pointer moves by the
         // difference: it then follows the phone from wherever it is.
@@ -160,6 +169,7 @@ void KdeEventPoster::postScroll(int verticalPixels, int horizontalPixels)
     std::lock_guard lock(mutex);
     if (!ready())
         return;
+    typePending();
     // Positive is up and left here, down and right on Wayland.
     if (verticalPixels != 0)
         org_kde_kwin_fake_input_axis(fakeInput, WL_POINTER_AXIS_VERTICAL_SCROLL,
@@ -217,6 +227,7 @@ void KdeEventPoster::postKey(std::uint16_t keyCode, bool down, std::uint64_t fla
     std::lock_guard lock(mutex);
     if (!ready())
         return;
+    typePending();
     const auto held = heldKeys.find(keyCode);
     if (!down) {
         if (held != heldKeys.end()) {
@@ -255,39 +266,59 @@ void KdeEventPoster::postUnicodeKeyDown(const char16_t* units, std::size_t count
 {
     if (units == nullptr || count == 0)
         return;
-    std::lock_guard lock(mutex);
-    if (!ready())
-        return;
-    // Characters the layout has are typed as keys; a stretch of those it
-    // lacks is pasted, in its place among them.
-    std::u32string missing;
-    characters.feed(units, count, [&](char32_t character) {
-        const std::uint32_t keysym = static_cast<std::uint32_t>(KeyTable::KeysymForCharacter(character));
-        if (keysym == 0)
+    {
+        std::lock_guard lock(mutex);
+        if (!ready())
             return;
-        if (keymap.find(keysym)) {
-            if (!missing.empty()) {
-                paste(QString::fromUcs4(missing.data(), static_cast<qsizetype>(missing.size())).toStdString());
-                missing.clear();
-            }
-            typeKeysym(keysym);
-        } else {
-            missing.push_back(character);
-        }
-    });
-    if (!missing.empty())
-        paste(QString::fromUcs4(missing.data(), static_cast<qsizetype>(missing.size())).toStdString());
-    flush();
+        characters.feed(units, count, [&](char32_t character) {
+            if (KeyTable::KeysymForCharacter(character) != 0)
+                pending.push_back(character);
+        });
+        lastPiece = std::chrono::steady_clock::now();
+        if (!typist.joinable())
+            typist = std::thread([this] { typistLoop(); });
+    }
+    pendingChanged.notify_all();
 }
 
-void KdeEventPoster::paste(const std::string& utf8)
+void KdeEventPoster::typistLoop()
 {
-    if (!clipboard.lendText(utf8))
+    std::unique_lock lock(mutex);
+    while (!stopping) {
+        if (pending.empty()) {
+            pendingChanged.wait(lock);
+            continue;
+        }
+        const auto due = lastPiece + kTextPause;
+        if (std::chrono::steady_clock::now() < due) {
+            pendingChanged.wait_until(lock, due);
+            continue;
+        }
+        typePending();
+    }
+}
+
+void KdeEventPoster::typePending()
+{
+    if (pending.empty())
         return;
-    if (const std::uint32_t key = pressKeysym(XKB_KEY_v, KeyModifier::Control))
-        sendKey(key, false);
+    const std::u32string text = std::move(pending);
+    pending.clear();
+    const bool typeable = std::all_of(text.begin(), text.end(), [&](char32_t character) {
+        return keymap.find(static_cast<std::uint32_t>(KeyTable::KeysymForCharacter(character))).has_value();
+    });
+    if (!typeable &&
+        clipboard.lendText(QString::fromUcs4(text.data(), static_cast<qsizetype>(text.size())).toStdString())) {
+        if (const std::uint32_t key = pressKeysym(XKB_KEY_v, KeyModifier::Control))
+            sendKey(key, false);
+        flush();
+        clipboard.pasteSent();
+        return;
+    }
+    // Without a clipboard to lend, what the layout has is still typed.
+    for (const char32_t character : text)
+        typeKeysym(static_cast<std::uint32_t>(KeyTable::KeysymForCharacter(character)));
     flush();
-    clipboard.pasteSent();
 }
 
 void KdeEventPoster::declareUserActivity()
@@ -295,6 +326,7 @@ void KdeEventPoster::declareUserActivity()
     std::lock_guard lock(mutex);
     if (fakeInput == nullptr)
         return;
+    typePending();
     org_kde_kwin_fake_input_pointer_motion(fakeInput, 0, 0);
     flush();
 }

@@ -41,8 +41,7 @@ PlasmaWindowControl::PlasmaWindowControl(WaylandConnection& wayland) : connectio
         connection.flush();
     }
     // The windows that are open already are announced at once.
-    connection.settle();
-    connection.settle();
+    catchUp();
 }
 
 PlasmaWindowControl::~PlasmaWindowControl()
@@ -147,8 +146,17 @@ void PlasmaWindowControl::forget(org_kde_plasma_window* proxy)
     std::erase_if(windows, [&](const Window& window) { return window.proxy == proxy; });
 }
 
+void PlasmaWindowControl::catchUp()
+{
+    // A new window is announced, then asked for, then described: two
+    // round trips.
+    if (manager != nullptr && connection.settle())
+        connection.settle();
+}
+
 std::vector<ClientWindow> PlasmaWindowControl::list()
 {
+    catchUp();
     std::lock_guard lock(mutex);
     std::vector<const Window*> ordered;
     for (const Window& window : windows) {
@@ -205,6 +213,7 @@ bool PlasmaWindowControl::close(std::uint64_t id)
 
 void PlasmaWindowControl::minimizeActive()
 {
+    catchUp();
     std::uint64_t active = 0;
     {
         std::lock_guard lock(mutex);

@@ -12,7 +12,8 @@ struct org_kde_plasma_window_management;
 // The windows of a KDE Plasma session through KWin's window-management
 // protocol (org_kde_plasma_window_management, the one Plasma's task bar
 // uses; KWin offers it only to programs its desktop entry names): the list
-// in stacking order with each window's process and app id, activation,
+// in stacking order, as it stands when asked, with each window's process
+// and app id, activation,
 // polite closing, minimising the active window and the "show desktop"
 // toggle. Any thread.
 class PlasmaWindowControl : public WindowControl {
@@ -54,6 +55,9 @@ private:
     static void OnShowDesktop(void* data, org_kde_plasma_window_management* manager, std::uint32_t state);
     static Window* Find(void* data, org_kde_plasma_window* proxy);
     void forget(org_kde_plasma_window* proxy);
+    // Waits until the windows the compositor has announced so far are
+    // described.
+    void catchUp();
     // Sends set_state to the window with the id; false when there is none.
     bool setState(std::uint64_t window, std::uint32_t flags, std::uint32_t state);
 
