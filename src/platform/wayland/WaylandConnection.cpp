@@ -128,8 +128,15 @@ std::unique_lock<std::mutex> WaylandConnection::holdDispatch()
 
 void WaylandConnection::flush()
 {
-    if (display != nullptr)
-        wl_display_flush(display);
+    if (display == nullptr)
+        return;
+    // While the compositor is busy its socket may be full: that is waited
+    // out (for a while), since a request queued on a full buffer would end
+    // the connection.
+    for (int tries = 0; tries < 200 && wl_display_flush(display) < 0 && errno == EAGAIN; ++tries) {
+        pollfd writable{wl_display_get_fd(display), POLLOUT, 0};
+        ::poll(&writable, 1, 10);
+    }
 }
 
 bool WaylandConnection::roundtrip()

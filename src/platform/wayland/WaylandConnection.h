@@ -55,7 +55,9 @@ public:
 
     // Keeps the dispatch thread from calling listeners while held.
     std::unique_lock<std::mutex> holdDispatch();
-    // Sends the requests queued so far.
+    // Sends the requests queued so far, waiting while the compositor's
+    // socket is full. Callers that send many requests at once flush every
+    // few dozen: libwayland ends the connection when its buffer overflows.
     void flush();
     // Waits until the compositor has handled every request sent before.
     // Events it sent in reply to proxies of the default queue have been read
