@@ -2,7 +2,9 @@
 
 #include "fake-input-client-protocol.h"
 
+#include <cerrno>
 #include <cstring>
+#include <poll.h>
 #include <wayland-client.h>
 
 KwinFakeInput::KwinFakeInput()
@@ -36,14 +38,24 @@ KwinFakeInput::~KwinFakeInput()
         wl_display_disconnect(display);
 }
 
+void KwinFakeInput::flush()
+{
+    // A full socket is waited out: a request on a full buffer would end the
+    // connection.
+    while (wl_display_flush(display) < 0 && errno == EAGAIN) {
+        pollfd writable{wl_display_get_fd(display), POLLOUT, 0};
+        ::poll(&writable, 1, 100);
+    }
+}
+
 void KwinFakeInput::moveTo(double x, double y)
 {
     org_kde_kwin_fake_input_pointer_motion_absolute(input, wl_fixed_from_double(x), wl_fixed_from_double(y));
-    wl_display_flush(display);
+    flush();
 }
 
 void KwinFakeInput::key(std::uint32_t code, bool down)
 {
     org_kde_kwin_fake_input_keyboard_key(input, code, down ? WL_KEYBOARD_KEY_STATE_PRESSED : WL_KEYBOARD_KEY_STATE_RELEASED);
-    wl_display_flush(display);
+    flush();
 }

@@ -23,6 +23,8 @@ public:
     void key(std::uint32_t code, bool down);
 
 private:
+    void flush();
+
     wl_display* display = nullptr;
     org_kde_kwin_fake_input* input = nullptr;
 };

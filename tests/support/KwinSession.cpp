@@ -41,7 +41,7 @@ bool KwinSession::required()
     return flag != nullptr && *flag != 0 && *flag != '0';
 }
 
-KwinSession::KwinSession()
+KwinSession::KwinSession(const std::string& compositing)
 {
     if (!bus.started())
         return;
@@ -52,7 +52,7 @@ KwinSession::KwinSession()
         return;
     socket = "corvane-kwin-" + std::to_string(::getpid());
     std::vector<std::string> environment = bus.environment();
-    environment.insert(environment.end(), {"KWIN_COMPOSE=O2", "DISPLAY=", "WAYLAND_DISPLAY="});
+    environment.insert(environment.end(), {"KWIN_COMPOSE=" + compositing, "DISPLAY=", "WAYLAND_DISPLAY="});
     kwin.emplace(std::vector<std::string>{copy, "--virtual", "--width", std::to_string(kWidth), "--height",
                                           std::to_string(kHeight), "--socket", socket, "--no-lockscreen",
                                           "--no-global-shortcuts", "--no-kactivities"},

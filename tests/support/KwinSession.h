@@ -24,7 +24,10 @@ public:
     static constexpr int kWidth = 1280;
     static constexpr int kHeight = 800;
 
-    KwinSession();
+    // compositing: KWin's KWIN_COMPOSE, "O2" (OpenGL, rendered in software
+    // without a GPU) or "Q" (QPainter, which keeps input handling free of
+    // the software renderer's long frames).
+    explicit KwinSession(const std::string& compositing = "O2");
     ~KwinSession();
     KwinSession(const KwinSession&) = delete;
     KwinSession& operator=(const KwinSession&) = delete;

@@ -316,8 +316,11 @@ void KdeEventPoster::typePending()
         return;
     }
     // Without a clipboard to lend, what the layout has is still typed.
-    for (const char32_t character : text)
-        typeKeysym(static_cast<std::uint32_t>(KeyTable::KeysymForCharacter(character)));
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        typeKeysym(static_cast<std::uint32_t>(KeyTable::KeysymForCharacter(text[i])));
+        if (i % 32 == 31)
+            flush();
+    }
     flush();
 }
 
