@@ -69,29 +69,24 @@ KwinSession::KwinSession(const std::string& compositing)
 
 KwinSession::~KwinSession()
 {
-    for (auto it = saved.rbegin(); it != saved.rend(); ++it) {
-        if (it->second)
-            ::setenv(it->first.c_str(), it->second->c_str(), 1);
+    for (const auto& [name, value] : saved) {
+        if (value)
+            ::setenv(name.c_str(), value->c_str(), 1);
         else
-            ::unsetenv(it->first.c_str());
+            ::unsetenv(name.c_str());
     }
     kwin.reset();
 }
 
 void KwinSession::enter()
 {
-    std::vector<std::string> entries = bus.environment();
-    entries.push_back("WAYLAND_DISPLAY=" + socket);
-    for (const std::string& entry : entries) {
-        const std::string name = entry.substr(0, entry.find('='));
-        const char* old = std::getenv(name.c_str());
+    bus.enter();
+    for (const char* name : {"WAYLAND_DISPLAY", "DISPLAY"}) {
+        const char* old = std::getenv(name);
         saved.emplace_back(name, old ? std::optional<std::string>(old) : std::nullopt);
-        ::setenv(name.c_str(), entry.c_str() + name.size() + 1, 1);
     }
-    if (const char* display = std::getenv("DISPLAY")) {
-        saved.emplace_back("DISPLAY", std::string(display));
-        ::unsetenv("DISPLAY");
-    }
+    ::setenv("WAYLAND_DISPLAY", socket.c_str(), 1);
+    ::unsetenv("DISPLAY");
 }
 
 std::string KwinSession::log()

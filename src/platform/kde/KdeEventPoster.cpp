@@ -1,7 +1,6 @@
 #include "KdeEventPoster.h"
 
 #include "DataControlClipboard.h"
-#include "KdePermission.h"
 #include "KeyTable.h"
 #include "KwinScript.h"
 #include "Log.h"
