@@ -57,7 +57,7 @@ public:
     // Typing silence after which the user's contents are put back.
     static constexpr std::chrono::milliseconds kGiveBackAfter{1000};
     // How long a program may take to handle the paste keys.
-    static constexpr std::chrono::milliseconds kPasteSettle{150};
+    static constexpr std::chrono::milliseconds kPasteSettle{300};
 
     // Binds the protocol on the connection, which must outlive this object
     // and have stopped dispatching before it is destroyed.
