@@ -12,6 +12,7 @@ find_path(PLASMA_WAYLAND_PROTOCOLS_DIR fake-input.xml PATHS /usr/share/plasma-wa
 set(CORVANE_VENDORED_PROTOCOLS ${PROJECT_SOURCE_DIR}/third_party/wayland-protocols)
 set(CORVANE_WAYLAND_PROTOCOL_FILES
     ${WAYLAND_PROTOCOLS_DIR}/stable/xdg-shell/xdg-shell.xml
+    ${WAYLAND_PROTOCOLS_DIR}/unstable/xdg-output/xdg-output-unstable-v1.xml
     ${PLASMA_WAYLAND_PROTOCOLS_DIR}/fake-input.xml
     ${PLASMA_WAYLAND_PROTOCOLS_DIR}/plasma-window-management.xml
     ${CORVANE_VENDORED_PROTOCOLS}/wlr-data-control-unstable-v1.xml

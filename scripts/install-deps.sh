@@ -8,6 +8,7 @@ build-essential cmake pkg-config
 qt6-base-dev libpng-dev libwayland-dev wayland-protocols plasma-wayland-protocols libxkbcommon-dev libx11-dev libxtst-dev libxext-dev libxss-dev libcurl4-openssl-dev
 libgtest-dev libgmock-dev libbenchmark-dev
 xvfb xauth x11-utils xdotool xclip trayer desktop-file-utils
+kwin-wayland qt6-wayland
 zbar-tools libzbar-dev libqrencode-dev iproute2
 nginx-light socat wrk imagemagick shellcheck
 "

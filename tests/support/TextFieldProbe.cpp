@@ -65,7 +65,7 @@ std::string Last(const std::string& output, const std::string& prefix)
 
 std::vector<std::string> ProbeArgv(const TextFieldProbe::Options& options)
 {
-    std::vector<std::string> argv{CORVANE_TEXT_FIELD_PROBE_EXE, "-platform", options.platform};
+    std::vector<std::string> argv{options.program, "-platform", options.platform};
     if (options.fullScreen)
         argv.push_back("--fullscreen");
     return argv;
@@ -116,6 +116,19 @@ bool TextFieldProbe::waitForLine(const std::string& line, int timeoutMs)
     return probe.waitForOutput(
         [&](const std::string& output) {
             return ("\n" + output).find("\n" + line + "\n") != std::string::npos;
+        },
+        timeoutMs);
+}
+
+bool TextFieldProbe::waitForLineAfter(std::size_t mark, const std::string& line, int timeoutMs)
+{
+    const std::string wanted = line + "\n";
+    return probe.waitForOutput(
+        [&](const std::string& output) {
+            // From the line start at or before the mark.
+            const std::size_t from = mark == 0 ? 0 : output.rfind('\n', mark - 1);
+            const std::size_t at = output.find("\n" + wanted, from == std::string::npos ? 0 : from);
+            return at != std::string::npos || (mark == 0 && output.compare(0, wanted.size(), wanted) == 0);
         },
         timeoutMs);
 }

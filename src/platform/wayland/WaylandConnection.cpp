@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <iterator>
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
@@ -31,13 +32,22 @@ WaylandConnection::~WaylandConnection()
 {
     if (display == nullptr)
         return;
+    stopDispatching();
+    ::close(wakeFd);
+    wl_registry_destroy(registry);
+    wl_display_disconnect(display);
+}
+
+void WaylandConnection::stopDispatching()
+{
+    if (!dispatcher.joinable())
+        return;
     stopping.store(true);
     const std::uint64_t one = 1;
     (void)!::write(wakeFd, &one, sizeof one);
     dispatcher.join();
-    ::close(wakeFd);
-    wl_registry_destroy(registry);
-    wl_display_disconnect(display);
+    std::lock_guard lock(settleMutex);
+    settledChanged.notify_all();
 }
 
 void WaylandConnection::OnGlobal(void* data, wl_registry*, std::uint32_t name, const char* interface,
@@ -90,15 +100,43 @@ void* WaylandConnection::bind(const wl_interface* interface, std::uint32_t maxVe
     }
     if (name == 0)
         return nullptr;
-    void* proxy = wl_registry_bind(registry, name, interface, version);
+    return bind(Global{name, interface->name, version}, interface, version);
+}
+
+std::vector<WaylandConnection::Global> WaylandConnection::globalsOf(const std::string& interface) const
+{
+    std::lock_guard lock(globalsMutex);
+    std::vector<Global> found;
+    std::copy_if(globals.begin(), globals.end(), std::back_inserter(found),
+                 [&](const Global& global) { return global.interface == interface; });
+    return found;
+}
+
+void* WaylandConnection::bind(const Global& global, const wl_interface* interface, std::uint32_t maxVersion)
+{
+    if (registry == nullptr)
+        return nullptr;
+    void* proxy = wl_registry_bind(registry, global.name, interface, std::min(global.version, maxVersion));
     flush();
     return proxy;
 }
 
+std::unique_lock<std::mutex> WaylandConnection::holdDispatch()
+{
+    return std::unique_lock(dispatchMutex);
+}
+
 void WaylandConnection::flush()
 {
-    if (display != nullptr)
-        wl_display_flush(display);
+    if (display == nullptr)
+        return;
+    // While the compositor is busy its socket may be full: that is waited
+    // out (for a while), since a request queued on a full buffer would end
+    // the connection.
+    for (int tries = 0; tries < 200 && wl_display_flush(display) < 0 && errno == EAGAIN; ++tries) {
+        pollfd writable{wl_display_get_fd(display), POLLOUT, 0};
+        ::poll(&writable, 1, 10);
+    }
 }
 
 bool WaylandConnection::roundtrip()
@@ -124,12 +162,39 @@ bool WaylandConnection::roundtrip()
     return result >= 0;
 }
 
+bool WaylandConnection::settle(std::chrono::milliseconds timeout)
+{
+    if (display == nullptr || stopping.load())
+        return false;
+    static const wl_callback_listener listener = {.done = [](void* data, wl_callback* callback, std::uint32_t) {
+        auto* self = static_cast<WaylandConnection*>(data);
+        wl_callback_destroy(callback);
+        std::lock_guard lock(self->settleMutex);
+        ++self->settled;
+        self->settledChanged.notify_all();
+    }};
+    std::uint64_t ticket = 0;
+    {
+        const std::unique_lock hold = holdDispatch();
+        std::lock_guard lock(settleMutex);
+        // Sync callbacks come back in the order they were asked for.
+        ticket = ++settleRequests;
+        wl_callback_add_listener(wl_display_sync(display), &listener, this);
+        wl_display_flush(display);
+    }
+    std::unique_lock lock(settleMutex);
+    return settledChanged.wait_for(lock, timeout, [&] { return settled >= ticket || stopping.load(); }) &&
+           settled >= ticket;
+}
+
 void WaylandConnection::dispatchLoop()
 {
     const int fd = wl_display_get_fd(display);
     while (!stopping.load()) {
-        while (wl_display_prepare_read(display) != 0)
+        while (wl_display_prepare_read(display) != 0) {
+            std::lock_guard hold(dispatchMutex);
             wl_display_dispatch_pending(display);
+        }
         wl_display_flush(display);
         pollfd ready[2] = {{fd, POLLIN, 0}, {wakeFd, POLLIN, 0}};
         if (::poll(ready, 2, -1) < 0 && errno != EINTR) {
@@ -146,6 +211,7 @@ void WaylandConnection::dispatchLoop()
         }
         if (wl_display_read_events(display) < 0)
             return;
+        std::lock_guard hold(dispatchMutex);
         wl_display_dispatch_pending(display);
     }
 }

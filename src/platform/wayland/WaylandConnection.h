@@ -1,6 +1,8 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <mutex>
 #include <string>
@@ -17,7 +19,10 @@ struct wl_registry;
 // compositor offers, binds them, and runs a thread that dispatches the
 // connection's default event queue, so listeners set on proxies of that
 // queue are called on that thread. Requests may be sent from any thread
-// (libwayland serialises them); call flush() after a batch.
+// (libwayland serialises them); call flush() after a batch. A new proxy's
+// listener is set while holdDispatch() is held, so that no event of the
+// proxy is dispatched before its listener is there; code that holds a lock
+// of its own that its listeners take acquires holdDispatch() first.
 class WaylandConnection {
 public:
     struct Global {
@@ -41,10 +46,18 @@ public:
     // maxVersion); null when it is not offered. The proxy belongs to the
     // default queue.
     void* bind(const wl_interface* interface, std::uint32_t maxVersion);
+    // Every global of the interface (several outputs, for one), and a bind
+    // of one of them at min(its version, maxVersion).
+    std::vector<Global> globalsOf(const std::string& interface) const;
+    void* bind(const Global& global, const wl_interface* interface, std::uint32_t maxVersion);
     // The version a bound proxy of the interface got (0 when not offered).
     std::uint32_t version(const std::string& interface, std::uint32_t maxVersion) const;
 
-    // Sends the requests queued so far.
+    // Keeps the dispatch thread from calling listeners while held.
+    std::unique_lock<std::mutex> holdDispatch();
+    // Sends the requests queued so far, waiting while the compositor's
+    // socket is full. Callers that send many requests at once flush every
+    // few dozen: libwayland ends the connection when its buffer overflows.
     void flush();
     // Waits until the compositor has handled every request sent before.
     // Events it sent in reply to proxies of the default queue have been read
@@ -52,6 +65,15 @@ public:
     // need their effect wait on their own state. False when the connection
     // broke.
     bool roundtrip();
+    // Waits until the dispatch thread has handled every event the compositor
+    // sent before it handled the requests sent so far, so listeners have
+    // seen their replies. False after the timeout or when the connection
+    // broke.
+    bool settle(std::chrono::milliseconds timeout = std::chrono::milliseconds(2000));
+    // Ends the dispatch thread: no listener runs after this returns.
+    // Owners call it before destroying the proxies their listeners use;
+    // requests can still be sent. The destructor calls it too.
+    void stopDispatching();
 
     // The interface names a compositor offers, from a short connection of
     // its own; empty without a compositor. Used to choose a backend.
@@ -68,6 +90,11 @@ private:
     mutable std::mutex globalsMutex;
     std::vector<Global> globals;
     std::thread dispatcher;
+    std::mutex dispatchMutex; // held while listeners run
     int wakeFd = -1;
     std::atomic<bool> stopping{false};
+    std::mutex settleMutex; // guards settled
+    std::condition_variable settledChanged;
+    std::uint64_t settled = 0; // sync callbacks handled so far
+    std::uint64_t settleRequests = 0;
 };

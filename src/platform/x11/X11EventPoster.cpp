@@ -2,7 +2,7 @@
 
 #include "Log.h"
 #include "X11Display.h"
-#include "X11KeyTable.h"
+#include "KeyTable.h"
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
@@ -158,8 +158,7 @@ void X11EventPoster::followConnection(Display* display)
     connection = current;
     keyboard.reset();
     heldKeys.clear();
-    pendingHighSurrogate = 0;
-    lastCharacter = 0;
+    characters.reset();
     verticalRemainder = horizontalRemainder = 0;
     int eventBase, errorBase, major, minor;
     xtest = XTestQueryExtension(display, &eventBase, &errorBase, &major, &minor) == True;
@@ -245,12 +244,12 @@ void X11EventPoster::pressKeyDown(Display* display, std::uint16_t keyCode, std::
     // Until its release, the code stands for what its press did (keycode 0:
     // nothing to release).
     heldKeys[keyCode] = HeldKey{0, -1};
-    const X11KeyAction action = X11KeyTable::Translate(keyCode, flags, purpose);
+    const KeyAction action = KeyTable::Translate(keyCode, flags, purpose);
     switch (action.kind) {
-    case X11KeyAction::Kind::Nothing: return;
-    case X11KeyAction::Kind::IconifyActiveWindow: IconifyActiveWindow(display); return;
-    case X11KeyAction::Kind::ToggleShowingDesktop: ToggleShowingDesktop(display); return;
-    case X11KeyAction::Kind::Key: break;
+    case KeyAction::Kind::Nothing: return;
+    case KeyAction::Kind::IconifyActiveWindow: IconifyActiveWindow(display); return;
+    case KeyAction::Kind::ToggleShowingDesktop: ToggleShowingDesktop(display); return;
+    case KeyAction::Kind::Key: break;
     }
     X11Keyboard::Place where;
     if (!keyboard.place(display, action.keysym, where))
@@ -258,7 +257,7 @@ void X11EventPoster::pressKeyDown(Display* display, std::uint16_t keyCode, std::
     const X11Keyboard::State state = keyboard.state(display);
     unsigned modifiers = action.modifiers;
     if (where.shift)
-        modifiers |= X11Modifier::Shift;
+        modifiers |= KeyModifier::Shift;
     // The modifiers go down around the key press only: the release that
     // follows carries none, and nothing stays held if it never comes.
     const std::vector<unsigned> pressed = keyboard.pressModifiers(display, modifiers, state);
@@ -281,9 +280,9 @@ void X11EventPoster::pressKeyUp(Display* display, std::uint16_t keyCode, KeyPurp
     }
     // A release without a press from here (the held switcher modifier is
     // released by a later request): release the key the code stands for.
-    const X11KeyAction action = X11KeyTable::Translate(keyCode, 0, purpose);
+    const KeyAction action = KeyTable::Translate(keyCode, 0, purpose);
     X11Keyboard::Place where;
-    if (action.kind == X11KeyAction::Kind::Key && keyboard.place(display, action.keysym, where)) {
+    if (action.kind == KeyAction::Kind::Key && keyboard.place(display, action.keysym, where)) {
         XTestFakeKeyEvent(display, where.keycode, False, CurrentTime);
         keyboard.spareUp(where.spare);
     }
@@ -309,27 +308,10 @@ void X11EventPoster::postUnicodeKeyDown(const char16_t* units, std::size_t count
         // The keysyms of the characters, a surrogate pair joined even when
         // its halves come in separate events.
         std::vector<unsigned long> keysyms;
-        for (std::size_t i = 0; i < count; ++i) {
-            const char16_t unit = units[i];
-            if (unit >= 0xD800 && unit <= 0xDBFF) {
-                pendingHighSurrogate = unit; // its partner may come with the next event
-                continue;
-            }
-            char32_t character = unit;
-            if (unit >= 0xDC00 && unit <= 0xDFFF) {
-                if (pendingHighSurrogate == 0)
-                    continue; // a low half without its high half is not a character
-                character = 0x10000 + ((static_cast<char32_t>(pendingHighSurrogate) - 0xD800) << 10) +
-                            (static_cast<char32_t>(unit) - 0xDC00);
-            }
-            pendingHighSurrogate = 0;
-            const char32_t previous = lastCharacter;
-            lastCharacter = character;
-            if (character == U'\n' && previous == U'\r')
-                continue; // a CR LF pair is one line break
-            if (const unsigned long keysym = X11KeyTable::KeysymForCharacter(character))
+        characters.feed(units, count, [&](char32_t character) {
+            if (const unsigned long keysym = KeyTable::KeysymForCharacter(character))
                 keysyms.push_back(keysym);
-        }
+        });
         if (keysyms.empty())
             return;
 
@@ -358,7 +340,7 @@ void X11EventPoster::typeKeysym(Display* display, unsigned long keysym, const X1
         return;
     std::vector<unsigned> pressed;
     if (where.shift)
-        pressed = keyboard.pressModifiers(display, X11Modifier::Shift, state);
+        pressed = keyboard.pressModifiers(display, KeyModifier::Shift, state);
     keyboard.spareDown(where.spare);
     XTestFakeKeyEvent(display, where.keycode, True, CurrentTime);
     XTestFakeKeyEvent(display, where.keycode, False, CurrentTime);

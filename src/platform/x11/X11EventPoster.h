@@ -1,6 +1,7 @@
 #pragma once
 
 #include "EventPoster.h"
+#include "TypedCharacters.h"
 #include "X11Keyboard.h"
 
 #include <atomic>
@@ -11,7 +12,7 @@
 
 // Posts the phone's events on the session's X display with the XTest
 // extension, translating key codes, modifiers and shortcuts through
-// X11KeyTable. Without a display (or without XTest) events are dropped and
+// KeyTable. Without a display (or without XTest) events are dropped and
 // "No event source" is printed once.
 //
 // Pixel scrolling becomes wheel clicks (buttons 4/5 vertical, 6/7
@@ -68,8 +69,7 @@ private:
     bool xtest = false;
     X11Keyboard keyboard;
     std::map<std::uint16_t, HeldKey> heldKeys;
-    char16_t pendingHighSurrogate = 0;
-    char32_t lastCharacter = 0;
+    TypedCharacters characters;
     int verticalRemainder = 0;
     int horizontalRemainder = 0;
 };

@@ -1,7 +1,7 @@
 #include "X11Keyboard.h"
 
 #include "X11Display.h"
-#include "X11KeyTable.h"
+#include "KeyTable.h"
 
 #include <X11/XKBlib.h>
 #include <X11/Xatom.h>
@@ -361,11 +361,11 @@ X11Keyboard::State X11Keyboard::state(Display* display)
     XQueryPointer(display, DefaultRootWindow(display), &root, &child, &rootX, &rootY, &x, &y, &mask);
     State current;
     if (shiftMask && (mask & shiftMask))
-        current.modifiers |= X11Modifier::Shift;
+        current.modifiers |= KeyModifier::Shift;
     if (controlMask && (mask & controlMask))
-        current.modifiers |= X11Modifier::Control;
+        current.modifiers |= KeyModifier::Control;
     if (altMask && (mask & altMask))
-        current.modifiers |= X11Modifier::Alt;
+        current.modifiers |= KeyModifier::Alt;
     current.capsLock = (mask & LockMask) != 0;
     return current;
 }
@@ -374,7 +374,7 @@ std::vector<unsigned> X11Keyboard::pressModifiers(Display* display, unsigned mod
 {
     std::vector<unsigned> pressed;
     const std::pair<unsigned, unsigned> keys[] = {
-        {X11Modifier::Control, controlKey}, {X11Modifier::Alt, altKey}, {X11Modifier::Shift, shiftKey}};
+        {KeyModifier::Control, controlKey}, {KeyModifier::Alt, altKey}, {KeyModifier::Shift, shiftKey}};
     for (const auto& [bit, keycode] : keys) {
         if ((modifiers & bit) && !(current.modifiers & bit) && keycode != 0) {
             XTestFakeKeyEvent(display, keycode, True, CurrentTime);

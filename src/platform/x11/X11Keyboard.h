@@ -53,7 +53,7 @@ public:
     void spareDown(int spare);
     void spareUp(int spare);
 
-    // X11Modifier bits that are active now, and whether Caps Lock is on.
+    // KeyModifier bits that are active now, and whether Caps Lock is on.
     struct State {
         unsigned modifiers = 0;
         bool capsLock = false;
