@@ -1,6 +1,7 @@
 #include "KdeBackend.h"
 
 #include "KdePermission.h"
+#include "LayerShellOverlay.h"
 #include "Log.h"
 
 #include <QDBusConnection>
@@ -20,6 +21,14 @@ KdeBackend::KdeBackend()
     }
     if (!refused.empty())
         Log::Printf("%s\n", KdePermission::Missing(refused).c_str());
+}
+
+std::unique_ptr<LaserDotSurface> KdeBackend::makeLaserDotSurface()
+{
+    auto overlay = std::make_unique<LayerShellOverlay>(connection);
+    if (!overlay->available())
+        return nullptr;
+    return overlay;
 }
 
 KdeBackend::~KdeBackend()

@@ -28,6 +28,8 @@ public:
     ScreenCapture& screenCapture() override { return capture; }
     WindowControl& windowControl() override { return windows; }
     Pasteboard& pasteboard() override { return clipboard; }
+    // A layer-shell overlay; null where KWin offers no layer shell.
+    std::unique_ptr<LaserDotSurface> makeLaserDotSurface() override;
 
     // Whether the session is KWin's: its registry offers Plasma's shell
     // protocol, or org.kde.KWin is on the session bus.

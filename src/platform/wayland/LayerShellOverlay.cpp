@@ -26,6 +26,9 @@ LayerShellOverlay::LayerShellOverlay(WaylandConnection& wayland) : connection(wa
 
 LayerShellOverlay::~LayerShellOverlay()
 {
+    // The dispatch thread may be answering a configure event of the surface.
+    const std::unique_lock hold = connection.holdDispatch();
+    std::lock_guard lock(mutex);
     destroySurface();
     if (layerShell != nullptr) {
         if (connection.version("zwlr_layer_shell_v1", 3) >= 3)

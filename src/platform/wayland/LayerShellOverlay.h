@@ -1,5 +1,7 @@
 #pragma once
 
+#include "LaserDotSurface.h"
+
 #include <QColor>
 #include <QRect>
 #include <memory>
@@ -28,28 +30,29 @@ struct zwlr_layer_surface_v1;
 // Hidden, the surface is destroyed, and made again when shown. Main thread
 // only (the compositor's configure events are answered on the connection's
 // dispatch thread).
-class LayerShellOverlay {
+class LayerShellOverlay : public LaserDotSurface {
 public:
-    // The connection must outlive the overlay and have stopped dispatching
-    // before it is destroyed.
+    // The connection must outlive the overlay.
     explicit LayerShellOverlay(WaylandConnection& connection);
-    ~LayerShellOverlay();
+    ~LayerShellOverlay() override;
     LayerShellOverlay(const LayerShellOverlay&) = delete;
     LayerShellOverlay& operator=(const LayerShellOverlay&) = delete;
 
     // Whether the compositor offers what the overlay needs.
     bool available() const;
 
-    void setGeometry(const QRect& rect);
-    QRect geometry() const;
+    void setGeometry(const QRect& rect) override;
+    QRect geometry() const override;
     // The fill (its alpha included) and the corner radius asked for; the
     // drawn radius never exceeds half the shorter side.
-    void setAppearance(const QColor& fill, double cornerRadius);
+    void setAppearance(const QColor& fill, double cornerRadius) override;
     // Shows the shape at this opacity (0 to 1), or takes it off at 0.
-    void setOpacity(double opacity);
-    bool visible() const;
+    void setOpacity(double opacity) override;
+    bool visible() const override;
     // The overlay layer stays above every window on its own: nothing to do.
-    void raise() {}
+    void raise() override {}
+    // Clicks pass through the shape, so it is never dragged.
+    void setDragListener(std::function<void(const QRect&)>) override {}
 
 private:
     static void OnConfigure(void* data, zwlr_layer_surface_v1* surface, std::uint32_t serial, std::uint32_t width,
