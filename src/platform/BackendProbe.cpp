@@ -1,5 +1,6 @@
 #include "BackendProbe.h"
 
+#include "GnomeProbe.h"
 #include "X11Display.h"
 
 #include <cstdlib>
@@ -24,6 +25,8 @@ BackendChoice BackendProbe::Detect(const std::string& forced)
     }
 
     const std::string wayland = Environment("WAYLAND_DISPLAY");
+    if (!wayland.empty() && GnomeProbe::Offered())
+        return {BackendKind::Gnome, "Wayland session " + wayland + ", org.gnome.Mutter.RemoteDesktop on the session bus"};
     const bool x11 = X11Display::instance().available();
     if (!wayland.empty()) {
         if (x11)

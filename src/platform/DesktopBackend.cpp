@@ -1,6 +1,7 @@
 #include "DesktopBackend.h"
 
 #include "BackendProbe.h"
+#include "GnomeBackend.h"
 #include "X11Backend.h"
 
 #include <atomic>
@@ -45,8 +46,9 @@ std::unique_ptr<DesktopBackend> DesktopBackend::make(BackendKind kind)
     switch (kind) {
     case BackendKind::X11:
         return std::make_unique<X11Backend>(BackendKind::X11);
-    case BackendKind::None:
     case BackendKind::Gnome:
+        return std::make_unique<GnomeBackend>();
+    case BackendKind::None:
     case BackendKind::Kde:
     case BackendKind::Wlroots:
         break;

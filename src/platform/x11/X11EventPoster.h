@@ -1,6 +1,7 @@
 #pragma once
 
 #include "EventPoster.h"
+#include "TypedCharacters.h"
 #include "X11Keyboard.h"
 
 #include <atomic>
@@ -68,8 +69,7 @@ private:
     bool xtest = false;
     X11Keyboard keyboard;
     std::map<std::uint16_t, HeldKey> heldKeys;
-    char16_t pendingHighSurrogate = 0;
-    char32_t lastCharacter = 0;
+    TypedCharacters characters;
     int verticalRemainder = 0;
     int horizontalRemainder = 0;
 };
