@@ -9,6 +9,8 @@ qt6-base-dev libpng-dev libx11-dev libxtst-dev libxext-dev libxss-dev libcurl4-o
 libgtest-dev libgmock-dev libbenchmark-dev
 xvfb xauth x11-utils xdotool xclip trayer desktop-file-utils
 zbar-tools libzbar-dev libqrencode-dev iproute2
+libglib2.0-dev libpipewire-0.3-dev libwayland-dev libxkbcommon-dev qt6-wayland
+mutter pipewire wireplumber xwayland
 nginx-light socat wrk imagemagick shellcheck
 "
 
