@@ -168,4 +168,47 @@ void Report(const std::string& name, double ours, double anchor, const std::stri
     std::fflush(out);
 }
 
+namespace {
+
+std::string AppendUtf8(std::string text, char32_t c)
+{
+    if (c < 0x80) {
+        text += static_cast<char>(c);
+    } else if (c < 0x800) {
+        text += static_cast<char>(0xC0 | (c >> 6));
+        text += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        text += static_cast<char>(0xE0 | (c >> 12));
+        text += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        text += static_cast<char>(0x80 | (c & 0x3F));
+    }
+    return text;
+}
+
+} // namespace
+
+std::string MixedText(int characters)
+{
+    const char32_t chinese[] = U"的一是在不了有和人这中大为上个国我以要他时来用们生到作地于出就分对成会可主发年动"
+                               U"同工也能下过子说产种面而方后多定行学法所民得经十三之进着等部度家电力里如水化高自二"
+                               U"理起小物现实加量都两体制机当使点从业本去把性好应开它合还因由其些然前外天政四日那社义";
+    const std::size_t chineseCount = sizeof chinese / sizeof chinese[0] - 1;
+    std::string text;
+    unsigned state = 12345;
+    int count = 0;
+    while (count < characters) {
+        state = state * 1103515245u + 12345u;
+        const bool ascii = (state >> 16) % 2 == 0;
+        const int run = 2 + static_cast<int>((state >> 8) % 5);
+        for (int i = 0; i < run && count < characters; ++i, ++count) {
+            state = state * 1103515245u + 12345u;
+            if (ascii)
+                text = AppendUtf8(text, i == run - 1 ? U' ' : static_cast<char32_t>(U'a' + (state >> 16) % 26));
+            else
+                text = AppendUtf8(text, chinese[(state >> 16) % chineseCount]);
+        }
+    }
+    return text;
+}
+
 } // namespace BenchTools

@@ -17,7 +17,7 @@ constexpr int kTransferTimeoutMs = 2000;
 // How long a paste waits for the focused client to ask for the text.
 constexpr std::chrono::milliseconds kPasteTimeout{1000};
 // Reads of one selection come back to back; this much silence ends them.
-constexpr std::chrono::milliseconds kQuietAfterTransfer{40};
+constexpr std::chrono::milliseconds kQuietAfterTransfer{15};
 // The formats text is offered in; the first ones are what toolkits ask for.
 const std::vector<std::string> kTextTypes = {"text/plain;charset=utf-8", "UTF8_STRING", "text/plain", "STRING",
                                              "TEXT"};
@@ -80,6 +80,34 @@ GnomeClipboard::GnomeClipboard(GnomeRemoteDesktop& session) : session(session)
     session.setClipboardHandlers(
         {[this](const std::vector<std::string>& types, bool own) { ownerChanged(types, own); },
          [this](const std::string& type, std::uint32_t serial) { transfer(type, serial); }});
+    restorer = std::thread([this] { restoreLoop(); });
+}
+
+GnomeClipboard::~GnomeClipboard()
+{
+    {
+        std::lock_guard lock(mutex);
+        stopping = true;
+    }
+    restoreWake.notify_all();
+    restorer.join();
+    session.setClipboardHandlers({});
+}
+
+void GnomeClipboard::restoreLoop()
+{
+    std::unique_lock lock(mutex);
+    while (!stopping) {
+        if (!userContent) {
+            restoreWake.wait(lock);
+            continue;
+        }
+        if (restoreWake.wait_until(lock, restoreAt) == std::cv_status::no_timeout)
+            continue; // a new paste moved the time, or the end came
+        lock.unlock();
+        restoreUserContent();
+        lock.lock();
+    }
 }
 
 void GnomeClipboard::ownerChanged(const std::vector<std::string>& mimeTypes, bool sessionIsOwner)
@@ -120,6 +148,8 @@ void GnomeClipboard::transfer(const std::string& mimeType, std::uint32_t serial)
     const int fd = bytes ? session.selectionWrite(serial) : -1;
     const bool ok = fd >= 0 && WriteAll(fd, *bytes);
     session.selectionWriteDone(serial, ok);
+    if (!ok)
+        return;
     std::lock_guard lock(mutex);
     ++transfers;
     transferred.notify_all();
@@ -201,18 +231,25 @@ bool GnomeClipboard::offer(Content content)
     std::vector<std::string> types;
     for (const auto& [type, bytes] : content)
         types.push_back(type);
-    {
+    // On the session's thread, where transfers are served: requests that
+    // came before the change are served the old content, and every request
+    // after it (mutter cancels the old selection's pending ones) the new.
+    bool offered = false;
+    session.onThread([&] {
+        offered = session.setSelection(types);
         std::lock_guard lock(mutex);
         owned = std::move(content);
         sessionOwns = true;
-    }
-    return session.setSelection(types);
+        transfers = 0;
+    });
+    return offered;
 }
 
 bool GnomeClipboard::paste(const std::string& text, const std::function<void()>& pasteKeys)
 {
     if (!available())
         return false;
+    std::lock_guard whole(pasting);
     // The user's clipboard, saved once before a run of pastes.
     bool save = false;
     std::vector<std::string> types;
@@ -242,8 +279,11 @@ bool GnomeClipboard::paste(const std::string& text, const std::function<void()>&
         content.emplace(type, text);
     if (!offer(std::move(content)))
         return false;
-    // mutter itself reads a new selection at once (to keep the clipboard
-    // when its owner goes): that transfer is over before the paste starts.
+    // The focused client reads the text when it takes Ctrl+V, or earlier:
+    // a client that reads each new selection (a clipboard watcher) keeps
+    // what it read for the paste. mutter reads each new selection once
+    // itself (to keep the clipboard when its owner goes), so a second read
+    // before the keys means the client has the text already.
     session.flush();
     session.onThread([] {});
     unsigned long long seen = 0;
@@ -253,11 +293,16 @@ bool GnomeClipboard::paste(const std::string& text, const std::function<void()>&
     }
     pasteKeys();
     std::unique_lock lock(mutex);
-    if (!transferred.wait_for(lock, kPasteTimeout, [&] { return transfers > seen; }))
+    restoreAt = std::chrono::steady_clock::now() + kPasteTimeout + kRestoreAfter;
+    restoreWake.notify_all();
+    const bool taken = transferred.wait_for(lock, kPasteTimeout,
+                                            [&] { return transfers > seen || transfers >= 2; });
+    restoreAt = std::chrono::steady_clock::now() + kRestoreAfter;
+    restoreWake.notify_all();
+    if (!taken)
         return false;
-    // A client may read the clipboard more than once (a clipboard watcher
-    // reads each new selection before the paste): wait until the reads
-    // have stopped before the selection changes again.
+    // Reads of one selection come back to back: wait until they have
+    // stopped before the selection changes again.
     do {
         seen = transfers;
     } while (transferred.wait_for(lock, kQuietAfterTransfer, [&] { return transfers > seen; }));
@@ -266,6 +311,7 @@ bool GnomeClipboard::paste(const std::string& text, const std::function<void()>&
 
 void GnomeClipboard::restoreUserContent()
 {
+    std::lock_guard whole(pasting);
     std::optional<Content> saved;
     {
         std::lock_guard lock(mutex);

@@ -2,11 +2,13 @@
 
 #include "Pasteboard.h"
 
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <map>
 #include <mutex>
 #include <optional>
+#include <thread>
 
 class GnomeRemoteDesktop;
 
@@ -25,7 +27,13 @@ public:
     // Largest clipboard content read or kept, per format.
     static constexpr std::size_t kMaxContent = 16u << 20;
 
+    // How long after the last paste the user's clipboard comes back.
+    static constexpr std::chrono::milliseconds kRestoreAfter{250};
+
     explicit GnomeClipboard(GnomeRemoteDesktop& session);
+    ~GnomeClipboard() override;
+    GnomeClipboard(const GnomeClipboard&) = delete;
+    GnomeClipboard& operator=(const GnomeClipboard&) = delete;
 
     bool available() override;
     std::optional<std::string> text() override;
@@ -37,12 +45,10 @@ public:
     // Offers text (UTF-8) as the clipboard and calls pasteKeys, which must
     // send the paste shortcut; returns once the focused client has taken
     // the text (or after a time-out, when nothing asked for it). The user's
-    // clipboard is saved first, for restoreUserContent(). Any thread but the
-    // main one and the session's.
+    // clipboard is saved before the first of a run of pastes and put back
+    // kRestoreAfter after the last one, unless the user copied something
+    // new in between. Any thread but the main one and the session's.
     bool paste(const std::string& text, const std::function<void()>& pasteKeys);
-    // Puts back what the user had before the pastes, unless the user copied
-    // something new since.
-    void restoreUserContent();
 
 private:
     using Content = std::map<std::string, std::string>; // format → bytes
@@ -54,15 +60,23 @@ private:
     std::optional<std::string> read(const std::string& mimeType);
     // Offers the content as this session's selection.
     bool offer(Content content);
+    // Puts back what the user had before the pastes.
+    void restoreUserContent();
+    void restoreLoop();
 
     GnomeRemoteDesktop& session;
+    std::mutex pasting; // held by a paste and by a restore, so that they never interleave
+    std::thread restorer;
     std::mutex mutex; // guards everything below
     std::condition_variable transferred;
     std::vector<std::string> offeredTypes; // the formats of the clipboard now
     bool sessionOwns = false;
     Content owned;                  // what this session serves while it owns the clipboard
     std::optional<Content> userContent; // saved before the first paste, until restored
-    unsigned long long transfers = 0;
+    std::chrono::steady_clock::time_point restoreAt{}; // when userContent goes back
+    bool stopping = false;
+    std::condition_variable restoreWake;
+    unsigned long long transfers = 0; // of the current selection, served in full
     long long changes = 1;
     std::function<void()> changeListener;
 };

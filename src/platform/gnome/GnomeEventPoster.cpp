@@ -192,32 +192,19 @@ void GnomeEventPoster::postUnicodeKeyDown(const char16_t* units, std::size_t cou
         return;
     std::lock_guard lock(mutex);
     std::u32string missing; // a run of characters that go through the clipboard
-    bool pasted = false;
     characters.feed(units, count, [&](char32_t character) {
         const std::uint32_t keysym = static_cast<std::uint32_t>(X11KeyTable::KeysymForCharacter(character));
         if (keysym == 0)
             return;
         if (keymap.has(keysym)) {
-            if (!missing.empty()) {
-                pasteRun(missing);
-                pasted = true;
-            }
+            pasteRun(missing);
             session.keysym(keysym, true);
             session.keysym(keysym, false);
             return;
         }
         missing.push_back(character);
     });
-    if (!missing.empty()) {
-        pasteRun(missing);
-        pasted = true;
-    }
-    if (pasted) {
-        // The keys sent after the last paste have reached the client before
-        // the user's clipboard comes back.
-        session.flush();
-        clipboard.restoreUserContent();
-    }
+    pasteRun(missing);
 }
 
 void GnomeEventPoster::declareUserActivity()

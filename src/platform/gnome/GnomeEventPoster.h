@@ -25,8 +25,8 @@ class SeatKeymap;
 //
 // Text is typed key by key where the layout has the character; a run of
 // characters it lacks is pasted through the session's clipboard
-// (GnomeClipboard), and the user's clipboard is put back after each typed
-// piece of text.
+// (GnomeClipboard), which puts the user's clipboard back once the typing
+// pauses.
 class GnomeEventPoster : public EventPoster {
 public:
     // Pixels of a scroll that make one wheel click.
