@@ -15,6 +15,7 @@ namespace {
 
 constexpr const char* kMutterRemoteDesktop = "org.gnome.Mutter.RemoteDesktop";
 constexpr const char* kMutterScreenCast = "org.gnome.Mutter.ScreenCast";
+constexpr const char* kSessionInterface = "org.gnome.Mutter.RemoteDesktop.Session";
 constexpr const char* kPortal = "org.freedesktop.portal.Desktop";
 constexpr const char* kPortalPath = "/org/freedesktop/portal/desktop";
 constexpr int kCallTimeoutMs = 5000;
@@ -89,6 +90,26 @@ std::vector<std::string> Strings(GVariant* list)
     while (g_variant_iter_next(&iter, "&s", &s))
         strings.emplace_back(s);
     return strings;
+}
+
+// A method that answers with one file descriptor (-1 on failure).
+int FdReply(GDBusConnection* bus, const char* destination, const std::string& path, const char* interface,
+            const char* method, GVariant* args)
+{
+    GUnixFDList* fds = nullptr;
+    GVariant* reply = g_dbus_connection_call_with_unix_fd_list_sync(
+        bus, destination, path.c_str(), interface, method, args, G_VARIANT_TYPE("(h)"), G_DBUS_CALL_FLAGS_NONE,
+        kCallTimeoutMs, nullptr, &fds, nullptr, nullptr);
+    int fd = -1;
+    if (reply != nullptr) {
+        gint32 index = 0;
+        g_variant_get(reply, "(h)", &index);
+        fd = g_unix_fd_list_get(fds, index, nullptr);
+        g_variant_unref(reply);
+    }
+    if (fds != nullptr)
+        g_object_unref(fds);
+    return fd;
 }
 
 // The connector of the primary monitor, from mutter's display configuration
@@ -237,7 +258,7 @@ bool GnomeRemoteDesktop::startMutter(std::string& reason)
         if (withStream) {
             GVariant* id = g_dbus_connection_call_sync(
                 bus, kMutterRemoteDesktop, sessionPath.c_str(), "org.freedesktop.DBus.Properties", "Get",
-                g_variant_new("(ss)", "org.gnome.Mutter.RemoteDesktop.Session", "SessionId"), G_VARIANT_TYPE("(v)"),
+                g_variant_new("(ss)", kSessionInterface, "SessionId"), G_VARIANT_TYPE("(v)"),
                 G_DBUS_CALL_FLAGS_NONE, kCallTimeoutMs, nullptr, nullptr);
             if (id != nullptr) {
                 GVariant* value = nullptr;
@@ -248,7 +269,7 @@ bool GnomeRemoteDesktop::startMutter(std::string& reason)
             }
         }
         GVariant* started = g_dbus_connection_call_sync(bus, kMutterRemoteDesktop, sessionPath.c_str(),
-                                                        "org.gnome.Mutter.RemoteDesktop.Session", "Start", nullptr,
+                                                        kSessionInterface, "Start", nullptr,
                                                         nullptr, G_DBUS_CALL_FLAGS_NONE, kCallTimeoutMs, nullptr,
                                                         &error);
         if (started == nullptr) {
@@ -267,7 +288,7 @@ bool GnomeRemoteDesktop::startMutter(std::string& reason)
             stateChanged.wait_for(lock, std::chrono::milliseconds(kCallTimeoutMs), [this] { return node != 0; });
         }
         GVariant* enabled = g_dbus_connection_call_sync(
-            bus, kMutterRemoteDesktop, sessionPath.c_str(), "org.gnome.Mutter.RemoteDesktop.Session",
+            bus, kMutterRemoteDesktop, sessionPath.c_str(), kSessionInterface,
             "EnableClipboard", g_variant_new_parsed("(@a{sv} {},)"), nullptr, G_DBUS_CALL_FLAGS_NONE,
             kCallTimeoutMs, nullptr, &error);
         if (enabled != nullptr) {
@@ -362,7 +383,7 @@ void GnomeRemoteDesktop::subscribeSession()
 
 void GnomeRemoteDesktop::subscribeSessionSignals()
 {
-    const char* interface = "org.gnome.Mutter.RemoteDesktop.Session";
+    const char* interface = kSessionInterface;
     subscriptions.push_back(g_dbus_connection_signal_subscribe(
         bus, kMutterRemoteDesktop, interface, "Closed", sessionPath.c_str(), nullptr, G_DBUS_SIGNAL_FLAGS_NONE,
         [](GDBusConnection*, const gchar*, const gchar* path, const gchar*, const gchar*, GVariant*, gpointer self) {
@@ -583,21 +604,8 @@ int GnomeRemoteDesktop::openPipeWireRemote()
 {
     if (access() != Access::Portal)
         return -1;
-    GUnixFDList* fds = nullptr;
-    GVariant* reply = g_dbus_connection_call_with_unix_fd_list_sync(
-        bus, kPortal, kPortalPath, "org.freedesktop.portal.ScreenCast", "OpenPipeWireRemote",
-        g_variant_new_parsed("(%o, @a{sv} {})", sessionPath.c_str()), G_VARIANT_TYPE("(h)"), G_DBUS_CALL_FLAGS_NONE,
-        kCallTimeoutMs, nullptr, &fds, nullptr, nullptr);
-    int fd = -1;
-    if (reply != nullptr) {
-        gint32 index = 0;
-        g_variant_get(reply, "(h)", &index);
-        fd = g_unix_fd_list_get(fds, index, nullptr);
-        g_variant_unref(reply);
-    }
-    if (fds != nullptr)
-        g_object_unref(fds);
-    return fd;
+    return FdReply(bus, kPortal, kPortalPath, "org.freedesktop.portal.ScreenCast", "OpenPipeWireRemote",
+                   g_variant_new_parsed("(%o, @a{sv} {})", sessionPath.c_str()));
 }
 
 GnomeRemoteDesktop::Monitor GnomeRemoteDesktop::monitor() const
@@ -628,7 +636,7 @@ void GnomeRemoteDesktop::notify(const char* method, GVariant* args)
         return;
     }
     if (current == Access::Mutter)
-        g_dbus_connection_call(bus, kMutterRemoteDesktop, sessionPath.c_str(), "org.gnome.Mutter.RemoteDesktop.Session",
+        g_dbus_connection_call(bus, kMutterRemoteDesktop, sessionPath.c_str(), kSessionInterface,
                                method, args, nullptr, G_DBUS_CALL_FLAGS_NONE, -1, nullptr, nullptr, nullptr);
     else
         g_dbus_connection_call(bus, kPortal, kPortalPath, "org.freedesktop.portal.RemoteDesktop", method, args,
@@ -722,7 +730,7 @@ bool GnomeRemoteDesktop::setSelection(const std::vector<std::string>& mimeTypes)
     if (!mimeTypes.empty())
         g_variant_builder_add(&options, "{sv}", "mime-types", StringList(mimeTypes));
     GVariant* reply = g_dbus_connection_call_sync(bus, kMutterRemoteDesktop, sessionPath.c_str(),
-                                                  "org.gnome.Mutter.RemoteDesktop.Session", "SetSelection",
+                                                  kSessionInterface, "SetSelection",
                                                   g_variant_new("(a{sv})", &options), nullptr, G_DBUS_CALL_FLAGS_NONE,
                                                   kCallTimeoutMs, nullptr, nullptr);
     if (reply == nullptr)
@@ -731,40 +739,19 @@ bool GnomeRemoteDesktop::setSelection(const std::vector<std::string>& mimeTypes)
     return true;
 }
 
-namespace {
-
-int FdReply(GDBusConnection* bus, const std::string& session, const char* method, GVariant* args)
-{
-    GUnixFDList* fds = nullptr;
-    GVariant* reply = g_dbus_connection_call_with_unix_fd_list_sync(
-        bus, kMutterRemoteDesktop, session.c_str(), "org.gnome.Mutter.RemoteDesktop.Session", method, args,
-        G_VARIANT_TYPE("(h)"), G_DBUS_CALL_FLAGS_NONE, kCallTimeoutMs, nullptr, &fds, nullptr, nullptr);
-    int fd = -1;
-    if (reply != nullptr) {
-        gint32 index = 0;
-        g_variant_get(reply, "(h)", &index);
-        fd = g_unix_fd_list_get(fds, index, nullptr);
-        g_variant_unref(reply);
-    }
-    if (fds != nullptr)
-        g_object_unref(fds);
-    return fd;
-}
-
-} // namespace
-
 int GnomeRemoteDesktop::selectionWrite(std::uint32_t serial)
 {
     if (!clipboardEnabled())
         return -1;
-    return FdReply(bus, sessionPath, "SelectionWrite", g_variant_new("(u)", serial));
+    return FdReply(bus, kMutterRemoteDesktop, sessionPath, kSessionInterface, "SelectionWrite",
+                   g_variant_new("(u)", serial));
 }
 
 void GnomeRemoteDesktop::selectionWriteDone(std::uint32_t serial, bool success)
 {
     if (!clipboardEnabled())
         return;
-    g_dbus_connection_call(bus, kMutterRemoteDesktop, sessionPath.c_str(), "org.gnome.Mutter.RemoteDesktop.Session",
+    g_dbus_connection_call(bus, kMutterRemoteDesktop, sessionPath.c_str(), kSessionInterface,
                            "SelectionWriteDone", g_variant_new("(ub)", serial, success), nullptr,
                            G_DBUS_CALL_FLAGS_NONE, -1, nullptr, nullptr, nullptr);
 }
@@ -773,5 +760,6 @@ int GnomeRemoteDesktop::selectionRead(const std::string& mimeType)
 {
     if (!clipboardEnabled())
         return -1;
-    return FdReply(bus, sessionPath, "SelectionRead", g_variant_new("(s)", mimeType.c_str()));
+    return FdReply(bus, kMutterRemoteDesktop, sessionPath, kSessionInterface, "SelectionRead",
+                   g_variant_new("(s)", mimeType.c_str()));
 }
