@@ -179,11 +179,12 @@ void GnomeRemoteDesktop::threadMain()
 void GnomeRemoteDesktop::onThread(const std::function<void()>& fn)
 {
     struct Call {
+        explicit Call(const std::function<void()>& work) : fn(work) {}
         const std::function<void()>& fn;
         std::mutex mutex;
         std::condition_variable changed;
         bool done = false;
-    } call{fn};
+    } call(fn);
     g_main_context_invoke(
         context,
         [](gpointer data) -> gboolean {
