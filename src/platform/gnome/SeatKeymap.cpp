@@ -184,6 +184,8 @@ void SeatKeymap::rebuild()
 
 bool SeatKeymap::waitForKeymap(int timeoutMs)
 {
+    if (display == nullptr)
+        return false; // no Wayland display: no keymap will come
     std::unique_lock lock(mutex);
     return changed.wait_for(lock, std::chrono::milliseconds(timeoutMs), [this] { return loaded; });
 }
