@@ -110,16 +110,25 @@ double Percentile(std::vector<double> values, double p)
 double TypingSeconds(const ServerProcess& server, const TextFieldProbe::Options& options, const std::string& text)
 {
     TextFieldProbe field(options);
-    if (!field.waitUntilReady())
+    if (!field.waitUntilReady()) {
+        std::fprintf(BenchTools::Out(), "typing: the text field did not get the focus\n");
         return 0;
+    }
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
     SRequest request;
     request.SetInfo("127.0.0.1", server.tcpPort(), 600);
     CData reply;
     const auto start = Clock::now();
     request.SendRequest("OpKey_WriteStr", text.c_str(), &reply);
-    if (!field.waitForText(text, kTypingTimeoutMs))
+    if (!field.waitForText(text, kTypingTimeoutMs)) {
+        const std::string got = field.text();
+        std::size_t same = 0;
+        while (same < got.size() && same < text.size() && got[same] == text[same])
+            ++same;
+        std::fprintf(BenchTools::Out(), "typing: %zu of %zu bytes arrived, the first %zu in order\n", got.size(),
+                     text.size(), same);
         return 0;
+    }
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
