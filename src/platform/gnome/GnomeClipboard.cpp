@@ -16,6 +16,8 @@ namespace {
 constexpr int kTransferTimeoutMs = 2000;
 // How long a paste waits for the focused client to ask for the text.
 constexpr std::chrono::milliseconds kPasteTimeout{1000};
+// How long a client gets to take the paste keys before the selection changes.
+constexpr std::chrono::milliseconds kKeysSettle{60};
 // Reads of one selection come back to back; this much silence ends them.
 constexpr std::chrono::milliseconds kQuietAfterTransfer{15};
 // The formats text is offered in; the first ones are what toolkits ask for.
@@ -283,7 +285,10 @@ bool GnomeClipboard::paste(const std::string& text, const std::function<void()>&
     // a client that reads each new selection (a clipboard watcher) keeps
     // what it read for the paste. mutter reads each new selection once
     // itself (to keep the clipboard when its owner goes), so a second read
-    // before the keys means the client has the text already.
+    // before the keys means the client has the text already. Either way
+    // the client gets a moment to take the keys before the selection
+    // changes again: mutter hands a client the new selection at once but
+    // its keys only after they went through its input thread.
     session.flush();
     session.onThread([] {});
     unsigned long long seen = 0;
@@ -292,11 +297,14 @@ bool GnomeClipboard::paste(const std::string& text, const std::function<void()>&
         seen = transfers;
     }
     pasteKeys();
+    const auto keysSent = std::chrono::steady_clock::now();
+    session.flush();
     std::unique_lock lock(mutex);
-    restoreAt = std::chrono::steady_clock::now() + kPasteTimeout + kRestoreAfter;
+    restoreAt = keysSent + kPasteTimeout + kRestoreAfter;
     restoreWake.notify_all();
-    const bool taken = transferred.wait_for(lock, kPasteTimeout,
-                                            [&] { return transfers > seen || transfers >= 2; });
+    const bool readBefore = seen >= 2;
+    const bool taken = transferred.wait_for(lock, kPasteTimeout, [&] { return readBefore || transfers > seen; });
+    transferred.wait_until(lock, keysSent + kKeysSettle, [] { return false; });
     restoreAt = std::chrono::steady_clock::now() + kRestoreAfter;
     restoreWake.notify_all();
     if (!taken)
