@@ -10,6 +10,8 @@ libgtest-dev libgmock-dev libbenchmark-dev
 xvfb xauth x11-utils xdotool xclip trayer desktop-file-utils
 kwin-wayland qt6-wayland
 zbar-tools libzbar-dev libqrencode-dev iproute2
+libglib2.0-dev libpipewire-0.3-dev libwayland-dev libxkbcommon-dev qt6-wayland
+mutter pipewire wireplumber xwayland
 nginx-light socat wrk imagemagick shellcheck
 "
 

@@ -56,4 +56,8 @@ std::string MixedText(int characters);
 void Report(const std::string& name, double ours, double anchor, const std::string& unit, const std::string& anchorName,
             const std::string& goal = std::string());
 
+// Words of ASCII letters and runs of Chinese characters drawn from a few
+// hundred common ones, `characters` in all, about half of each (UTF-8).
+std::string MixedText(int characters);
+
 } // namespace BenchTools

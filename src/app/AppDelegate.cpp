@@ -222,6 +222,7 @@ void AppDelegate::placeStatusMenu()
     if (present == trayPresent)
         return;
     trayPresent = present;
+    Log::Printf(present ? "status menu: in the tray\n" : "status menu: in a window (the desktop has no tray)\n");
     if (present) {
         trayIcon->show();
         if (fallbackWindow)

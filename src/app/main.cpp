@@ -15,6 +15,7 @@
 #include <clocale>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <optional>
 
@@ -52,8 +53,17 @@ int main(int argc, char** argv)
     std::printf("desktop backend: %s (%s)\n", DesktopBackend::name(backend.kind), backend.reason.c_str());
 
     // With a display the program is a desktop application (clipboard,
-    // windows); without one, or with --headless, only the services run.
-    const bool desktop = !options.headless && X11Display::instance().available();
+    // windows); without one, or with --headless, only the services run. On
+    // a Wayland backend the windows are native Wayland clients (qt6-wayland)
+    // unless the user chose a Qt platform; the X11 backend's are X clients.
+    const char* waylandDisplay = std::getenv("WAYLAND_DISPLAY");
+    const bool wayland = backend.kind != BackendKind::X11 && backend.kind != BackendKind::None &&
+                         waylandDisplay != nullptr && *waylandDisplay != 0;
+    if (wayland)
+        ::setenv("QT_QPA_PLATFORM", "wayland", 0);
+    else if (backend.kind == BackendKind::X11)
+        ::setenv("QT_QPA_PLATFORM", "xcb", 0);
+    const bool desktop = !options.headless && (wayland || X11Display::instance().available());
     std::unique_ptr<QCoreApplication> application;
     if (desktop)
         application = std::make_unique<QApplication>(argc, argv);

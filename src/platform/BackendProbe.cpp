@@ -1,5 +1,6 @@
 #include "BackendProbe.h"
 
+#include "GnomeProbe.h"
 #include "KdeBackend.h"
 #include "X11Display.h"
 
@@ -25,6 +26,8 @@ BackendChoice BackendProbe::Detect(const std::string& forced)
     }
 
     const std::string wayland = Environment("WAYLAND_DISPLAY");
+    if (!wayland.empty() && GnomeProbe::Offered())
+        return {BackendKind::Gnome, "Wayland session " + wayland + ", org.gnome.Mutter.RemoteDesktop on the session bus"};
     if (!wayland.empty() && KdeBackend::Detected())
         return {BackendKind::Kde, "Wayland session " + wayland + " of KWin"};
     const bool x11 = X11Display::instance().available();

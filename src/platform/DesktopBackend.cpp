@@ -1,6 +1,7 @@
 #include "DesktopBackend.h"
 
 #include "BackendProbe.h"
+#include "GnomeBackend.h"
 #include "KdeBackend.h"
 #include "X11Backend.h"
 
@@ -46,10 +47,11 @@ std::unique_ptr<DesktopBackend> DesktopBackend::make(BackendKind kind)
     switch (kind) {
     case BackendKind::X11:
         return std::make_unique<X11Backend>(BackendKind::X11);
+    case BackendKind::Gnome:
+        return std::make_unique<GnomeBackend>();
     case BackendKind::Kde:
         return std::make_unique<KdeBackend>();
     case BackendKind::None:
-    case BackendKind::Gnome:
     case BackendKind::Wlroots:
         break;
     }

@@ -111,6 +111,15 @@ std::vector<std::string> TextFieldProbe::lines(const std::string& prefix)
     return Lines(probe.output(), prefix);
 }
 
+std::vector<std::string> TextFieldProbe::reports()
+{
+    std::vector<std::string> found;
+    const std::string output = probe.output();
+    for (std::size_t at = 0, end; (end = output.find('\n', at)) != std::string::npos; at = end + 1)
+        found.push_back(output.substr(at, end - at));
+    return found;
+}
+
 bool TextFieldProbe::waitForLine(const std::string& line, int timeoutMs)
 {
     return probe.waitForOutput(

@@ -35,6 +35,8 @@ public:
     // The complete report lines so far that start with prefix ("PRESS",
     // "MOVE", "WHEEL", "KEY", "CLIPBOARD"), without the prefix and its space.
     std::vector<std::string> lines(const std::string& prefix);
+    // Every complete report line so far, prefixes included, in order.
+    std::vector<std::string> reports();
     // Waits until a complete line equals line.
     bool waitForLine(const std::string& line, int timeoutMs = 10000);
     // Where the report stands now, and a wait for a line reported after
