@@ -7,6 +7,7 @@
 #include "BenchTools.h"
 #include "InProcessServer.h"
 #include "LightCtl.h"
+#include "WidgetLaserDot.h"
 #include "MyClient.h"
 #include "OverlayWindows.h"
 #include "SCommon.h"
@@ -92,7 +93,7 @@ int main(int argc, char** argv)
                                        CopyFromParent, InputOutput, CopyFromParent, CWOverrideRedirect, &attributes);
     XMapWindow(direct, plain);
     XSync(direct, False);
-    const Window dot = overlays.lightCtl.window()->winId();
+    const Window dot = static_cast<WidgetLaserDot*>(overlays.lightCtl.surface())->window()->winId();
 
     std::vector<double> corvane, anchor;
     std::atomic<bool> finished{false};

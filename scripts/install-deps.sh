@@ -8,8 +8,10 @@ build-essential cmake pkg-config
 qt6-base-dev libpng-dev libwayland-dev wayland-protocols plasma-wayland-protocols libxkbcommon-dev libx11-dev libxtst-dev libxext-dev libxss-dev libcurl4-openssl-dev
 libgtest-dev libgmock-dev libbenchmark-dev
 xvfb xauth x11-utils xdotool xclip trayer desktop-file-utils
-sway grim wtype
+kwin-wayland qt6-wayland sway grim wtype
 zbar-tools libzbar-dev libqrencode-dev iproute2
+libglib2.0-dev libpipewire-0.3-dev libwayland-dev libxkbcommon-dev qt6-wayland
+mutter pipewire wireplumber xwayland
 nginx-light socat wrk imagemagick shellcheck
 "
 

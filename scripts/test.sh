@@ -4,8 +4,10 @@
 set -eu
 top=$(cd "$(dirname "$0")/.." && pwd)
 "$top/scripts/install-deps.sh"
-# Xvfb is installed above, so the tests that need an X server must run.
+# Xvfb and mutter are installed above, so the tests that need an X server
+# or a GNOME desktop must run.
 export CORVANE_REQUIRE_X=1
+export CORVANE_REQUIRE_GNOME=1
 
 "$top/scripts/build.sh" "$top/build" -DCORVANE_BUILD_TESTS=ON -DCORVANE_BUILD_BENCH=ON
 (cd "$top/build" && ctest --output-on-failure --no-tests=error --parallel 2)

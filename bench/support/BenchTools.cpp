@@ -170,7 +170,7 @@ void Report(const std::string& name, double ours, double anchor, const std::stri
 
 double Percentile(const std::vector<double>& sorted, double p)
 {
-    return sorted[static_cast<std::size_t>(p * static_cast<double>(sorted.size() - 1))];
+    return sorted.empty() ? 0 : sorted[static_cast<std::size_t>(p * static_cast<double>(sorted.size() - 1))];
 }
 
 void ReportLatencies(const std::string& title, const std::string& oursName, std::vector<double> ours,

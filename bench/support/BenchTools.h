@@ -51,6 +51,9 @@ void QuietServiceLogs();
 std::FILE* Out();
 // Prints one line: the figure, the anchor's figure, their ratio (ours over
 // the anchor's) and, when given, the goal for that ratio.
+// Words of ASCII letters and runs of Chinese characters drawn from a few
+// hundred common ones, about half of each, the same text in every run.
+std::string MixedText(int characters);
 void Report(const std::string& name, double ours, double anchor, const std::string& unit, const std::string& anchorName,
             const std::string& goal = std::string());
 

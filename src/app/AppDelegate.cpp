@@ -14,6 +14,7 @@
 #include "SService.h"
 #include "SetCtl.h"
 #include "ShellResources.h"
+#include "TrustCtl.h"
 
 #include <QAction>
 #include <QApplication>
@@ -63,6 +64,7 @@ std::vector<MenuInfo> AppDelegate::buildMenuInfo(int connectCount)
         {QString(), QStringLiteral("分割线")},
         {QStringLiteral("connect_cnt"), connectCountTitle(connectCount)},
         {QStringLiteral("set"), tr("设置密码...")},
+        {QStringLiteral("trusted_devices"), tr("已信任的设备...")},
         {QString(), QStringLiteral("分割线")},
         {QStringLiteral("auto_start"), tr("开机启动")},
         {QStringLiteral("disauto_start"), tr("不开机启动")},
@@ -115,6 +117,7 @@ bool AppDelegate::startTCP()
     pService = std::make_unique<SService>();
     pService->port = options.tcpPort;
     pService->lanOnly = Config::isLanOnly();
+    pService->peerGate = &deviceApproval;
     return pService->Start() == NR_OK;
 }
 
@@ -125,6 +128,7 @@ bool AppDelegate::startUDP()
         pUDP->port = options.udpPort;
         std::snprintf(pUDP->broadcastIp, sizeof pUDP->broadcastIp, "%s", options.broadcast.c_str());
         pUDP->delegate = this;
+        pUDP->peerNames = &deviceApproval.names();
     }
     return pUDP->Start() == NR_OK;
 }
@@ -218,6 +222,7 @@ void AppDelegate::placeStatusMenu()
     if (present == trayPresent)
         return;
     trayPresent = present;
+    Log::Printf(present ? "status menu: in the tray\n" : "status menu: in a window (the desktop has no tray)\n");
     if (present) {
         trayIcon->show();
         if (fallbackWindow)
@@ -255,6 +260,8 @@ void AppDelegate::menuItemCliked(int tag)
         setAutoStart(false);
     } else if (key == QLatin1String("set")) {
         showSet();
+    } else if (key == QLatin1String("trusted_devices")) {
+        showTrusted();
     } else if (key == QLatin1String("help")) {
         showHelp();
     } else if (key == QLatin1String("about")) {
@@ -305,7 +312,7 @@ void AppDelegate::showSet()
 
 void AppDelegate::showHelp()
 {
-    replaceWindow(helpCtl).makeKeyAndOrderFront();
+    replaceWindow(helpCtl, options.tcpPort, options.udpPort).makeKeyAndOrderFront();
 }
 
 void AppDelegate::showAbout()
@@ -320,6 +327,11 @@ void AppDelegate::showQRCode()
         window.makeKeyAndOrderFront();
     else
         window.close();
+}
+
+void AppDelegate::showTrusted()
+{
+    replaceWindow(trustCtl).makeKeyAndOrderFront();
 }
 
 void AppDelegate::closeQRCode()

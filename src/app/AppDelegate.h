@@ -1,6 +1,7 @@
 #pragma once
 
 #include "AppDelegateHooks.h"
+#include "DeviceApproval.h"
 #include "InstanceLock.h"
 #include "LaunchOptions.h"
 #include "PasteboardWatch.h"
@@ -25,6 +26,7 @@ class SetCtl;
 class HelpCtl;
 class AboutCtl;
 class QRCodeCtl;
+class TrustCtl;
 
 // One entry of the status menu: the key that decides its action (empty for
 // a separator) and its title.
@@ -69,6 +71,7 @@ public:
     void showHelp();
     void showAbout();
     void showQRCode();
+    void showTrusted();
     // Stores the start-at-login setting and checks the matching menu item.
     void setAutoStart(bool flag);
 
@@ -92,6 +95,8 @@ public:
 
     int connectCnt = 0;
     std::vector<MenuInfo> menuInfoArr;
+    // Which phones the service serves; it outlives the service and discovery.
+    DeviceApproval deviceApproval;
     std::unique_ptr<SService> pService;
     std::unique_ptr<MyUDP> pUDP;
     // The clipboard watch that the phone switches on and off: its timer and
@@ -103,6 +108,7 @@ public:
     std::unique_ptr<HelpCtl> helpCtl;
     std::unique_ptr<AboutCtl> aboutCtl;
     std::unique_ptr<QRCodeCtl> qrCodeCtl;
+    std::unique_ptr<TrustCtl> trustCtl;
     // The host's address texts for the IP display and the pairing code:
     // the system's list unless a test supplies its own.
     std::function<std::vector<std::string>()> hostAddresses;

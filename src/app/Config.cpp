@@ -1,6 +1,7 @@
 #include "Config.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -8,6 +9,8 @@
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTextStream>
+#include <algorithm>
+#include <functional>
 #include <mutex>
 #include <sys/stat.h>
 
@@ -41,7 +44,8 @@ bool SameFileState(const SettingsSnapshot& taken, const std::string& path, bool 
                         taken.modified.tv_nsec == st.st_mtim.tv_nsec));
 }
 
-QVariant ReadValue(const char* key)
+// The values of the file as they are now.
+QVariantMap CurrentValues()
 {
     const std::string path = Config::settingsPath();
     struct stat st {};
@@ -60,12 +64,17 @@ QVariant ReadValue(const char* key)
         }
         snapshot.valid = true;
     }
-    return snapshot.values.value(QLatin1String(key));
+    return snapshot.values;
 }
 
-// Stores one value and writes the file at once; the file and its folder are
-// private to the user.
-void WriteValue(const char* key, const QVariant& value)
+QVariant ReadValue(const char* key)
+{
+    return CurrentValues().value(QLatin1String(key));
+}
+
+// Changes the file through edit and writes it at once; the file and its
+// folder are private to the user.
+void EditFile(const std::function<void(QSettings&)>& edit)
 {
     std::lock_guard lock(settingsMutex);
     const QString path = QString::fromStdString(Config::settingsPath());
@@ -76,11 +85,63 @@ void WriteValue(const char* key, const QVariant& value)
     }
     {
         QSettings settings(path, QSettings::IniFormat);
-        settings.setValue(QLatin1String(key), value);
+        edit(settings);
         settings.sync();
     }
     QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     snapshot.valid = false;
+}
+
+void WriteValue(const char* key, const QVariant& value)
+{
+    EditFile([&](QSettings& settings) { settings.setValue(QLatin1String(key), value); });
+}
+
+// The trusted devices are an array group of the file ("trusted_devices/size",
+// "trusted_devices/1/address", ...), read through value from the snapshot or
+// from an open file. A file edited by hand cannot make the list longer than
+// this.
+constexpr int kMaxTrustedDevices = 1000;
+constexpr const char* kDevicesGroup = "trusted_devices";
+
+std::vector<TrustedDevice> ReadDevices(const std::function<QVariant(const QString&)>& value)
+{
+    std::vector<TrustedDevice> devices;
+    const QString group = QLatin1String(kDevicesGroup);
+    const int count = std::min(value(group + QStringLiteral("/size")).toInt(), kMaxTrustedDevices);
+    for (int index = 1; index <= count; ++index) {
+        const QString prefix = QStringLiteral("%1/%2/").arg(group).arg(index);
+        TrustedDevice device{value(prefix + QStringLiteral("address")).toString().toStdString(),
+                             value(prefix + QStringLiteral("name")).toString().toStdString(),
+                             value(prefix + QStringLiteral("approved")).toString().toStdString()};
+        if (!device.address.empty())
+            devices.push_back(std::move(device));
+    }
+    return devices;
+}
+
+// Reads the devices from the file, lets edit change them and, when it says
+// it did, writes them back, all under the one lock.
+bool EditDevices(const std::function<bool(std::vector<TrustedDevice>&)>& edit)
+{
+    bool changed = false;
+    EditFile([&](QSettings& settings) {
+        std::vector<TrustedDevice> devices = ReadDevices([&](const QString& key) { return settings.value(key); });
+        changed = edit(devices);
+        if (!changed)
+            return;
+        const QString group = QLatin1String(kDevicesGroup);
+        settings.remove(group);
+        settings.beginWriteArray(group, static_cast<int>(devices.size()));
+        for (size_t index = 0; index < devices.size(); ++index) {
+            settings.setArrayIndex(static_cast<int>(index));
+            settings.setValue(QStringLiteral("address"), QString::fromStdString(devices[index].address));
+            settings.setValue(QStringLiteral("name"), QString::fromStdString(devices[index].name));
+            settings.setValue(QStringLiteral("approved"), QString::fromStdString(devices[index].approved));
+        }
+        settings.endArray();
+    });
+    return changed;
 }
 
 bool ReadBool(const char* key, bool fallback)
@@ -237,6 +298,40 @@ bool Config::isLanOnly() { return ReadBool("lan_only", true); }
 void Config::setLanOnly(bool value) { WriteBool("lan_only", value); }
 bool Config::isShellAllowed() { return ReadBool("allow_shell", false); }
 void Config::setShellAllowed(bool value) { WriteBool("allow_shell", value); }
+bool Config::isApproveDevices() { return ReadBool("approve_devices", true); }
+void Config::setApproveDevices(bool value) { WriteBool("approve_devices", value); }
+
+std::vector<TrustedDevice> Config::trustedDevices()
+{
+    const QVariantMap values = CurrentValues();
+    return ReadDevices([&](const QString& key) { return values.value(key); });
+}
+
+void Config::trustDevice(const std::string& address, const std::string& name)
+{
+    const std::string now = QDateTime::currentDateTime().toOffsetFromUtc(QDateTime::currentDateTime().offsetFromUtc())
+                                .toString(Qt::ISODate)
+                                .toStdString();
+    EditDevices([&](std::vector<TrustedDevice>& devices) {
+        const auto known = std::find_if(devices.begin(), devices.end(),
+                                        [&](const TrustedDevice& device) { return device.address == address; });
+        if (known == devices.end()) {
+            devices.push_back({address, name, now});
+        } else {
+            known->approved = now;
+            if (!name.empty())
+                known->name = name;
+        }
+        return true;
+    });
+}
+
+bool Config::untrustDevice(const std::string& address)
+{
+    return EditDevices([&](std::vector<TrustedDevice>& devices) {
+        return std::erase_if(devices, [&](const TrustedDevice& device) { return device.address == address; }) > 0;
+    });
+}
 
 std::string Config::settingsPath()
 {

@@ -1,6 +1,18 @@
 #pragma once
 
 #include <string>
+#include <vector>
+
+// A device the user allowed to control this computer: its IPv4 address,
+// the name its phone gave when known (else empty) and when it was allowed
+// (ISO 8601 local time with offset).
+struct TrustedDevice {
+    std::string address;
+    std::string name;
+    std::string approved;
+
+    bool operator==(const TrustedDevice&) const = default;
+};
 
 // The settings kept across launches, in "<XDG config>/corvane/corvane.conf"
 // (mode 0600, written through at once), and the start-at-login entry in the
@@ -28,6 +40,16 @@ public:
     static void setLanOnly(bool value);
     static bool isShellAllowed();                // "allow_shell", default NO
     static void setShellAllowed(bool value);
+    static bool isApproveDevices();              // "approve_devices", default YES
+    static void setApproveDevices(bool value);
+
+    // The trusted devices ("trusted_devices"), in the order they were added.
+    static std::vector<TrustedDevice> trustedDevices();
+    // Adds the device at address with the time of now, or renews its entry
+    // (and its name, unless name is empty).
+    static void trustDevice(const std::string& address, const std::string& name);
+    // Removes the entry of address; false when there was none.
+    static bool untrustDevice(const std::string& address);
 
     // Login item: one autostart entry for this program at its current path.
     static void addAppAsLoginItem();

@@ -4,16 +4,18 @@
 
 #include <QScrollBar>
 
-HelpCtl::HelpCtl(QWidget* parent) : WindowCtl(parent), ui(std::make_unique<Ui::HelpCtl>())
+HelpCtl::HelpCtl(int tcpPort, int udpPort, QWidget* parent) : WindowCtl(parent), ui(std::make_unique<Ui::HelpCtl>())
 {
     ui->setupUi(this);
-    windowDidLoad();
+    windowDidLoad(tcpPort, udpPort);
 }
 
 HelpCtl::~HelpCtl() = default;
 
-void HelpCtl::windowDidLoad()
+void HelpCtl::windowDidLoad(int tcpPort, int udpPort)
 {
+    for (QLabel* ports : {ui->networkText, ui->faqAnswer1})
+        ports->setText(ports->text().arg(tcpPort).arg(udpPort));
     ui->tf0_->setText(tr("Corvane在这里"));
     ui->tf1_->setText(tr("手机怎么控制我的电脑?"));
     ui->tf2_->setText(tr("1、使用您的iPhone去App Store下载Corvane"));

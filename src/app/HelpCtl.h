@@ -1,5 +1,6 @@
 #pragma once
 
+#include "SConfig.h"
 #include "WindowCtl.h"
 
 #include <memory>
@@ -8,19 +9,21 @@ namespace Ui {
 class HelpCtl;
 }
 
-// The help window: how to pair a phone and what it can do, as one page of
-// 583 x 2045 pixels in a scroll view, opened at its top.
+// The help window: how to pair a phone, what it can do and what protects
+// the computer, as one page of 583 x 2045 pixels in a scroll view, opened at
+// its top. The page names the ports the service uses.
 class HelpCtl : public WindowCtl {
     Q_OBJECT
 public:
-    explicit HelpCtl(QWidget* parent = nullptr);
+    explicit HelpCtl(int tcpPort = SConfig::kServicePort, int udpPort = SConfig::kDiscoveryPort,
+                     QWidget* parent = nullptr);
     ~HelpCtl() override;
 
     static constexpr int kPageWidth = 583;
     static constexpr int kPageHeight = 2045;
 
 private:
-    void windowDidLoad();
+    void windowDidLoad(int tcpPort, int udpPort);
 
     std::unique_ptr<Ui::HelpCtl> ui;
 };

@@ -44,6 +44,19 @@ bool LaunchOptions::Parse(int argc, char** argv)
                 return false;
             }
             broadcast = argv[++i];
+        } else if (std::strcmp(option, "--trust") == 0 || std::strcmp(option, "--untrust") == 0) {
+            in_addr address{};
+            char dotted[INET_ADDRSTRLEN] = {};
+            if (!hasValue || ::inet_pton(AF_INET, argv[i + 1], &address) != 1 ||
+                ::inet_ntop(AF_INET, &address, dotted, sizeof dotted) == nullptr) {
+                error = std::string(option) + " needs an IPv4 address";
+                return false;
+            }
+            trustAction = option[2] == 't' ? TrustAction::Trust : TrustAction::Untrust;
+            trustAddress = dotted;
+            ++i;
+        } else if (std::strcmp(option, "--trusted") == 0) {
+            trustAction = TrustAction::List;
         } else if (std::strcmp(option, "--pairing-qr") == 0) {
             if (!hasValue || argv[i + 1][0] == 0) {
                 error = "--pairing-qr needs a file name";
@@ -76,6 +89,9 @@ const char* LaunchOptions::Usage()
            "  --backend NAME      the desktop to drive: auto (default: probe the session),\n"
            "                      x11, gnome, kde or wlroots; CORVANE_BACKEND=NAME does the same\n"
            "  --pairing-qr FILE   write the pairing QR code as a PNG image and exit\n"
+           "  --trust ADDR        let the phone at this IPv4 address control this computer, and exit\n"
+           "  --untrust ADDR      take the address off the trusted devices, and exit\n"
+           "  --trusted           list the trusted devices and exit\n"
            "  --version           print the version and exit\n"
            "  --help              print this help and exit\n";
 }

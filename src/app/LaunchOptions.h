@@ -17,5 +17,10 @@ public:
     bool showHelp = false;
     std::string pairingQrFile; // --pairing-qr FILE.png: write the pairing code and exit
     std::string backend;       // --backend NAME: the desktop backend, empty or "auto" to probe
+    // --trust ADDR, --untrust ADDR, --trusted: change or show the trusted
+    // devices and exit. trustAddress is the address in dotted form.
+    enum class TrustAction { None, Trust, Untrust, List };
+    TrustAction trustAction = TrustAction::None;
+    std::string trustAddress;
     std::string error;
 };

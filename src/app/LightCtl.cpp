@@ -1,12 +1,11 @@
 #include "LightCtl.h"
 
-#include "LightDotView.h"
-#include "ui_LightCtl.h"
+#include "DesktopBackend.h"
+#include "LaserDotSurface.h"
 
 #include <QGuiApplication>
 #include <QScreen>
 #include <QTimer>
-#include <QWidget>
 #include <algorithm>
 #include <cmath>
 
@@ -45,70 +44,46 @@ QPointF MovedTopLeft(QPointF corner, double windowHeight, double dx, double dy, 
 LightCtl::LightCtl() = default;
 LightCtl::~LightCtl() = default;
 
-QWidget* LightCtl::window() const
+QRect LightCtl::geometry() const
 {
-    return win.get();
+    return {QPoint(static_cast<int>(std::lround(topLeft.x())), static_cast<int>(std::lround(topLeft.y()))), size};
 }
 
-LightDotView* LightCtl::contentView() const
+void LightCtl::load()
 {
-    return ui ? ui->contentV : nullptr;
-}
-
-QWidget& LightCtl::load()
-{
-    if (win)
-        return *win;
-    // Bypassing the window manager keeps the dot above every managed
-    // window, full-screen ones included, and out of task bars and window
-    // switchers; it never takes the focus from the slide show.
-    win = std::make_unique<QWidget>(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
-                                                 Qt::X11BypassWindowManagerHint | Qt::WindowDoesNotAcceptFocus |
-                                                 Qt::NoDropShadowWindowHint);
-    win->setAttribute(Qt::WA_TranslucentBackground);
-    win->setAttribute(Qt::WA_ShowWithoutActivating);
-    ui = std::make_unique<Ui::LightCtl>();
-    ui->setupUi(win.get());
-    ui->contentV->setColor(Qt::red);
-    ui->contentV->setCornerRadius(ui->contentV->width() / 2.0);
-    ui->contentV->onDragged = [this] { topLeft = win->pos(); };
-    updateShape();
-
-    raiseTimer = new QTimer(win.get());
-    raiseTimer->setInterval(kRaiseIntervalMs);
-    QObject::connect(raiseTimer, &QTimer::timeout, win.get(), [this] { win->raise(); });
-
+    if (loaded)
+        return;
+    loaded = true;
     if (QScreen* screen = QGuiApplication::primaryScreen())
-        topLeft = QPointF(screen->geometry().center()) - QPointF(win->width() / 2.0, win->height() / 2.0);
+        topLeft = QPointF(screen->geometry().center()) - QPointF(size.width() / 2.0, size.height() / 2.0);
+    dot = DesktopBackend::current().makeLaserDotSurface();
+    if (!dot)
+        return;
+    dot->setAppearance(fill, radius);
+    dot->setDragListener([this](const QRect& rect) { topLeft = rect.topLeft(); });
+    raiseTimer = std::make_unique<QTimer>();
+    raiseTimer->setInterval(kRaiseIntervalMs);
+    QObject::connect(raiseTimer.get(), &QTimer::timeout, [this] { dot->raise(); });
     place();
-    return *win;
 }
 
 void LightCtl::place()
 {
-    win->move(QPoint(static_cast<int>(std::lround(topLeft.x())), static_cast<int>(std::lround(topLeft.y()))));
-}
-
-void LightCtl::updateShape()
-{
-    // Without a compositor a translucent window's corners would show as
-    // black: the window takes the dot's shape.
-    win->setMask(ui->contentV->shape().translated(ui->contentV->pos()));
+    if (dot)
+        dot->setGeometry(geometry());
 }
 
 void LightCtl::setAlpha(double alpha)
 {
-    QWidget& window = load();
+    load();
     windowAlpha = alpha;
-    if (windowAlpha <= 0.0) {
-        raiseTimer->stop();
-        window.hide();
+    if (!dot)
         return;
-    }
-    window.setWindowOpacity(windowAlpha);
-    window.show();
-    window.raise();
-    raiseTimer->start();
+    dot->setOpacity(windowAlpha);
+    if (windowAlpha <= 0.0)
+        raiseTimer->stop();
+    else
+        raiseTimer->start();
 }
 
 void LightCtl::show()
@@ -118,14 +93,14 @@ void LightCtl::show()
 
 void LightCtl::hide()
 {
-    if (win)
+    if (loaded)
         setAlpha(0.0);
 }
 
 void LightCtl::alphaSwitch()
 {
-    if (!win) {
-        setAlpha(windowAlpha); // made and shown as the interface file has it
+    if (!loaded) {
+        setAlpha(windowAlpha); // made and shown at its first alpha
         return;
     }
     setAlpha(windowAlpha == 0.0 ? 1.0 : 0.0);
@@ -133,11 +108,11 @@ void LightCtl::alphaSwitch()
 
 void LightCtl::move(float dx, float dy)
 {
-    if (!win || windowAlpha != 1.0)
+    if (!loaded || windowAlpha != 1.0)
         return; // a hidden pointer stays where it was
     if (!std::isfinite(dx) || !std::isfinite(dy))
         return;
-    topLeft = MovedTopLeft(topLeft, win->height(), dx, dy, DesktopSize());
+    topLeft = MovedTopLeft(topLeft, size.height(), dx, dy, DesktopSize());
     place();
 }
 
@@ -147,9 +122,11 @@ void LightCtl::lightColor(int rgb, float alpha, bool showIt)
 {
     load();
     const double opacity = std::isfinite(alpha) ? std::clamp(static_cast<double>(alpha), 0.0, 1.0) : 1.0;
-    ui->contentV->setColor(QColor::fromRgbF(static_cast<float>(((rgb & 0xFF0000) >> 16) / 255.0),
-                                            static_cast<float>(((rgb & 0xFF00) >> 8) / 255.0),
-                                            static_cast<float>((rgb & 0xFF) / 255.0), static_cast<float>(opacity)));
+    fill = QColor::fromRgbF(static_cast<float>(((rgb & 0xFF0000) >> 16) / 255.0),
+                            static_cast<float>(((rgb & 0xFF00) >> 8) / 255.0), static_cast<float>((rgb & 0xFF) / 255.0),
+                            static_cast<float>(opacity));
+    if (dot)
+        dot->setAppearance(fill, radius);
     setAlpha(showIt ? 1.0 : 0.0);
 }
 
@@ -159,11 +136,11 @@ void LightCtl::lightSize(int width, int height, bool showIt)
     const int w = std::clamp(width, 1, kMaxSize);
     const int h = std::clamp(height, 1, kMaxSize);
     // The bottom-left corner stays: the top edge moves by the change of height.
-    topLeft.ry() += win->height() - h;
-    win->resize(w, h);
+    topLeft.ry() += size.height() - h;
+    size = QSize(w, h);
+    radius = w / 2.0;
+    if (dot)
+        dot->setAppearance(fill, radius);
     place();
-    ui->contentV->setGeometry(0, 0, w, h);
-    ui->contentV->setCornerRadius(ui->contentV->width() / 2.0);
-    updateShape();
     setAlpha(showIt ? 1.0 : 0.0);
 }

@@ -2,22 +2,21 @@
 
 #include "LaserPointer.h"
 
+#include <QColor>
 #include <QPointF>
+#include <QRect>
 #include <memory>
 
-class LightDotView;
+class LaserDotSurface;
 class QTimer;
-class QWidget;
-namespace Ui {
-class LightCtl;
-}
 
-// The laser pointer's window: frameless and translucent, outside the window
-// manager's stacking (so above full-screen slide shows, raised again
-// twice a second while shown), never taking the keyboard focus, shaped to
-// its round dot. Laid out by the interface file "LightCtl"; the window is
-// made, centred on the screen, the first time it is needed and lives as
-// long as its controller. Its alpha is its visible state: 1 shown, 0 taken
+// The laser pointer: where its dot is, its colour, size and visibility. The
+// dot is drawn on the desktop backend's LaserDotSurface (above full-screen
+// slide shows, raised again twice a second while shown, never taking the
+// keyboard focus); the surface is made, with a kInitialSize red round dot
+// centred on the screen, the first time it is needed and lives as long as
+// its controller. Where the session offers no surface the state is still
+// kept, and nothing shows. The alpha is the visible state: 1 shown, 0 taken
 // off the screen for real (most X desktops do not honour window opacity).
 // Main thread only.
 //
@@ -48,25 +47,35 @@ public:
     double alpha() const { return windowAlpha; }
     void setAlpha(double alpha);
 
-    // The window and its dot (contentV), null until first needed.
-    QWidget* window() const;
-    LightDotView* contentView() const;
+    // The dot's surface, null until first needed (and where the session
+    // has none).
+    LaserDotSurface* surface() const { return dot.get(); }
+    // The dot's rectangle on the desktop, its fill and its corner radius.
+    QRect geometry() const;
+    QColor color() const { return fill; }
+    double cornerRadius() const { return radius; }
 
     // Largest width or height of the dot, in points: a larger one would
     // only cost memory.
     static constexpr int kMaxSize = 2048;
+    // The dot's side before the phone sets a size.
+    static constexpr int kInitialSize = 24;
     // How often a shown pointer is raised above windows stacked over it.
     static constexpr int kRaiseIntervalMs = 500;
 
 private:
-    QWidget& load();
-    // Puts the window at the (fractional) corner, rounded to whole points.
+    // Makes the surface the first time; true once made (even where the
+    // session has no surface to show it on).
+    void load();
+    // Puts the dot at the (fractional) corner, rounded to whole points.
     void place();
-    void updateShape();
 
-    std::unique_ptr<QWidget> win;
-    std::unique_ptr<Ui::LightCtl> ui;
-    QTimer* raiseTimer = nullptr; // owned by the window
-    QPointF topLeft;              // the window's corner, Qt coordinates
+    bool loaded = false;
+    std::unique_ptr<LaserDotSurface> dot;
+    std::unique_ptr<QTimer> raiseTimer;
+    QPointF topLeft; // the dot's corner, Qt coordinates
+    QSize size{kInitialSize, kInitialSize};
+    QColor fill = Qt::red;
+    double radius = kInitialSize / 2.0;
     double windowAlpha = 1.0;
 };

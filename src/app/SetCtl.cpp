@@ -2,6 +2,7 @@
 
 #include "Alerts.h"
 #include "Config.h"
+#include "SConfig.h"
 #include "ui_SetCtl.h"
 
 SetCtl::SetCtl(QWidget* parent) : WindowCtl(parent), ui(std::make_unique<Ui::SetCtl>())
@@ -56,6 +57,12 @@ void SetCtl::setPwd()
     }
     if (password.length() > kMaxPasswordLength) {
         alerts.show(tr("密码太长"), tr("密码最大长度:%1").arg(kMaxPasswordLength), ok);
+        return;
+    }
+    // The device information carries the password as one of its fields, so
+    // a field separator in it would shift every later field.
+    if (password.contains(QString::fromLatin1(SConfig::kFieldSep))) {
+        alerts.show(tr("密码包含不允许的字符"), tr("密码不能包含 ^_7"), ok);
         return;
     }
     if (confirmation.isEmpty()) {

@@ -2,7 +2,9 @@
 #include "LaunchOptions.h"
 #include "OverlayWindows.h"
 #include "PairingCode.h"
+#include "QtApprovalPrompt.h"
 #include "TerminationSignals.h"
+#include "TrustCommand.h"
 
 #include "BackendProbe.h"
 #include "DesktopBackend.h"
@@ -13,6 +15,7 @@
 #include <clocale>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <optional>
 
@@ -34,6 +37,8 @@ int main(int argc, char** argv)
         std::printf("corvane %s\n", CORVANE_VERSION);
         return 0;
     }
+    if (options.trustAction != LaunchOptions::TrustAction::None)
+        return TrustCommand::Run(options);
     if (!options.pairingQrFile.empty()) {
         std::string error;
         if (PairingCode::WritePng(options.pairingQrFile, error))
@@ -48,8 +53,17 @@ int main(int argc, char** argv)
     std::printf("desktop backend: %s (%s)\n", DesktopBackend::name(backend.kind), backend.reason.c_str());
 
     // With a display the program is a desktop application (clipboard,
-    // windows); without one, or with --headless, only the services run.
-    const bool desktop = !options.headless && X11Display::instance().available();
+    // windows); without one, or with --headless, only the services run. On
+    // a Wayland backend the windows are native Wayland clients (qt6-wayland)
+    // unless the user chose a Qt platform; the X11 backend's are X clients.
+    const char* waylandDisplay = std::getenv("WAYLAND_DISPLAY");
+    const bool wayland = backend.kind != BackendKind::X11 && backend.kind != BackendKind::None &&
+                         waylandDisplay != nullptr && *waylandDisplay != 0;
+    if (wayland)
+        ::setenv("QT_QPA_PLATFORM", "wayland", 0);
+    else if (backend.kind == BackendKind::X11)
+        ::setenv("QT_QPA_PLATFORM", "xcb", 0);
+    const bool desktop = !options.headless && (wayland || X11Display::instance().available());
     std::unique_ptr<QCoreApplication> application;
     if (desktop)
         application = std::make_unique<QApplication>(argc, argv);
@@ -62,10 +76,15 @@ int main(int argc, char** argv)
     // the dot as decimal separator whatever the desktop's language.
     std::setlocale(LC_NUMERIC, "C");
 
-    // The text-input window and the laser pointer, for a phone to open.
+    // The text-input window and the laser pointer, for a phone to open, and
+    // the question whether a new phone may connect.
     std::optional<OverlayWindows> overlayWindows;
-    if (desktop)
+    std::optional<QtApprovalPrompt> approvalPrompt;
+    if (desktop) {
         overlayWindows.emplace();
+        approvalPrompt.emplace();
+        ApprovalPrompt::setInstance(&*approvalPrompt);
+    }
 
     // Watch for SIGTERM/SIGINT before anything starts, so a request to end
     // that arrives during start-up still runs the termination sequence.
@@ -80,5 +99,6 @@ int main(int argc, char** argv)
     const int status = app.exec();
     delegate.applicationWillTerminate();
     AppDelegateHooks::setCurrent(nullptr);
+    ApprovalPrompt::setInstance(nullptr);
     return status;
 }

@@ -5,9 +5,10 @@
 #include <atomic>
 
 class AppDelegateHooks;
+class PeerNames;
 
 // Discovery that tells the application delegate about answering and
-// leaving peers.
+// leaving peers, and notes the name each querying peer gives.
 class MyUDP : public UDPSocket {
 public:
     MyUDP() = default;
@@ -16,4 +17,6 @@ public:
     void ProcessMsg(const char* uuid, UDPMsgType type, const char* name, const char* ip, SysType sysType) override;
 
     std::atomic<AppDelegateHooks*> delegate{nullptr};
+    // Where the names of querying peers go; null keeps none.
+    std::atomic<PeerNames*> peerNames{nullptr};
 };

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <chrono>
 #include <netinet/tcp.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <thread>
 #include <unistd.h>
@@ -221,7 +222,7 @@ void TCPServiceSocket::AcceptLoop()
 void TCPServiceSocket::Serve(int conn, const sockaddr_in& peer)
 {
     auto* param = new ProcessParam{conn, peer, this};
-    if (!AcceptPeer(peer)) {
+    if (!AcceptPeer(peer) || !AwaitAdmission(conn, peer)) {
         {
             std::lock_guard lock(threadMutex);
             openSocks.erase(conn);
@@ -241,6 +242,24 @@ void TCPServiceSocket::Serve(int conn, const sockaddr_in& peer)
     ::inet_ntop(AF_INET, &peer.sin_addr, address, sizeof address);
     Log::Printf("process conn<ip:%s socket:%d>\n", address, conn);
     ProcessSocketThread(param);
+}
+
+bool TCPServiceSocket::AwaitAdmission(int conn, const sockaddr_in& peer)
+{
+    PeerGate* gate = peerGate.load();
+    if (gate == nullptr)
+        return true;
+    // Between two questions to the gate, look whether the peer has hung up
+    // or the service has shut the connection down: then the wait is over.
+    constexpr std::chrono::milliseconds kAskAgain{250};
+    for (;;) {
+        const PeerVerdict verdict = gate->Admit(peer, kAskAgain);
+        if (verdict != PeerVerdict::Hold)
+            return verdict == PeerVerdict::Serve;
+        pollfd state{conn, POLLRDHUP, 0};
+        if (::poll(&state, 1, 0) > 0 && (state.revents & (POLLRDHUP | POLLHUP | POLLERR)) != 0)
+            return false;
+    }
 }
 
 void TCPServiceSocket::ProcessSocketThread(ProcessParam* param)

@@ -2,6 +2,7 @@
 
 #include "BaseSocket.h"
 #include "NetResult.h"
+#include "PeerGate.h"
 
 #include <atomic>
 #include <condition_variable>
@@ -58,6 +59,9 @@ public:
     int backlog = 100;
 
     std::atomic<bool> lanOnly{true};
+    // Asked about every peer that lanOnly lets in, before its connection is
+    // read; null serves them all. Must outlive the service's connections.
+    std::atomic<PeerGate*> peerGate{nullptr};
     std::atomic<int> idleSeconds;    // silence allowed while a request is read or sent
     std::atomic<int> maxConnections; // connections served at once; more are closed at once
 
@@ -67,6 +71,9 @@ private:
     void SpawnAcceptor();
     // Checks, configures and serves one accepted connection.
     void Serve(int conn, const sockaddr_in& peer);
+    // Whether the gate lets the peer be served; holds the connection, unread,
+    // while the gate has not decided.
+    bool AwaitAdmission(int conn, const sockaddr_in& peer);
     void EndOpenConnections();
 
     std::mutex threadMutex;

@@ -1,9 +1,10 @@
 #include "BackendProbe.h"
 
-#include "WaylandConnection.h"
+#include "GnomeProbe.h"
+#include "KdeBackend.h"
+#include "WlrootsBackend.h"
 #include "X11Display.h"
 
-#include <algorithm>
 #include <cstdlib>
 
 namespace {
@@ -26,15 +27,14 @@ BackendChoice BackendProbe::Detect(const std::string& forced)
     }
 
     const std::string wayland = Environment("WAYLAND_DISPLAY");
+    if (!wayland.empty() && GnomeProbe::Offered())
+        return {BackendKind::Gnome, "Wayland session " + wayland + ", org.gnome.Mutter.RemoteDesktop on the session bus"};
+    if (!wayland.empty() && KdeBackend::Detected())
+        return {BackendKind::Kde, "Wayland session " + wayland + " of KWin"};
+    if (!wayland.empty() && WlrootsBackend::Detected())
+        return {BackendKind::Wlroots, "Wayland session " + wayland + " offers wlroots' virtual pointer and keyboard"};
     const bool x11 = X11Display::instance().available();
     if (!wayland.empty()) {
-        const std::vector<std::string> offered = WaylandConnection::OfferedInterfaces();
-        const auto offers = [&](const char* name) {
-            return std::find(offered.begin(), offered.end(), name) != offered.end();
-        };
-        if (offers("zwlr_virtual_pointer_manager_v1") && offers("zwp_virtual_keyboard_manager_v1"))
-            return {BackendKind::Wlroots,
-                    "Wayland session " + wayland + " offers wlroots' virtual pointer and keyboard"};
         if (x11)
             return {BackendKind::X11, "Wayland session " + wayland + " without a supported compositor; XWayland " +
                                           X11Display::instance().name() + " reaches X11 windows only"};

@@ -1,6 +1,8 @@
 #include "DesktopBackend.h"
 
 #include "BackendProbe.h"
+#include "GnomeBackend.h"
+#include "KdeBackend.h"
 #include "Log.h"
 #include "WlrootsBackend.h"
 #include "X11Backend.h"
@@ -47,6 +49,10 @@ std::unique_ptr<DesktopBackend> DesktopBackend::make(BackendKind kind)
     switch (kind) {
     case BackendKind::X11:
         return std::make_unique<X11Backend>(BackendKind::X11);
+    case BackendKind::Gnome:
+        return std::make_unique<GnomeBackend>();
+    case BackendKind::Kde:
+        return std::make_unique<KdeBackend>();
     case BackendKind::Wlroots: {
         auto backend = std::make_unique<WlrootsBackend>();
         if (backend->ready())
@@ -55,8 +61,6 @@ std::unique_ptr<DesktopBackend> DesktopBackend::make(BackendKind kind)
         break;
     }
     case BackendKind::None:
-    case BackendKind::Gnome:
-    case BackendKind::Kde:
         break;
     }
     return std::make_unique<X11Backend>(BackendKind::None);

@@ -3,6 +3,7 @@
 #include <memory>
 
 class EventPoster;
+class LaserDotSurface;
 class Pasteboard;
 class ScreenCapture;
 class WindowControl;
@@ -32,6 +33,9 @@ public:
     virtual WindowControl& windowControl() = 0;
     // The clipboard; main thread only, like the Pasteboard interface.
     virtual Pasteboard& pasteboard() = 0;
+    // A new, hidden surface for the laser pointer's dot; null where this
+    // session can show none. Main thread only.
+    virtual std::unique_ptr<LaserDotSurface> makeLaserDotSurface() = 0;
 
     // The backend in use: the one chosen at start-up, else the one that
     // BackendProbe finds on first use.

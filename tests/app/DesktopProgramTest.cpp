@@ -1,5 +1,6 @@
 #include "ChildProcess.h"
 #include "Config.h"
+#include "NetworkNamespaces.h"
 #include "NoticeListener.h"
 #include "ServerProcess.h"
 #include "TrayHost.h"
@@ -8,6 +9,7 @@
 
 #include <chrono>
 #include <gtest/gtest.h>
+#include <optional>
 #include <sstream>
 #include <thread>
 #include <unistd.h>
@@ -142,4 +144,37 @@ TEST(DesktopProgram, ASecondCopyWaitsForItsAlertToBeDismissedThenExitsWithOne)
     EXPECT_EQ(second.wait(10000), 1);
     // The first copy carries on.
     EXPECT_TRUE(first.running());
+}
+
+TEST(DesktopProgram, AnUntrustedPhoneIsAskedAboutOnceInAWindowThatEscapeCloses)
+{
+    CORVANE_START_XVFB(xvfb, 1024, 768);
+    CORVANE_REQUIRE_TOOLS(::access("/usr/bin/xdotool", X_OK) == 0, "xdotool");
+    CORVANE_REQUIRE_NAMESPACES();
+    Desktop desktop;
+    Config::setIsFirstStart(false);
+    NetworkNamespaces nets;
+    std::optional<ServerProcess> corvane;
+    {
+        NetworkNamespaces::Inside inside(nets, NetworkNamespaces::Side::Server);
+        corvane.emplace(std::vector<std::string>{}, true, false);
+    }
+    auto request = [&] { return nets.connect(0, corvane->tcpPort(), "OpKey_GetDeviceInfo"); };
+    auto questions = [] { return VisibleWindowsNamed("^新设备请求连接$"); };
+    auto first = request(), second = request();
+    std::vector<std::string> shown;
+    ASSERT_TRUE(WaitFor([&] { return !(shown = questions()).empty(); }));
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_EQ(questions().size(), 1u);
+    EXPECT_FALSE(first->waitForClose(0)) << "held open while the question is up";
+
+    Xdotool({"windowfocus", "--sync", shown[0]});
+    Keys({"Escape"});
+    EXPECT_EQ(first->readAll(5000) + second->readAll(5000), "") << "closed without a reply";
+    EXPECT_TRUE(first->waitForClose(0) && second->waitForClose(0));
+    EXPECT_TRUE(WaitFor([&] { return questions().empty(); }));
+    // Refused from now on, without a question.
+    EXPECT_TRUE(request()->waitForClose(5000));
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_TRUE(questions().empty());
 }

@@ -23,7 +23,7 @@ QString AllText(const QWidget& root)
 TEST(HelpWindow, ElevenLabelsOnAScrollablePageOpenedAtItsTop)
 {
     ShellApplication app;
-    HelpCtl window;
+    HelpCtl window(40111, 40122);
     window.show();
     const std::vector<std::pair<const char*, const char*>> labels = {
         {"tf0_", "Corvane在这里"},
@@ -58,10 +58,18 @@ TEST(HelpWindow, ElevenLabelsOnAScrollablePageOpenedAtItsTop)
     EXPECT_GE(scrollView->viewport()->width(), 583);
     EXPECT_TRUE(window.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
 
-    // Beyond the eleven texts, the page explains pairing and what the phone can do.
+    // Beyond the eleven texts, the page explains pairing, what the phone can
+    // do, the ports in use and what protects the computer.
     const QString text = AllText(*page);
-    for (const char* topic : {"二维码", "显示IP地址", "1811", "1822", "设置密码", "激光笔", "剪贴板", "开机启动"})
+    for (const char* topic : {"二维码", "显示IP地址", "TCP 端口 40111", "UDP 端口 40122", "设置密码", "激光笔", "剪贴板",
+                              "开机启动", "新设备请求连接", "已信任的设备...", "corvane --trust", "密码由手机应用检查",
+                              "只接受本机和局域网地址", "脚本默认不会执行", "冒用"})
         EXPECT_TRUE(text.contains(QString::fromUtf8(topic))) << topic;
+    EXPECT_FALSE(text.contains(QStringLiteral("1811")) || text.contains(QStringLiteral("1822")));
+    // The page is tall enough for all of it: no text is cut short.
+    for (const QLabel* label : page->findChildren<QLabel*>())
+        EXPECT_GE(label->height(), label->heightForWidth(label->width())) << label->text().toStdString();
+    EXPECT_FALSE(text.contains(QStringLiteral("%1")));
 }
 
 TEST(AboutWindow, NameVersionDescriptionAndLicence)

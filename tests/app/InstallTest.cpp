@@ -37,7 +37,11 @@ TEST(Install, PutsTheProgramsScriptsMenuEntryAndIconsInTheStandardPlaces)
              {"Type", "Application"}, {"Name", "Corvane"}, {"Exec", CORVANE_INSTALLED_PROGRAM}, {"Icon", "corvane"},
              {"Terminal", "false"}})
         EXPECT_EQ(entry.value(key).toString(), value) << key;
-    EXPECT_NE(TempDir::read(entryPath).find("\nCategories=Network;RemoteAccess;\n"), std::string::npos);
+    // It also grants KWin's restricted interfaces to the installed program.
+    for (const char* line : {"\nCategories=Network;RemoteAccess;\n",
+                             "\nX-KDE-Wayland-Interfaces=org_kde_kwin_fake_input,org_kde_plasma_window_management\n",
+                             "\nX-KDE-DBUS-Restricted-Interfaces=org.kde.KWin.ScreenShot2\n"})
+        EXPECT_NE(TempDir::read(entryPath).find(line), std::string::npos) << line;
     if (std::filesystem::exists("/usr/bin/desktop-file-validate")) {
         const ChildProcess::Result valid = ChildProcess::Run({"desktop-file-validate", entryPath});
         EXPECT_EQ(valid.status, 0) << valid.out << valid.err;

@@ -4,6 +4,7 @@
 #include "OverlayWindows.h"
 #include "PPTEntity.h"
 #include "ScreenCapture.h"
+#include "WidgetLaserDot.h"
 #include "X11WindowFacts.h"
 #include "XvfbServer.h"
 
@@ -21,16 +22,22 @@
 
 namespace {
 
+// The dot's Qt window, as the X11 backend makes it.
+QWidget* Window(const LightCtl& ctl)
+{
+    return ctl.surface() ? static_cast<WidgetLaserDot*>(ctl.surface())->window() : nullptr;
+}
+
 // The window's bottom-left corner, in Qt's y-down coordinates.
 QPoint BottomLeft(const LightCtl& ctl)
 {
-    return ctl.window()->geometry().bottomLeft() + QPoint(0, 1);
+    return Window(ctl)->geometry().bottomLeft() + QPoint(0, 1);
 }
 
 // Whether the window is shown, and its alpha.
 std::pair<bool, double> Shown(const LightCtl& ctl)
 {
-    return {ctl.window()->isVisible(), ctl.alpha()};
+    return {Window(ctl)->isVisible(), ctl.alpha()};
 }
 
 // Which of the points, in window coordinates, the window's shape covers.
@@ -38,7 +45,7 @@ std::string Covered(const LightCtl& ctl, std::initializer_list<QPoint> points)
 {
     std::string covered;
     for (const QPoint& point : points)
-        covered += ctl.window()->mask().contains(point) ? '1' : '0';
+        covered += Window(ctl)->mask().contains(point) ? '1' : '0';
     return covered;
 }
 
@@ -52,12 +59,12 @@ TEST_F(LightCtlTest, TheFirstShowMakesARedRoundDotCentredAboveEverything)
     LightCtl ctl;
     ctl.hide();
     ctl.move(5, 5);
-    EXPECT_EQ(ctl.window(), nullptr); // neither makes the window
+    EXPECT_EQ(Window(ctl), nullptr); // neither makes the window
 
     ctl.show();
-    ASSERT_NE(ctl.window(), nullptr);
+    ASSERT_NE(Window(ctl), nullptr);
     EXPECT_EQ(Shown(ctl), std::pair(true, 1.0));
-    QWidget* window = ctl.window();
+    QWidget* window = Window(ctl);
     for (const Qt::WindowType flag : {Qt::FramelessWindowHint, Qt::WindowStaysOnTopHint,
                                       Qt::X11BypassWindowManagerHint, Qt::WindowDoesNotAcceptFocus})
         EXPECT_TRUE(window->windowFlags().testFlag(flag)) << flag;
@@ -65,9 +72,8 @@ TEST_F(LightCtlTest, TheFirstShowMakesARedRoundDotCentredAboveEverything)
     const QRect frame = window->geometry();
     EXPECT_EQ(frame.width(), frame.height());
     EXPECT_LE((frame.center() - QGuiApplication::primaryScreen()->geometry().center()).manhattanLength(), 2);
-    ASSERT_NE(ctl.contentView(), nullptr);
-    EXPECT_EQ(ctl.contentView()->color(), QColor(Qt::red));
-    EXPECT_DOUBLE_EQ(ctl.contentView()->cornerRadius(), frame.width() / 2.0);
+    EXPECT_EQ(ctl.color(), QColor(Qt::red));
+    EXPECT_DOUBLE_EQ(ctl.cornerRadius(), frame.width() / 2.0);
     EXPECT_EQ(Covered(ctl, {frame.center() - frame.topLeft(), {0, 0}}), "10");
 }
 
@@ -77,11 +83,11 @@ TEST_F(LightCtlTest, ANewSizeKeepsTheBottomLeftCornerAndRoundsByHalfTheWidth)
     ctl.show();
     const QPoint corner = BottomLeft(ctl);
     auto expectSize = [&](QSize made, double radius) {
-        EXPECT_EQ(ctl.window()->size(), made);
+        EXPECT_EQ(Window(ctl)->size(), made);
         EXPECT_EQ(BottomLeft(ctl), corner);
-        EXPECT_TRUE(ctl.window()->isVisible());
-        EXPECT_EQ(ctl.contentView()->geometry(), QRect(QPoint(0, 0), made));
-        EXPECT_DOUBLE_EQ(ctl.contentView()->cornerRadius(), radius);
+        EXPECT_TRUE(Window(ctl)->isVisible());
+        EXPECT_EQ(static_cast<WidgetLaserDot*>(ctl.surface())->dotView()->geometry(), QRect(QPoint(0, 0), made));
+        EXPECT_DOUBLE_EQ(ctl.cornerRadius(), radius);
     };
     ctl.lightSize(40, 40, true);
     expectSize({40, 40}, 20);
@@ -100,61 +106,61 @@ TEST_F(LightCtlTest, MovesFollowThePhoneAndTheBottomLeftCornerStaysOnTheScreen)
 {
     LightCtl ctl;
     ctl.lightSize(30, 30, true);
-    const QPoint start = ctl.window()->pos();
+    const QPoint start = Window(ctl)->pos();
     const QSize desktop = QGuiApplication::primaryScreen()->virtualSize();
 
     ctl.move(10, 20); // the phone's y grows downwards, as Qt's does
-    EXPECT_EQ(ctl.window()->pos(), start + QPoint(10, 20));
+    EXPECT_EQ(Window(ctl)->pos(), start + QPoint(10, 20));
     ctl.move(-4, -8);
-    EXPECT_EQ(ctl.window()->pos(), start + QPoint(6, 12));
+    EXPECT_EQ(Window(ctl)->pos(), start + QPoint(6, 12));
     for (int i = 0; i < 5; ++i)
         ctl.move(0.4f, -0.2f); // fractions add up
-    EXPECT_EQ(ctl.window()->pos(), start + QPoint(8, 11));
+    EXPECT_EQ(Window(ctl)->pos(), start + QPoint(8, 11));
 
     // Not left of the screen, and one point short of its right edge.
     ctl.move(-100000, 0);
-    EXPECT_EQ(ctl.window()->x(), 0);
+    EXPECT_EQ(Window(ctl)->x(), 0);
     ctl.move(100000, 0);
-    EXPECT_EQ(ctl.window()->x(), desktop.width() - 1);
+    EXPECT_EQ(Window(ctl)->x(), desktop.width() - 1);
     // Not below the screen; above, the corner stops one point below the top.
     ctl.move(0, 100000);
     EXPECT_EQ(BottomLeft(ctl).y(), desktop.height());
     ctl.move(0, -100000);
     EXPECT_EQ(BottomLeft(ctl).y(), 1);
-    EXPECT_EQ(ctl.window()->y(), 1 - 30);
+    EXPECT_EQ(Window(ctl)->y(), 1 - 30);
 
     // Values that are not numbers move nothing.
-    const QPoint before = ctl.window()->pos();
+    const QPoint before = Window(ctl)->pos();
     ctl.move(std::nanf(""), 3);
     ctl.move(0, std::numeric_limits<float>::infinity());
-    EXPECT_EQ(ctl.window()->pos(), before);
+    EXPECT_EQ(Window(ctl)->pos(), before);
 }
 
 TEST_F(LightCtlTest, AlphaSwitchTogglesAndAHiddenPointerIgnoresMovesAndComesBackWhereItWas)
 {
     LightCtl ctl;
     ctl.alphaSwitch(); // makes the pointer, shown
-    ASSERT_NE(ctl.window(), nullptr);
+    ASSERT_NE(Window(ctl), nullptr);
     EXPECT_EQ(Shown(ctl), std::pair(true, 1.0));
     ctl.move(15, -25);
-    const QPoint shownAt = ctl.window()->pos();
+    const QPoint shownAt = Window(ctl)->pos();
 
     ctl.alphaSwitch();
     EXPECT_EQ(Shown(ctl), std::pair(false, 0.0));
     ctl.move(100, 100);
     ctl.alphaSwitch();
     EXPECT_EQ(Shown(ctl), std::pair(true, 1.0));
-    EXPECT_EQ(ctl.window()->pos(), shownAt);
+    EXPECT_EQ(Window(ctl)->pos(), shownAt);
     ctl.hide();
     EXPECT_EQ(Shown(ctl), std::pair(false, 0.0));
     ctl.move(100, 100);
     ctl.show();
     EXPECT_EQ(Shown(ctl), std::pair(true, 1.0));
-    EXPECT_EQ(ctl.window()->pos(), shownAt);
+    EXPECT_EQ(Window(ctl)->pos(), shownAt);
 
     // Anything but exactly 0 counts as shown.
     ctl.setAlpha(0.5);
-    EXPECT_TRUE(ctl.window()->isVisible());
+    EXPECT_TRUE(Window(ctl)->isVisible());
     ctl.alphaSwitch();
     EXPECT_EQ(Shown(ctl), std::pair(false, 0.0));
 }
@@ -165,24 +171,24 @@ TEST_F(LightCtlTest, ColourAndSizeWithTheShowFlagOffAreKeptForTheNextShow)
     ctl.show();
     ctl.lightColor(0x00FF00, 0.5f, false);
     EXPECT_EQ(Shown(ctl), std::pair(false, 0.0));
-    const QColor green = ctl.contentView()->color();
+    const QColor green = ctl.color();
     EXPECT_EQ(green.rgb(), qRgb(0, 255, 0));
     EXPECT_NEAR(green.alphaF(), 0.5, 0.01);
 
     ctl.lightSize(50, 50, false);
-    EXPECT_FALSE(ctl.window()->isVisible());
+    EXPECT_FALSE(Window(ctl)->isVisible());
     ctl.show();
-    EXPECT_TRUE(ctl.window()->isVisible());
-    EXPECT_EQ(ctl.window()->size(), QSize(50, 50));
-    EXPECT_EQ(ctl.contentView()->color(), green);
+    EXPECT_TRUE(Window(ctl)->isVisible());
+    EXPECT_EQ(Window(ctl)->size(), QSize(50, 50));
+    EXPECT_EQ(ctl.color(), green);
 
     ctl.lightColor(0x123456, 1.0f, true);
-    EXPECT_TRUE(ctl.window()->isVisible());
-    EXPECT_EQ(ctl.contentView()->color(), QColor(0x12, 0x34, 0x56));
+    EXPECT_TRUE(Window(ctl)->isVisible());
+    EXPECT_EQ(ctl.color(), QColor(0x12, 0x34, 0x56));
     // Alphas out of range are brought into it.
     for (const float alpha : {7.0f, std::nanf("")}) {
         ctl.lightColor(0xFFFFFF, alpha, true);
-        EXPECT_EQ(ctl.contentView()->color().alpha(), 255) << alpha;
+        EXPECT_EQ(ctl.color().alpha(), 255) << alpha;
     }
 }
 
@@ -200,15 +206,15 @@ TEST_F(LightCtlTest, ChangesFromTheEntityArriveOnTheMainThreadInOrder)
         PPTEntity::LightColor(0x0000FF, 1.0f, true);
     });
     connection.join(); // none of them waited for the main thread
-    EXPECT_EQ(ctl.window(), nullptr);
+    EXPECT_EQ(Window(ctl), nullptr);
 
-    ASSERT_TRUE(desktop.pumpUntil([&] { return ctl.contentView() && ctl.contentView()->color() == QColor(Qt::blue); }));
-    ASSERT_TRUE(ctl.window()->isVisible());
-    EXPECT_EQ(ctl.window()->size(), QSize(50, 50));
+    ASSERT_TRUE(desktop.pumpUntil([&] { return ctl.color() == QColor(Qt::blue); }));
+    ASSERT_TRUE(Window(ctl)->isVisible());
+    EXPECT_EQ(Window(ctl)->size(), QSize(50, 50));
     // Made centred at its interface size (24), grown from its bottom-left
     // corner, then moved by (10, 10) and (-5, 0).
     const QPoint centre = QGuiApplication::primaryScreen()->geometry().center();
-    EXPECT_EQ(ctl.window()->pos(), QPoint(centre.x() - 12 + 10 - 5, centre.y() - 12 + (24 - 50) + 10));
+    EXPECT_EQ(Window(ctl)->pos(), QPoint(centre.x() - 12 + 10 - 5, centre.y() - 12 + (24 - 50) + 10));
 }
 
 // The dot over a full-screen "slide" on a real X server, after the slide
@@ -238,8 +244,8 @@ TEST(LaserPointerOnX, TheDotStaysAboveAFullScreenWindow)
     ctl.lightSize(40, 40, true);
     ctl.move(120, 90);
     // Outside the window manager's stacking, so no managed window stays over it.
-    EXPECT_TRUE(X11WindowFacts(ctl.window()->winId()).overrideRedirect());
-    const QPoint centre = ctl.window()->geometry().center();
+    EXPECT_TRUE(X11WindowFacts(Window(ctl)->winId()).overrideRedirect());
+    const QPoint centre = Window(ctl)->geometry().center();
     ASSERT_TRUE(desktop.pumpUntil([&] { return ScreenCapture::instance().grab().pixelColor(centre) == QColor(Qt::red); }));
 
     // The slide show comes to the front again, over the dot; the dot goes
@@ -249,7 +255,7 @@ TEST(LaserPointerOnX, TheDotStaysAboveAFullScreenWindow)
     ASSERT_TRUE(desktop.pumpUntil([&] { return ScreenCapture::instance().grab().pixelColor(centre) == QColor(Qt::red); }));
     const QImage screen = ScreenCapture::instance().grab();
     // Beside the dot, and in the corners of its window, the slide shows.
-    const QRect frame = ctl.window()->geometry();
+    const QRect frame = Window(ctl)->geometry();
     for (const QPoint& point : {QPoint(centre.x() + 30, centre.y()), frame.topLeft(), frame.bottomRight()})
         EXPECT_EQ(screen.pixelColor(point), slideOnly.pixelColor(point)) << point.x() << "," << point.y();
 

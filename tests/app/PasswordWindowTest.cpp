@@ -77,6 +77,7 @@ TEST_F(PasswordWindow, ASubmissionIsRefusedForOneReasonAtATimeOrStoredAsTypedAnd
     const std::string empty = "请输入密码|密码不能为空|确定\n";
     const std::string tooLong = "密码太长|密码最大长度:30|确定\n";
     const std::string mismatch = "确认密码不正确!!!|确认密码与密码不相同|确定\n";
+    const std::string separator = "密码包含不允许的字符|密码不能包含 ^_7|确定\n";
     // Lengths count UTF-16 units: the emoji takes two.
     const QString a30(30, QLatin1Char('a')), mi30(30, QChar(0x5BC6)), lock15 = QString::fromUtf8("🔒").repeated(15);
     struct Case {
@@ -101,6 +102,10 @@ TEST_F(PasswordWindow, ASubmissionIsRefusedForOneReasonAtATimeOrStoredAsTypedAnd
         {"  two  spaces ", "  two  spaces ", stored},
         {"   ", "   ", stored},
         {"密码 pass", "密码 pass", stored},
+        // The device information's field separator would shift its fields.
+        {"a^_7b", "a^_7b", separator},
+        {"^_7", "", separator},
+        {"a^_8 _7^", "a^_8 _7^", stored},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.password.toStdString() + " / " + c.confirmation.toStdString());

@@ -1,8 +1,11 @@
 #include "ChildProcess.h"
 #include "FreePort.h"
 #include "HostAddresses.h"
+#include "NetworkNamespaces.h"
 #include "NoticeListener.h"
 #include "PairingCode.h"
+#include "PeerNames.h"
+#include "SCommon.h"
 #include "RawConnection.h"
 #include "ServerProcess.h"
 #include "TempDir.h"
@@ -10,6 +13,8 @@
 
 #include <gtest/gtest.h>
 #include <netinet/in.h>
+#include <optional>
+#include <regex>
 #include <sys/socket.h>
 #include <thread>
 #include <unistd.h>
@@ -119,6 +124,55 @@ TEST(ServerProgram, CommandLineOptions)
     const ChildProcess::Result help = RunServer({"--help"});
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.out.find("--broadcast ADDR"), std::string::npos);
+}
+
+TEST(ServerProgram, HeadlessRefusesAnUntrustedPhoneWithOneLineAndFollowsTheTrustCommands)
+{
+    CORVANE_REQUIRE_NAMESPACES();
+    UserSandbox sandbox;
+    NetworkNamespaces nets;
+    std::optional<ServerProcess> server;
+    {
+        NetworkNamespaces::Inside inside(nets, NetworkNamespaces::Side::Server);
+        server.emplace(std::vector<std::string>{"--broadcast", NetworkNamespaces::kBroadcast});
+    }
+    ASSERT_TRUE(server->waitForOutput("本机IP: ")); // printed once discovery runs too
+    {
+        // A search from the phone's first address, which calls itself by this host's name.
+        NetworkNamespaces::Inside inside(nets, NetworkNamespaces::Side::Phone);
+        const ChildProcess::Result found = ChildProcess::Run({CORVANE_CLIENT_EXE, "discover", "--broadcast",
+            NetworkNamespaces::kBroadcast, "--udp-port", std::to_string(server->udpPort()), "--wait", "1"});
+        EXPECT_NE(found.out.find(" 10.213.0.1 2\n"), std::string::npos) << found.out;
+    }
+    // What the phone at 10.213.1.10 gets for the device information now.
+    auto phoneGets = [&] {
+        auto phone = nets.connect(0, server->tcpPort(), "OpKey_GetDeviceInfo");
+        const std::string reply = phone->readAll(3000);
+        return reply.empty() ? std::string(phone->waitForClose(0) ? "closed" : "open") : reply.substr(64, 4);
+    };
+    EXPECT_EQ(phoneGets(), "closed");
+    // Each command: its status, what it printed, what the running server does next.
+    const std::vector<std::pair<std::vector<std::string>, std::string>> steps = {
+        {{"--trusted"}, "0|corvane: no trusted devices\n|closed"},
+        {{"--trust", "10.213.1.10"}, "0|corvane: 10.213.1.10 is trusted\n|2^_7"},
+        {{"--trusted"}, "0|10.213.1.10\t-\t<when>\n|2^_7"},
+        {{"--untrust", "10.213.1.10"}, "0|corvane: 10.213.1.10 is no longer trusted\n|closed"},
+        {{"--untrust", "10.213.1.10"}, "1|corvane: 10.213.1.10 was not trusted\n|closed"},
+        {{"--trust", "10.213.1"}, "2||closed"},
+    };
+    const std::regex when("\\d{4}-\\d\\d-\\d\\dT[0-9:]+(Z|[+-]\\d\\d:\\d\\d)");
+    for (const auto& [args, expected] : steps) {
+        const ChildProcess::Result run = RunServer(args);
+        EXPECT_EQ(std::to_string(run.status) + "|" + std::regex_replace(run.out, when, "<when>") + "|" + phoneGets(),
+                  expected);
+    }
+    // One line for the address however often it came, with the name from
+    // its discovery query.
+    const std::string line = "corvane: 10.213.1.10 (" + PeerNames::Clean(hostName().c_str()) +
+                             ") asked to connect; allow it with: corvane --trust 10.213.1.10\n";
+    const std::string output = server->output();
+    EXPECT_NE(output.find(line), std::string::npos) << output;
+    EXPECT_EQ(output.find(line), output.rfind(line));
 }
 
 TEST(ClientProgram, PrintsRepliesReportsFailuresByNameAndCodeAndDiscoversTheServer)

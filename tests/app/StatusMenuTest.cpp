@@ -8,6 +8,7 @@
 #include "SetCtl.h"
 #include "ShellApplication.h"
 #include "TempDir.h"
+#include "TrustCtl.h"
 #include "UserSandbox.h"
 
 #include <QAction>
@@ -45,7 +46,7 @@ protected:
         EXPECT_TRUE(delegate->applicationDidFinishLaunching());
     }
     QAction* item(int tag) { return delegate->menuItem(tag); }
-    std::pair<bool, bool> loginMarks() { return {item(6)->isChecked(), item(7)->isChecked()}; }
+    std::pair<bool, bool> loginMarks() { return {item(7)->isChecked(), item(8)->isChecked()}; }
     std::string autostartEntry() { return TempDir::read(sandbox.configHome() + "/autostart/corvane.desktop"); }
 
     // Sends one request from another thread while the event loop runs.
@@ -74,13 +75,13 @@ protected:
 
 } // namespace
 
-TEST_F(StatusMenu, ThirteenEntriesInOrderWithTagsKeysAndTitles)
+TEST_F(StatusMenu, FourteenEntriesInOrderWithTagsKeysAndTitles)
 {
     launch();
     QMenu* menu = delegate->statusMenu();
     ASSERT_NE(menu, nullptr);
     EXPECT_EQ(menu->title(), "Menu");
-    ASSERT_EQ(delegate->menuInfoArr.size(), 13u);
+    ASSERT_EQ(delegate->menuInfoArr.size(), 14u);
     QStringList entries;
     for (QAction* entry : menu->actions()) {
         const int tag = entry->data().toInt();
@@ -89,9 +90,9 @@ TEST_F(StatusMenu, ThirteenEntriesInOrderWithTagsKeysAndTitles)
                        (entry->isSeparator() ? QStringLiteral("-") : entry->text());
     }
     EXPECT_EQ(entries.join('|'), "0 show_qr_code 显示二维码|1 show_ip 显示IP地址|2  -|3 connect_cnt 已连接设备数量：0|"
-                                 "4 set 设置密码...|5  -|6 auto_start 开机启动|7 disauto_start 不开机启动|8  -|"
-                                 "9 help 帮助...|10 about 关于...|11  -|12 exit 退出");
-    EXPECT_EQ(item(13), nullptr);
+                                 "4 set 设置密码...|5 trusted_devices 已信任的设备...|6  -|7 auto_start 开机启动|"
+                                 "8 disauto_start 不开机启动|9  -|10 help 帮助...|11 about 关于...|12  -|13 exit 退出");
+    EXPECT_EQ(item(14), nullptr);
     EXPECT_EQ(item(-1), nullptr);
 }
 
@@ -105,8 +106,8 @@ TEST_F(StatusMenu, FirstLaunchRegistersAtLoginAndOpensTheHelpOnceAndTheChoiceSur
     EXPECT_TRUE(delegate->helpCtl->isVisible());
     EXPECT_FALSE(Config::isFirstStart());
     // Choosing the checked entry again keeps it checked.
-    item(7)->trigger();
-    item(7)->trigger();
+    item(8)->trigger();
+    item(8)->trigger();
     EXPECT_EQ(loginMarks(), std::pair(false, true));
     EXPECT_FALSE(Config::isAutoStart());
     EXPECT_EQ(autostartEntry(), "");
@@ -115,7 +116,7 @@ TEST_F(StatusMenu, FirstLaunchRegistersAtLoginAndOpensTheHelpOnceAndTheChoiceSur
     EXPECT_EQ(delegate->helpCtl, nullptr);
     EXPECT_EQ(loginMarks(), std::pair(false, true));
     EXPECT_EQ(autostartEntry(), "");
-    item(6)->trigger();
+    item(7)->trigger();
     EXPECT_EQ(loginMarks(), std::pair(true, false));
     EXPECT_TRUE(Config::isAutoStart());
     EXPECT_NE(autostartEntry().find("X-Corvane-Id"), std::string::npos);
@@ -188,8 +189,9 @@ TEST_F(StatusMenu, EachOpeningMakesANewCentredWindowAboveTheOthers)
     const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
     const std::vector<std::pair<int, std::function<QWidget*()>>> openings = {
         {4, [&] { return delegate->setCtl.get(); }},
-        {9, [&] { return delegate->helpCtl.get(); }},
-        {10, [&] { return delegate->aboutCtl.get(); }},
+        {5, [&] { return delegate->trustCtl.get(); }},
+        {10, [&] { return delegate->helpCtl.get(); }},
+        {11, [&] { return delegate->aboutCtl.get(); }},
     };
     for (const auto& [tag, window] : openings) {
         SCOPED_TRACE(tag);
@@ -274,7 +276,7 @@ TEST_F(StatusMenu, WithoutATrayAWindowCarriesTheSameEntries)
     EXPECT_TRUE(window->isVisible());
     EXPECT_EQ(window->windowTitle(), "Corvane");
     auto button = [&](int tag) { return window->buttonFor(item(tag)); };
-    for (int tag = 0; tag < 13; ++tag) {
+    for (int tag = 0; tag < 14; ++tag) {
         if (item(tag)->isSeparator()) {
             EXPECT_EQ(button(tag), nullptr);
             continue;
@@ -285,17 +287,17 @@ TEST_F(StatusMenu, WithoutATrayAWindowCarriesTheSameEntries)
     }
     // Check marks and the live count follow the menu.
     auto mark = [&](int tag) { return button(tag)->icon().pixmap(16).toImage(); };
-    const QImage markShown = mark(6), markAbsent = mark(7);
+    const QImage markShown = mark(7), markAbsent = mark(8);
     EXPECT_NE(markShown, markAbsent);
-    button(7)->click();
+    button(8)->click();
     EXPECT_FALSE(Config::isAutoStart());
-    EXPECT_EQ(mark(7), markShown);
-    EXPECT_EQ(mark(6), markAbsent);
+    EXPECT_EQ(mark(8), markShown);
+    EXPECT_EQ(mark(7), markAbsent);
     delegate->setConnectCnt(2);
     EXPECT_TRUE(app.pumpUntil([&] { return button(3)->text() == "已连接设备数量：2"; }));
 
     // The buttons run the entries' actions.
-    button(10)->click();
+    button(11)->click();
     ASSERT_NE(delegate->aboutCtl, nullptr);
     EXPECT_TRUE(delegate->aboutCtl->isVisible());
     button(3)->click();

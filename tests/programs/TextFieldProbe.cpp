@@ -93,6 +93,8 @@ int main(int argc, char** argv)
     field.setMaxLength(1 << 20);
     field.setGeometry(0, 0, 600, 60);
     field.setMouseTracking(true);
+    // A right click is reported, and opens no menu that would take the keys.
+    field.setContextMenuPolicy(Qt::NoContextMenu);
     InputReporter reporter;
     app.installEventFilter(&reporter);
 

@@ -9,7 +9,9 @@
 #include "HelpCtl.h"
 #include "MenuWindow.h"
 #include "QRCodeCtl.h"
+#include "QtApprovalPrompt.h"
 #include "SetCtl.h"
+#include "TrustCtl.h"
 
 #include <QApplication>
 #include <QGuiApplication>
@@ -97,6 +99,16 @@ int main(int argc, char** argv)
     SetCtl passwordSet;
     SaveWindow(passwordSet, "password-set.png");
     Config::setConnPwd(nullptr);
+
+    Config::trustDevice("192.168.1.23", "iPhone");
+    Config::trustDevice("192.168.1.40", "");
+    TrustCtl trusted;
+    SaveWindow(trusted, "trusted-devices.png");
+    QtApprovalPrompt prompt;
+    prompt.ask("Pixel 7", "192.168.1.31", [](bool) {});
+    Settle();
+    Save(prompt.openBox()->grab().toImage(), "new-device.png");
+    prompt.dismiss();
 
     HelpCtl help;
     SaveWindow(help, "help.png");

@@ -385,6 +385,12 @@ std::string ChildProcess::output()
     return collected;
 }
 
+std::size_t ChildProcess::outputSize()
+{
+    std::lock_guard lock(mutex);
+    return collected.size();
+}
+
 bool ChildProcess::waitForOutput(const std::string& text, int timeoutMs)
 {
     return waitForOutput([&](const std::string& output) { return output.find(text) != std::string::npos; },

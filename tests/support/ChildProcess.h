@@ -68,8 +68,9 @@ public:
     // grace period; returns the exit status as wait() does.
     int stop();
 
-    // What the collected streams have written so far.
+    // What the collected streams have written so far, and its length.
     std::string output();
+    std::size_t outputSize();
     // Waits until the output contains text; false after timeoutMs, or once
     // the output has ended without it.
     bool waitForOutput(const std::string& text, int timeoutMs = 5000);

@@ -8,13 +8,22 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-RawConnection::RawConnection(int port)
+RawConnection::RawConnection(int port) : RawConnection("127.0.0.1", port) {}
+
+RawConnection::RawConnection(const std::string& host, int port, const std::string& source)
 {
     fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_in address{};
     address.sin_family = AF_INET;
+    if (!source.empty()) {
+        ::inet_pton(AF_INET, source.c_str(), &address.sin_addr);
+        if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+            close();
+            return;
+        }
+    }
     address.sin_port = htons(static_cast<uint16_t>(port));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::inet_pton(AF_INET, host.c_str(), &address.sin_addr);
     if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0)
         close();
 }

@@ -2,11 +2,13 @@
 
 #include <string>
 
-// A plain TCP connection to a loopback port for tests that need to send
-// exactly the bytes they choose (partial packets, silence, huge lengths).
+// A plain TCP connection for tests that need to send exactly the bytes they
+// choose (partial packets, silence, huge lengths): to a loopback port, or to
+// a host from a chosen source address.
 class RawConnection {
 public:
     explicit RawConnection(int port);
+    RawConnection(const std::string& host, int port, const std::string& source = std::string());
     ~RawConnection();
     RawConnection(const RawConnection&) = delete;
     RawConnection& operator=(const RawConnection&) = delete;

@@ -46,9 +46,11 @@ std::vector<std::string> SessionBus::environment() const
     return {"XDG_RUNTIME_DIR=" + runtime, "DBUS_SESSION_BUS_ADDRESS=" + address};
 }
 
-void SessionBus::enter()
+void SessionBus::enter(const std::vector<std::string>& extra)
 {
-    for (const std::string& entry : environment()) {
+    std::vector<std::string> variables = environment();
+    variables.insert(variables.end(), extra.begin(), extra.end());
+    for (const std::string& entry : variables) {
         const std::string name = entry.substr(0, entry.find('='));
         const char* old = std::getenv(name.c_str());
         saved.emplace_back(name, old ? std::optional<std::string>(old) : std::nullopt);

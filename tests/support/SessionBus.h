@@ -26,9 +26,10 @@ public:
     const std::string& busAddress() const { return address; }
     // "XDG_RUNTIME_DIR=…", "DBUS_SESSION_BUS_ADDRESS=…"
     std::vector<std::string> environment() const;
-    // Sets both variables in this process (restored on destruction), so the
-    // code under test finds the session.
-    void enter();
+    // Sets both variables, and the extra "NAME=VALUE" entries, in this
+    // process (restored on destruction), so the code under test finds the
+    // session.
+    void enter(const std::vector<std::string>& extra = {});
 
 private:
     std::string runtime;

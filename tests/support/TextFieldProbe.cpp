@@ -16,7 +16,7 @@ unsigned long ReadyWindow(const std::string& output)
 std::vector<std::string> Lines(const std::string& output, const std::string& prefix)
 {
     std::vector<std::string> found;
-    const std::string start = prefix.empty() ? std::string() : prefix + " ";
+    const std::string start = prefix + " ";
     for (std::size_t at = 0, end; (end = output.find('\n', at)) != std::string::npos; at = end + 1) {
         if (output.compare(at, start.size(), start) == 0)
             found.push_back(output.substr(at + start.size(), end - at - start.size()));
@@ -65,7 +65,7 @@ std::string Last(const std::string& output, const std::string& prefix)
 
 std::vector<std::string> ProbeArgv(const TextFieldProbe::Options& options)
 {
-    std::vector<std::string> argv{CORVANE_TEXT_FIELD_PROBE_EXE, "-platform", options.platform};
+    std::vector<std::string> argv{options.program, "-platform", options.platform};
     if (options.fullScreen)
         argv.push_back("--fullscreen");
     if (!options.appId.empty())
@@ -113,11 +113,33 @@ std::vector<std::string> TextFieldProbe::lines(const std::string& prefix)
     return Lines(probe.output(), prefix);
 }
 
+std::vector<std::string> TextFieldProbe::reports()
+{
+    std::vector<std::string> found;
+    const std::string output = probe.output();
+    for (std::size_t at = 0, end; (end = output.find('\n', at)) != std::string::npos; at = end + 1)
+        found.push_back(output.substr(at, end - at));
+    return found;
+}
+
 bool TextFieldProbe::waitForLine(const std::string& line, int timeoutMs)
 {
     return probe.waitForOutput(
         [&](const std::string& output) {
             return ("\n" + output).find("\n" + line + "\n") != std::string::npos;
+        },
+        timeoutMs);
+}
+
+bool TextFieldProbe::waitForLineAfter(std::size_t mark, const std::string& line, int timeoutMs)
+{
+    const std::string wanted = line + "\n";
+    return probe.waitForOutput(
+        [&](const std::string& output) {
+            // From the line start at or before the mark.
+            const std::size_t from = mark == 0 ? 0 : output.rfind('\n', mark - 1);
+            const std::size_t at = output.find("\n" + wanted, from == std::string::npos ? 0 : from);
+            return at != std::string::npos || (mark == 0 && output.compare(0, wanted.size(), wanted) == 0);
         },
         timeoutMs);
 }

@@ -14,6 +14,8 @@ class TextFieldProbe {
 public:
     struct Options {
         std::string platform = "xcb";
+        // The probe program, or a copy of it under another name.
+        std::string program = CORVANE_TEXT_FIELD_PROBE_EXE;
         bool fullScreen = false;
         // The name the program gives the desktop (Wayland app id); empty: its file name.
         std::string appId;
@@ -33,18 +35,23 @@ public:
     unsigned long window();
 
     // The complete report lines so far that start with prefix ("PRESS",
-    // "MOVE", "WHEEL", "KEY", "CLIPBOARD"), without the prefix and its space;
-    // every line for an empty prefix.
+    // "MOVE", "WHEEL", "KEY", "CLIPBOARD"), without the prefix and its space.
     std::vector<std::string> lines(const std::string& prefix);
+    // Every complete report line so far, prefixes included, in order.
+    std::vector<std::string> reports();
     // Waits until a complete line equals line.
     bool waitForLine(const std::string& line, int timeoutMs = 10000);
-    // Waits for the probe to end (its window closed) and returns its exit
-    // status, -1 when it still runs after timeoutMs or died of a signal.
-    int wait(int timeoutMs) { return probe.wait(timeoutMs); }
+    // Where the report stands now, and a wait for a line reported after
+    // that point, which costs the same however long the report has grown.
+    std::size_t mark() { return probe.outputSize(); }
+    bool waitForLineAfter(std::size_t mark, const std::string& line, int timeoutMs = 10000);
     // Puts text on the clipboard as the probe's own copy.
     void copy(const std::string& text);
     // The clipboard's text as the probe reads it now.
     std::string clipboard(int timeoutMs = 10000);
+    // Waits for the probe to end on its own (its window was closed) and
+    // returns its exit status; -1 when it still runs after timeoutMs.
+    int wait(int timeoutMs) { return probe.wait(timeoutMs); }
 
 private:
     ChildProcess probe;

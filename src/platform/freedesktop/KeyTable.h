@@ -1,10 +1,13 @@
 #pragma once
 
 #include "EventPoster.h"
+#include "TypedCharacters.h"
 
 #include <cstdint>
+#include <vector>
 
-// Modifiers of a key event, as this program presses them.
+// Modifiers of a Linux key event (X11 or xkbcommon on Wayland), as this
+// program presses them.
 namespace KeyModifier {
 constexpr unsigned Shift = 1u << 0;
 constexpr unsigned Control = 1u << 1;
@@ -16,7 +19,7 @@ struct KeyAction {
     enum class Kind {
         Nothing,               // the key has no equivalent: nothing is sent
         Key,                   // press keysym with modifiers
-        MinimiseActiveWindow,  // minimise the active window
+        IconifyActiveWindow,   // minimise the active window
         ToggleShowingDesktop,  // the desktop's "show desktop"
     };
     Kind kind = Kind::Nothing;
@@ -26,10 +29,10 @@ struct KeyAction {
 
 // The one table from the phone's conventions (virtual key codes of a US ANSI
 // Mac keyboard, its modifier flags, and the shortcuts it sends for window,
-// presentation and music actions) to keysyms, modifiers and window-manager
-// requests. Keysyms are XKB's, which X11 and the Wayland compositors share;
-// each backend presses them its own way. docs/input-translation.md
-// documents the table.
+// presentation and music actions) to keysyms (the X11 and xkbcommon
+// values, the same on every Linux desktop), modifiers and window manager
+// requests. Every desktop backend translates through it;
+// docs/input-translation.md documents it.
 class KeyTable {
 public:
     KeyTable() = delete;
@@ -45,4 +48,7 @@ public:
     // The keysym that types a Unicode character (0 for characters that are
     // not typed, such as most control characters).
     static unsigned long KeysymForCharacter(char32_t character);
+    // The keysyms of the characters that a piece of typed text completes.
+    static std::vector<unsigned long> KeysymsForText(TypedCharacters& characters, const char16_t* units,
+                                                     std::size_t count);
 };

@@ -2,12 +2,9 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <condition_variable>
 #include <iterator>
-#include <memory>
 #include <poll.h>
 #include <sys/eventfd.h>
-#include <thread>
 #include <unistd.h>
 #include <wayland-client.h>
 
@@ -35,10 +32,7 @@ WaylandConnection::~WaylandConnection()
 {
     if (display == nullptr)
         return;
-    stopping.store(true);
-    const std::uint64_t one = 1;
-    (void)!::write(wakeFd, &one, sizeof one);
-    dispatcher.join();
+    stopDispatching();
     ::close(wakeFd);
     wl_registry_destroy(registry);
     wl_display_disconnect(display);
@@ -47,6 +41,18 @@ WaylandConnection::~WaylandConnection()
 bool WaylandConnection::connected() const
 {
     return display != nullptr && wl_display_get_error(display) == 0;
+}
+
+void WaylandConnection::stopDispatching()
+{
+    if (!dispatcher.joinable())
+        return;
+    stopping.store(true);
+    const std::uint64_t one = 1;
+    (void)!::write(wakeFd, &one, sizeof one);
+    dispatcher.join();
+    std::lock_guard lock(settleMutex);
+    settledChanged.notify_all();
 }
 
 void WaylandConnection::OnGlobal(void* data, wl_registry*, std::uint32_t name, const char* interface,
@@ -81,22 +87,6 @@ std::uint32_t WaylandConnection::version(const std::string& interface, std::uint
     return 0;
 }
 
-std::vector<WaylandConnection::Global> WaylandConnection::globalsOf(const std::string& interface) const
-{
-    std::lock_guard lock(globalsMutex);
-    std::vector<Global> found;
-    std::copy_if(globals.begin(), globals.end(), std::back_inserter(found),
-                 [&](const Global& global) { return global.interface == interface; });
-    return found;
-}
-
-void* WaylandConnection::bind(const Global& global, const wl_interface* interface, std::uint32_t maxVersion)
-{
-    if (registry == nullptr || global.interface != interface->name)
-        return nullptr;
-    return wl_registry_bind(registry, global.name, interface, std::min(global.version, maxVersion));
-}
-
 void* WaylandConnection::bind(const wl_interface* interface, std::uint32_t maxVersion)
 {
     if (registry == nullptr)
@@ -115,67 +105,68 @@ void* WaylandConnection::bind(const wl_interface* interface, std::uint32_t maxVe
     }
     if (name == 0)
         return nullptr;
-    void* proxy = wl_registry_bind(registry, name, interface, version);
+    return bind(Global{name, interface->name, version}, interface, version);
+}
+
+std::vector<WaylandConnection::Global> WaylandConnection::globalsOf(const std::string& interface) const
+{
+    std::lock_guard lock(globalsMutex);
+    std::vector<Global> found;
+    std::copy_if(globals.begin(), globals.end(), std::back_inserter(found),
+                 [&](const Global& global) { return global.interface == interface; });
+    return found;
+}
+
+void* WaylandConnection::bind(const Global& global, const wl_interface* interface, std::uint32_t maxVersion)
+{
+    if (registry == nullptr)
+        return nullptr;
+    void* proxy = wl_registry_bind(registry, global.name, interface, std::min(global.version, maxVersion));
     flush();
     return proxy;
 }
 
+std::unique_lock<std::mutex> WaylandConnection::holdDispatch()
+{
+    return std::unique_lock(dispatchMutex);
+}
+
 void WaylandConnection::flush()
 {
-    if (display != nullptr)
-        wl_display_flush(display);
-}
-
-bool WaylandConnection::roundtrip()
-{
     if (display == nullptr)
-        return false;
-    // The dispatch thread owns the default queue, so this waits for a sync
-    // callback on a queue of its own.
-    wl_event_queue* queue = wl_display_create_queue(display);
-    auto* wrapped = static_cast<wl_display*>(wl_proxy_create_wrapper(display));
-    wl_proxy_set_queue(reinterpret_cast<wl_proxy*>(wrapped), queue);
-    wl_callback* callback = wl_display_sync(wrapped);
-    wl_proxy_wrapper_destroy(wrapped);
-    bool done = false;
-    static const wl_callback_listener listener = {
-        .done = [](void* data, wl_callback*, std::uint32_t) { *static_cast<bool*>(data) = true; }};
-    wl_callback_add_listener(callback, &listener, &done);
-    int result = 0;
-    while (!done && result >= 0)
-        result = wl_display_dispatch_queue(display, queue);
-    wl_callback_destroy(callback);
-    wl_event_queue_destroy(queue);
-    return result >= 0;
+        return;
+    // While the compositor is busy its socket may be full: that is waited
+    // out (for a while), since a request queued on a full buffer would end
+    // the connection.
+    for (int tries = 0; tries < 200 && wl_display_flush(display) < 0 && errno == EAGAIN; ++tries) {
+        pollfd writable{wl_display_get_fd(display), POLLOUT, 0};
+        ::poll(&writable, 1, 10);
+    }
 }
 
-bool WaylandConnection::sync(std::chrono::milliseconds timeout)
+bool WaylandConnection::settle(std::chrono::milliseconds timeout)
 {
-    if (!connected())
+    if (display == nullptr || stopping.load())
         return false;
-    // Shared with the callback, which may still come after a time-out.
-    struct Wait {
-        std::mutex mutex;
-        std::condition_variable signal;
-        bool done = false;
-    };
-    const auto wait = std::make_shared<Wait>();
     static const wl_callback_listener listener = {.done = [](void* data, wl_callback* callback, std::uint32_t) {
-        auto* held = static_cast<std::shared_ptr<Wait>*>(data);
-        {
-            std::lock_guard lock((*held)->mutex);
-            (*held)->done = true;
-        }
-        (*held)->signal.notify_all();
+        auto* self = static_cast<WaylandConnection*>(data);
         wl_callback_destroy(callback);
-        delete held;
+        std::lock_guard lock(self->settleMutex);
+        ++self->settled;
+        self->settledChanged.notify_all();
     }};
-    run([&] {
-        wl_callback_add_listener(wl_display_sync(display), &listener, new std::shared_ptr<Wait>(wait));
+    std::uint64_t ticket = 0;
+    {
+        const std::unique_lock hold = holdDispatch();
+        std::lock_guard lock(settleMutex);
+        // Sync callbacks come back in the order they were asked for.
+        ticket = ++settleRequests;
+        wl_callback_add_listener(wl_display_sync(display), &listener, this);
         wl_display_flush(display);
-    });
-    std::unique_lock lock(wait->mutex);
-    return wait->signal.wait_for(lock, timeout, [&] { return wait->done; });
+    }
+    std::unique_lock lock(settleMutex);
+    return settledChanged.wait_for(lock, timeout, [&] { return settled >= ticket || stopping.load(); }) &&
+           settled >= ticket;
 }
 
 bool WaylandConnection::dispatchUntil(wl_event_queue* queue, const std::function<bool()>& done,
@@ -192,7 +183,7 @@ bool WaylandConnection::dispatchUntil(wl_event_queue* queue, const std::function
             return true;
         if (wl_display_prepare_read_queue(display, queue) != 0)
             continue; // events came in meanwhile
-        wl_display_flush(display);
+        flush();
         const auto left =
             std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
         pollfd ready{fd, POLLIN, 0};
@@ -215,75 +206,33 @@ void* WaylandConnection::Wrap(void* proxy, wl_event_queue* queue)
     return wrapper;
 }
 
-void WaylandConnection::run(const std::function<void()>& task)
-{
-    if (display == nullptr)
-        return;
-    if (std::this_thread::get_id() == dispatcher.get_id()) {
-        task();
-        return;
-    }
-    std::unique_lock lock(tasksMutex);
-    if (!dispatching) { // nothing dispatches any more: nothing can race
-        task();
-        return;
-    }
-    bool done = false;
-    tasks.push_back({&task, &done});
-    const std::uint64_t one = 1;
-    (void)!::write(wakeFd, &one, sizeof one);
-    tasksDone.wait(lock, [&] { return done; });
-}
-
-void WaylandConnection::runTasks()
-{
-    std::unique_lock lock(tasksMutex);
-    while (!tasks.empty()) {
-        const Task task = tasks.front();
-        tasks.pop_front();
-        lock.unlock();
-        (*task.run)();
-        lock.lock();
-        *task.done = true;
-    }
-    tasksDone.notify_all();
-}
-
 void WaylandConnection::dispatchLoop()
 {
     const int fd = wl_display_get_fd(display);
     while (!stopping.load()) {
-        while (wl_display_prepare_read(display) != 0)
+        while (wl_display_prepare_read(display) != 0) {
+            std::lock_guard hold(dispatchMutex);
             wl_display_dispatch_pending(display);
+        }
         wl_display_flush(display);
         pollfd ready[2] = {{fd, POLLIN, 0}, {wakeFd, POLLIN, 0}};
         if (::poll(ready, 2, -1) < 0 && errno != EINTR) {
             wl_display_cancel_read(display);
-            break;
+            return;
         }
         if (ready[0].revents & (POLLERR | POLLHUP)) {
             wl_display_cancel_read(display);
-            break; // the compositor has gone
-        }
-        if (ready[1].revents & POLLIN) {
-            std::uint64_t count = 0;
-            (void)!::read(wakeFd, &count, sizeof count);
+            return; // the compositor has gone
         }
         if (stopping.load() || (ready[0].revents & POLLIN) == 0) {
             wl_display_cancel_read(display);
-            runTasks();
             continue;
         }
         if (wl_display_read_events(display) < 0)
-            break;
+            return;
+        std::lock_guard hold(dispatchMutex);
         wl_display_dispatch_pending(display);
-        runTasks();
     }
-    {
-        std::lock_guard lock(tasksMutex);
-        dispatching = false;
-    }
-    runTasks();
 }
 
 std::vector<std::string> WaylandConnection::OfferedInterfaces()

@@ -4,7 +4,6 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -22,10 +21,10 @@ struct wl_registry;
 // compositor offers, binds them, and runs a thread that dispatches the
 // connection's default event queue, so listeners set on proxies of that
 // queue are called on that thread. Requests may be sent from any thread
-// (libwayland serialises them); call flush() after a batch. A proxy of the
-// default queue that receives events is made, and gets its listener, inside
-// run(), so that none of its events can be dispatched before the listener
-// is there.
+// (libwayland serialises them); call flush() after a batch. A new proxy's
+// listener is set while holdDispatch() is held, so that no event of the
+// proxy is dispatched before its listener is there; code that holds a lock
+// of its own that its listeners take acquires holdDispatch() first.
 class WaylandConnection {
 public:
     struct Global {
@@ -50,35 +49,33 @@ public:
     // maxVersion); null when it is not offered. The proxy belongs to the
     // default queue.
     void* bind(const wl_interface* interface, std::uint32_t maxVersion);
+    // Every global of the interface (several outputs, for one), and a bind
+    // of one of them at min(its version, maxVersion).
+    std::vector<Global> globalsOf(const std::string& interface) const;
+    void* bind(const Global& global, const wl_interface* interface, std::uint32_t maxVersion);
     // The version a bound proxy of the interface got (0 when not offered).
     std::uint32_t version(const std::string& interface, std::uint32_t maxVersion) const;
-    // Every global of the interface offered now (several outputs, seats).
-    std::vector<Global> globalsOf(const std::string& interface) const;
-    // Binds one of them at min(its version, maxVersion), on the default
-    // queue, without flushing: call it inside run() and add the listener
-    // there.
-    void* bind(const Global& global, const wl_interface* interface, std::uint32_t maxVersion);
-    // Runs task on the dispatch thread between two dispatches (at once when
-    // called there, or when the connection no longer dispatches) and
-    // returns when it has run.
-    void run(const std::function<void()>& task);
 
-    // Sends the requests queued so far.
+    // Keeps the dispatch thread from calling listeners while held.
+    std::unique_lock<std::mutex> holdDispatch();
+    // Sends the requests queued so far, waiting while the compositor's
+    // socket is full. Callers that send many requests at once flush every
+    // few dozen: libwayland ends the connection when its buffer overflows.
     void flush();
-    // Waits until the compositor has handled every request sent before.
-    // Events it sent in reply to proxies of the default queue have been read
-    // by then but may still be waiting for the dispatch thread: callers that
-    // need their effect wait on their own state. False when the connection
-    // broke.
-    bool roundtrip();
     // Waits until the dispatch thread has handled every event the compositor
-    // sent in reply to the requests sent before, so listeners of the default
-    // queue have seen them. False on a time-out or a broken connection.
-    bool sync(std::chrono::milliseconds timeout);
-    // Dispatches a queue of the caller's own on the calling thread until
-    // done() holds; false when the time runs out or the connection broke.
-    bool dispatchUntil(wl_event_queue* queue, const std::function<bool()>& done, std::chrono::milliseconds timeout);
+    // sent before it handled the requests sent so far, so listeners have
+    // seen their replies. False after the timeout or when the connection
+    // broke.
+    bool settle(std::chrono::milliseconds timeout = std::chrono::milliseconds(2000));
+    // Ends the dispatch thread: no listener runs after this returns.
+    // Owners call it before destroying the proxies their listeners use;
+    // requests can still be sent. The destructor calls it too.
+    void stopDispatching();
 
+    // Dispatches a queue of the caller's own on the calling thread until
+    // done() holds, for requests that wait for their answer where they are
+    // made; false when the time runs out or the connection broke.
+    bool dispatchUntil(wl_event_queue* queue, const std::function<bool()>& done, std::chrono::milliseconds timeout);
     // A stand-in for proxy in requests whose new objects deliver their
     // events to queue; destroy it with wl_proxy_wrapper_destroy.
     template <typename Proxy>
@@ -97,22 +94,17 @@ private:
                          std::uint32_t version);
     static void OnGlobalRemove(void* data, wl_registry* registry, std::uint32_t name);
     void dispatchLoop();
-    void runTasks();
 
     wl_display* display = nullptr;
     wl_registry* registry = nullptr;
     mutable std::mutex globalsMutex;
     std::vector<Global> globals;
     std::thread dispatcher;
+    std::mutex dispatchMutex; // held while listeners run
     int wakeFd = -1;
     std::atomic<bool> stopping{false};
-
-    struct Task {
-        const std::function<void()>* run;
-        bool* done;
-    };
-    std::mutex tasksMutex; // guards tasks and dispatching
-    std::condition_variable tasksDone;
-    std::deque<Task> tasks;
-    bool dispatching = true;
+    std::mutex settleMutex; // guards settled
+    std::condition_variable settledChanged;
+    std::uint64_t settled = 0; // sync callbacks handled so far
+    std::uint64_t settleRequests = 0;
 };

@@ -1,26 +1,23 @@
 #pragma once
 
+#include "DataControlClipboard.h"
 #include "DesktopBackend.h"
-#include "QtPasteboard.h"
 #include "WaylandConnection.h"
+#include "WaylandKeymap.h"
 #include "WaylandOutputs.h"
 #include "WlrootsEventPoster.h"
 #include "WlrootsScreenCapture.h"
 #include "WlrootsWindowControl.h"
 
-#include <atomic>
-#include <cstdint>
-#include <memory>
-
-struct wl_seat;
-
 // The services of a wlroots compositor (sway, Hyprland, river, labwc,
 // Wayfire and their kin), all on one Wayland connection kept for the
-// program's life: a virtual pointer and keyboard, screencopy, and the
-// foreign-toplevel window list.
+// program's life: a virtual pointer and keyboard on the seat's layout,
+// screencopy, the foreign-toplevel window list, the data-control clipboard
+// and a layer-shell overlay for the laser pointer's dot.
 class WlrootsBackend : public DesktopBackend {
 public:
     WlrootsBackend();
+    ~WlrootsBackend() override;
 
     // Whether the compositor took the connection and the input devices.
     bool ready();
@@ -30,21 +27,19 @@ public:
     ScreenCapture& screenCapture() override { return capture; }
     WindowControl& windowControl() override { return windows; }
     Pasteboard& pasteboard() override { return clipboard; }
+    // A layer-shell overlay; null where the compositor offers no layer shell.
+    std::unique_ptr<LaserDotSurface> makeLaserDotSurface() override;
+
+    // Whether the session's registry offers wlroots' virtual pointer and
+    // keyboard.
+    static bool Detected();
 
 private:
-    struct SeatRelease {
-        void operator()(wl_seat* seat) const;
-    };
-    // The first seat, with its capabilities known.
-    wl_seat* bindSeat();
-    bool seatHasKeyboard() const;
-
     WaylandConnection connection;
-    std::atomic<std::uint32_t> seatCapabilities{0}; // wl_seat_capability bits
-    std::unique_ptr<wl_seat, SeatRelease> seat{bindSeat()};
+    WaylandKeymap keymap{connection};
     WaylandOutputs outputs{connection};
-    WlrootsWindowControl windows{connection, seat.get()};
-    WlrootsEventPoster poster{connection, outputs, windows, seat.get(), seatHasKeyboard()};
+    DataControlClipboard clipboard{connection};
+    WlrootsWindowControl windows{connection, keymap.seat()};
+    WlrootsEventPoster poster{connection, keymap, outputs, windows};
     WlrootsScreenCapture capture{connection, outputs};
-    QtPasteboard clipboard;
 };

@@ -3,6 +3,7 @@
 #include "KeyTable.h"
 #include "Log.h"
 #include "WaylandConnection.h"
+#include "WaylandKeymap.h"
 #include "WaylandOutputs.h"
 #include "WlrootsWindowControl.h"
 
@@ -17,68 +18,14 @@
 #include <unistd.h>
 #include <wayland-client.h>
 
-namespace {
-
-// The keymap of the seat's keyboard as the compositor hands it to clients.
-std::string SeatKeymap(WaylandConnection& connection, wl_seat* seat)
-{
-    if (seat == nullptr)
-        return {};
-    struct Read {
-        std::string text;
-        bool done = false;
-    } read;
-    static const wl_keyboard_listener keyboardListener = {
-        .keymap =
-            [](void* data, wl_keyboard*, std::uint32_t format, std::int32_t fd, std::uint32_t size) {
-                auto* r = static_cast<Read*>(data);
-                void* map = size > 0 ? ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0) : MAP_FAILED;
-                if (format == WL_KEYBOARD_KEYMAP_FORMAT_XKB_V1 && map != MAP_FAILED)
-                    r->text.assign(static_cast<const char*>(map), ::strnlen(static_cast<const char*>(map), size));
-                if (map != MAP_FAILED)
-                    ::munmap(map, size);
-                ::close(fd);
-            },
-        .enter = [](void*, wl_keyboard*, std::uint32_t, wl_surface*, wl_array*) {},
-        .leave = [](void*, wl_keyboard*, std::uint32_t, wl_surface*) {},
-        .key = [](void*, wl_keyboard*, std::uint32_t, std::uint32_t, std::uint32_t, std::uint32_t) {},
-        .modifiers = [](void*, wl_keyboard*, std::uint32_t, std::uint32_t, std::uint32_t, std::uint32_t,
-                        std::uint32_t) {},
-        .repeat_info = [](void*, wl_keyboard*, std::int32_t, std::int32_t) {},
-    };
-    static const wl_callback_listener doneListener = {
-        .done = [](void* data, wl_callback*, std::uint32_t) { static_cast<Read*>(data)->done = true; }};
-
-    // A keyboard of the seat sends the keymap first; the answer to a sync
-    // after it says that all has come.
-    wl_event_queue* queue = wl_display_create_queue(connection.get());
-    wl_seat* onQueue = WaylandConnection::OnQueue(seat, queue);
-    wl_display* display = WaylandConnection::OnQueue(connection.get(), queue);
-    wl_keyboard* keyboard = wl_seat_get_keyboard(onQueue);
-    wl_keyboard_add_listener(keyboard, &keyboardListener, &read);
-    wl_callback* callback = wl_display_sync(display);
-    wl_callback_add_listener(callback, &doneListener, &read);
-    connection.flush();
-    connection.dispatchUntil(queue, [&] { return read.done; }, std::chrono::seconds(2));
-    wl_callback_destroy(callback);
-    if (wl_proxy_get_version(reinterpret_cast<wl_proxy*>(seat)) >= WL_KEYBOARD_RELEASE_SINCE_VERSION)
-        wl_keyboard_release(keyboard);
-    else
-        wl_keyboard_destroy(keyboard);
-    wl_proxy_wrapper_destroy(display);
-    wl_proxy_wrapper_destroy(onQueue);
-    connection.flush();
-    wl_event_queue_destroy(queue);
-    return read.text;
-}
-
-} // namespace
-
-WlrootsEventPoster::WlrootsEventPoster(WaylandConnection& connection, WaylandOutputs& outputs,
-                                       WlrootsWindowControl& windows, wl_seat* seat, bool seatHasKeyboard)
+WlrootsEventPoster::WlrootsEventPoster(WaylandConnection& connection, WaylandKeymap& seatKeymap,
+                                       WaylandOutputs& outputs, WlrootsWindowControl& windows)
     : connection(connection), outputs(outputs), windows(windows)
 {
-    keymap = std::make_unique<WlrootsKeymap>(seatHasKeyboard ? SeatKeymap(connection, seat) : std::string());
+    // The user's layout as the seat has it now (the defaults when the seat
+    // has no keyboard yet): the one the spare keys are added to.
+    keymap = std::make_unique<WlrootsKeymap>(seatKeymap.text());
+    wl_seat* seat = seatKeymap.seat();
     auto* pointers = static_cast<zwlr_virtual_pointer_manager_v1*>(
         connection.bind(&zwlr_virtual_pointer_manager_v1_interface, 1));
     auto* keyboards = static_cast<zwp_virtual_keyboard_manager_v1*>(
@@ -145,35 +92,35 @@ ScreenPoint WlrootsEventPoster::pointerLocation()
 {
     std::lock_guard lock(mutex);
     if (!positionKnown) {
-        const WaylandOutputs::Box box = outputs.layout();
-        return {box.width / 2.0, box.height / 2.0};
+        const QRect desktop = outputs.desktop();
+        return {desktop.x() + desktop.width() / 2.0, desktop.y() + desktop.height() / 2.0};
     }
     return position;
 }
 
 ScreenSize WlrootsEventPoster::mainScreenSize()
 {
-    const WaylandOutputs::Box box = outputs.layout();
-    return {static_cast<double>(box.width), static_cast<double>(box.height)};
+    const QRect desktop = outputs.desktop();
+    return {static_cast<double>(desktop.right() + 1), static_cast<double>(desktop.bottom() + 1)};
 }
 
 void WlrootsEventPoster::moveTo(ScreenPoint at)
 {
-    const WaylandOutputs::Box box = outputs.layout();
-    if (box.width <= 0 || box.height <= 0)
+    const QRect desktop = outputs.desktop();
+    if (desktop.isEmpty())
         return;
     if (!positionKnown) {
-        position = {box.width / 2.0, box.height / 2.0};
+        position = {desktop.x() + desktop.width() / 2.0, desktop.y() + desktop.height() / 2.0};
         sentX = std::lround(position.x * 256);
         sentY = std::lround(position.y * 256);
         positionKnown = true;
     }
-    const double right = box.width - 1, bottom = box.height - 1;
+    const double right = desktop.right(), bottom = desktop.bottom();
     const double x = std::clamp(at.x, 0.0, right), y = std::clamp(at.y, 0.0, bottom);
     if (x <= 0 || y <= 0 || x >= right || y >= bottom) {
         const auto ax = static_cast<std::uint32_t>(std::lround(x)), ay = static_cast<std::uint32_t>(std::lround(y));
-        zwlr_virtual_pointer_v1_motion_absolute(pointer, now(), ax, ay, static_cast<std::uint32_t>(box.width),
-                                                static_cast<std::uint32_t>(box.height));
+        zwlr_virtual_pointer_v1_motion_absolute(pointer, now(), ax, ay, static_cast<std::uint32_t>(desktop.width()),
+                                                static_cast<std::uint32_t>(desktop.height()));
         sentX = static_cast<long long>(ax) * 256;
         sentY = static_cast<long long>(ay) * 256;
     } else {
@@ -270,7 +217,7 @@ void WlrootsEventPoster::pressKeyDown(std::uint16_t keyCode, std::uint64_t flags
     const KeyAction action = KeyTable::Translate(keyCode, flags, purpose);
     switch (action.kind) {
     case KeyAction::Kind::Nothing: return;
-    case KeyAction::Kind::MinimiseActiveWindow: windows.minimiseActive(); return;
+    case KeyAction::Kind::IconifyActiveWindow: windows.minimizeActive(); return;
     case KeyAction::Kind::ToggleShowingDesktop: windows.toggleShowingDesktop(); return;
     case KeyAction::Kind::Key: break;
     }
@@ -373,7 +320,7 @@ void WlrootsEventPoster::postUnicodeKeyDown(const char16_t* units, std::size_t c
     std::lock_guard lock(mutex);
     if (!ready())
         return;
-    const std::vector<unsigned long> keysyms = text.take(units, count);
+    const std::vector<unsigned long> keysyms = KeyTable::KeysymsForText(characters, units, count);
     if (keysyms.empty())
         return;
     // Each character is typed with exactly the modifiers of its level:

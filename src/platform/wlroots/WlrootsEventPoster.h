@@ -1,7 +1,7 @@
 #pragma once
 
 #include "EventPoster.h"
-#include "TextKeysyms.h"
+#include "TypedCharacters.h"
 #include "WheelClicks.h"
 #include "WlrootsKeymap.h"
 
@@ -14,9 +14,9 @@
 #include <thread>
 
 class WaylandConnection;
+class WaylandKeymap;
 class WaylandOutputs;
 class WlrootsWindowControl;
-struct wl_seat;
 struct zwlr_virtual_pointer_v1;
 struct zwp_virtual_keyboard_v1;
 
@@ -38,15 +38,13 @@ struct zwp_virtual_keyboard_v1;
 // comes back after kRestoreAfter without typing.
 class WlrootsEventPoster : public EventPoster {
 public:
-    static constexpr int kPixelsPerWheelClick = WheelClicks::kPixelsPerClick;
     // A wheel click as wl_pointer axis events count it.
     static constexpr double kAxisPerWheelClick = 15.0;
     static constexpr std::chrono::milliseconds kRestoreAfter{1000};
 
-    // seatHasKeyboard: whether the seat has a keyboard whose layout to take
-    // (else the XKB_DEFAULT_* variables' default keymap).
-    WlrootsEventPoster(WaylandConnection& connection, WaylandOutputs& outputs, WlrootsWindowControl& windows,
-                       wl_seat* seat, bool seatHasKeyboard);
+    // The devices belong to the keymap's seat, and start with its layout.
+    WlrootsEventPoster(WaylandConnection& connection, WaylandKeymap& seatKeymap, WaylandOutputs& outputs,
+                       WlrootsWindowControl& windows);
     ~WlrootsEventPoster() override;
     WlrootsEventPoster(const WlrootsEventPoster&) = delete;
     WlrootsEventPoster& operator=(const WlrootsEventPoster&) = delete;
@@ -99,7 +97,7 @@ private:
     long long sentX = 0, sentY = 0; // the same, in the protocol's 1/256 pixel steps
     WheelClicks verticalWheel;
     WheelClicks horizontalWheel;
-    TextKeysyms text;
+    TypedCharacters characters;
     std::map<std::uint16_t, HeldKey> heldKeys;
     std::chrono::steady_clock::time_point lastTyping{};
     bool stopping = false;

@@ -1,9 +1,9 @@
 #include "WlrootsKeymap.h"
 
 #include "KeyTable.h"
+#include "WaylandKeymap.h"
 
 #include <algorithm>
-#include <bit>
 #include <cstdio>
 #include <cstdlib>
 #include <xkbcommon/xkbcommon.h>
@@ -11,7 +11,9 @@
 namespace {
 
 // The highest key code an X11 program can receive.
-constexpr std::uint32_t kHighestSpare = 255;
+constexpr xkb_keycode_t kHighestSpare = 255;
+// xkbcommon numbers keys as X does: the evdev code plus 8.
+constexpr xkb_keycode_t kEvdevOffset = 8;
 
 // The text between the start of a section ("xkb_symbols") and the line
 // that closes it, as xkbcommon writes keymaps: where new lines go.
@@ -22,18 +24,6 @@ std::size_t SectionEnd(const std::string& text, const char* section)
         return std::string::npos;
     const std::size_t end = text.find("\n};", start);
     return end == std::string::npos ? end : end + 1;
-}
-
-// How good a modifier mask is for typing a level: fewer modifiers first,
-// and Caps Lock or Num Lock (lock modifiers) only when nothing else does.
-int Cost(xkb_keymap* keymap, std::uint32_t mask)
-{
-    const xkb_mod_index_t lock = xkb_keymap_mod_get_index(keymap, XKB_MOD_NAME_CAPS);
-    const xkb_mod_index_t num = xkb_keymap_mod_get_index(keymap, XKB_MOD_NAME_NUM);
-    int cost = std::popcount(mask);
-    if ((lock != XKB_MOD_INVALID && (mask & (1u << lock))) || (num != XKB_MOD_INVALID && (mask & (1u << num))))
-        cost += 16;
-    return cost;
 }
 
 } // namespace
@@ -57,35 +47,24 @@ WlrootsKeymap::WlrootsKeymap(const std::string& text)
     boundText = layoutText;
     state = xkb_state_new(layout);
 
-    // Every keysym of the first layout with the cheapest way to type it.
-    std::unordered_map<unsigned long, int> costs;
-    const xkb_keycode_t low = xkb_keymap_min_keycode(layout), high = xkb_keymap_max_keycode(layout);
-    for (xkb_keycode_t keycode = low; keycode <= high; ++keycode) {
-        if (xkb_keymap_num_layouts_for_key(layout, keycode) == 0) {
-            if (keycode > 8 && keycode <= kHighestSpare) {
-                const char* name = xkb_keymap_key_get_name(layout, keycode);
-                char made[8];
-                std::snprintf(made, sizeof made, "C%03u", keycode);
-                spares.push_back(Spare{keycode, name ? name : made, name != nullptr});
-            }
+    // Where the layout has each keysym, in this keymap's key codes and
+    // modifier masks.
+    const xkb_mod_index_t shift = xkb_keymap_mod_get_index(layout, XKB_MOD_NAME_SHIFT);
+    const xkb_mod_index_t levelThree = xkb_keymap_mod_get_index(layout, "Mod5");
+    for (const auto& [keysym, place] : WaylandKeymap::PlacesOf(layout)) {
+        const std::uint32_t mask = (place.shift && shift != XKB_MOD_INVALID ? 1u << shift : 0) |
+                                   (place.levelThree && levelThree != XKB_MOD_INVALID ? 1u << levelThree : 0);
+        places[keysym] = Place{place.key + kEvdevOffset, mask, -1};
+    }
+    // Spares: the key codes without symbols.
+    for (xkb_keycode_t keycode = kEvdevOffset + 1; keycode <= std::min(xkb_keymap_max_keycode(layout), kHighestSpare);
+         ++keycode) {
+        if (keycode < xkb_keymap_min_keycode(layout) || xkb_keymap_num_layouts_for_key(layout, keycode) != 0)
             continue;
-        }
-        const xkb_level_index_t levels = xkb_keymap_num_levels_for_key(layout, keycode, 0);
-        for (xkb_level_index_t level = 0; level < levels; ++level) {
-            const xkb_keysym_t* syms = nullptr;
-            if (xkb_keymap_key_get_syms_by_level(layout, keycode, 0, level, &syms) != 1)
-                continue;
-            xkb_mod_mask_t masks[16];
-            const std::size_t count = xkb_keymap_key_get_mods_for_level(layout, keycode, 0, level, masks, 16);
-            for (std::size_t i = 0; i < count; ++i) {
-                const int cost = Cost(layout, masks[i]);
-                const auto known = costs.find(syms[0]);
-                if (known != costs.end() && known->second <= cost)
-                    continue;
-                costs[syms[0]] = cost;
-                places[syms[0]] = Place{keycode, masks[i], -1};
-            }
-        }
+        const char* name = xkb_keymap_key_get_name(layout, keycode);
+        char made[8];
+        std::snprintf(made, sizeof made, "C%03u", keycode);
+        spares.push_back(Spare{keycode, name ? name : made, name != nullptr});
     }
 }
 

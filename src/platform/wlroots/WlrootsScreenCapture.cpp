@@ -171,20 +171,21 @@ QImage WlrootsScreenCapture::grab()
         return capture(all.front());
 
     // Several outputs: one picture of the layout at the largest scale.
-    const WaylandOutputs::Box box = outputs.layout();
+    QRect desktop;
     int scale = 1;
-    for (const WaylandOutputs::Output& output : all)
+    for (const WaylandOutputs::Output& output : all) {
+        desktop = desktop.united(output.rect);
         scale = std::max(scale, output.scale);
-    QImage whole(box.width * scale, box.height * scale, QImage::Format_RGB32);
+    }
+    QImage whole(desktop.size() * scale, QImage::Format_RGB32);
     whole.fill(Qt::black);
     QPainter painter(&whole);
     for (const WaylandOutputs::Output& output : all) {
         const QImage picture = capture(output);
         if (picture.isNull())
             continue;
-        const QRect place((output.x - box.x) * scale, (output.y - box.y) * scale, output.width * scale,
-                          output.height * scale);
-        painter.drawImage(place, picture);
+        painter.drawImage(QRect((output.rect.topLeft() - desktop.topLeft()) * scale, output.rect.size() * scale),
+                          picture);
     }
     painter.end();
     return whole;

@@ -21,7 +21,7 @@ struct WlrootsWindowControl::Toplevel {
 namespace {
 
 // How long list() waits for the compositor's latest news.
-constexpr std::chrono::seconds kSyncTimeout{2};
+constexpr std::chrono::seconds kSettleTimeout{2};
 
 } // namespace
 
@@ -31,30 +31,28 @@ WlrootsWindowControl::WlrootsWindowControl(WaylandConnection& connection, wl_sea
     const std::vector<WaylandConnection::Global> offered = connection.globalsOf("zwlr_foreign_toplevel_manager_v1");
     if (offered.empty())
         return;
-    connection.run([&] {
-        static const zwlr_foreign_toplevel_manager_v1_listener listener = {
-            .toplevel = &WlrootsWindowControl::OnToplevel,
-            .finished = [](void*, zwlr_foreign_toplevel_manager_v1*) {},
-        };
+    static const zwlr_foreign_toplevel_manager_v1_listener listener = {
+        .toplevel = &WlrootsWindowControl::OnToplevel,
+        .finished = [](void*, zwlr_foreign_toplevel_manager_v1*) {},
+    };
+    {
+        const std::unique_lock hold = connection.holdDispatch();
         manager = static_cast<zwlr_foreign_toplevel_manager_v1*>(
             connection.bind(offered.front(), &zwlr_foreign_toplevel_manager_v1_interface, 3));
         zwlr_foreign_toplevel_manager_v1_add_listener(manager, &listener, this);
         connection.flush();
-    });
-    connection.sync(kSyncTimeout);
+    }
+    connection.settle(kSettleTimeout);
 }
 
 WlrootsWindowControl::~WlrootsWindowControl()
 {
-    connection.run([this] {
-        std::lock_guard lock(mutex);
-        for (const auto& toplevel : toplevels)
-            zwlr_foreign_toplevel_handle_v1_destroy(toplevel->handle);
-        toplevels.clear();
-        if (manager)
-            zwlr_foreign_toplevel_manager_v1_destroy(manager);
-        connection.flush();
-    });
+    std::lock_guard lock(mutex);
+    for (const auto& toplevel : toplevels)
+        zwlr_foreign_toplevel_handle_v1_destroy(toplevel->handle);
+    if (manager)
+        zwlr_foreign_toplevel_manager_v1_destroy(manager);
+    connection.flush();
 }
 
 void WlrootsWindowControl::OnToplevel(void* data, zwlr_foreign_toplevel_manager_v1*,
@@ -119,7 +117,7 @@ void WlrootsWindowControl::OnClosed(void* data, zwlr_foreign_toplevel_handle_v1*
 
 std::vector<ClientWindow> WlrootsWindowControl::list()
 {
-    connection.sync(kSyncTimeout);
+    connection.settle(kSettleTimeout);
     std::vector<ClientWindow> windows;
     std::lock_guard lock(mutex);
     for (const auto& toplevel : toplevels) {
@@ -157,9 +155,9 @@ bool WlrootsWindowControl::close(std::uint64_t window)
     return With(window, [](zwlr_foreign_toplevel_handle_v1* handle) { zwlr_foreign_toplevel_handle_v1_close(handle); });
 }
 
-void WlrootsWindowControl::minimiseActive()
+void WlrootsWindowControl::minimizeActive()
 {
-    connection.sync(kSyncTimeout);
+    connection.settle(kSettleTimeout);
     std::lock_guard lock(mutex);
     for (const auto& toplevel : toplevels) {
         if (toplevel->activated)
@@ -170,7 +168,7 @@ void WlrootsWindowControl::minimiseActive()
 
 void WlrootsWindowControl::toggleShowingDesktop()
 {
-    connection.sync(kSyncTimeout);
+    connection.settle(kSettleTimeout);
     std::lock_guard lock(mutex);
     const bool allMinimised =
         std::all_of(toplevels.begin(), toplevels.end(), [](const auto& t) { return t->minimised; });

@@ -18,7 +18,8 @@ struct zwlr_foreign_toplevel_manager_v1;
 // its app id and no process (the protocol does not say which process owns a
 // window). Activating one gives it the seat's focus; closing one asks it to
 // close as its close button does. The list is kept on the connection's
-// dispatch thread. Any thread.
+// dispatch thread, which must have stopped before this is destroyed. Any
+// thread.
 class WlrootsWindowControl : public WindowControl {
 public:
     WlrootsWindowControl(WaylandConnection& connection, wl_seat* seat);
@@ -31,7 +32,7 @@ public:
     bool close(std::uint64_t window) override;
 
     // Minimises the active window.
-    void minimiseActive();
+    void minimizeActive();
     // Minimises every window, or brings them back when all are minimised.
     void toggleShowingDesktop();
 

@@ -10,7 +10,8 @@
 // XTest input, root-window grabs, EWMH window requests, and Qt's clipboard.
 // It also serves a session without a desktop (kind None): with no display
 // the connection is absent, events are dropped with one "No event source"
-// line, captures are empty and no windows are listed.
+// line, captures are empty and no windows are listed. The laser pointer's
+// dot is a Qt window wherever the program has widgets.
 class X11Backend : public DesktopBackend {
 public:
     explicit X11Backend(BackendKind kind) : backendKind(kind) {}
@@ -20,6 +21,8 @@ public:
     ScreenCapture& screenCapture() override { return capture; }
     WindowControl& windowControl() override { return windows; }
     Pasteboard& pasteboard() override { return clipboard; }
+    // The Qt window of WidgetLaserDot, in a widget application.
+    std::unique_ptr<LaserDotSurface> makeLaserDotSurface() override;
 
 private:
     const BackendKind backendKind;

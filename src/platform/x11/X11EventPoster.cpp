@@ -151,7 +151,7 @@ void X11EventPoster::followConnection(Display* display)
     connection = current;
     keyboard.reset();
     heldKeys.clear();
-    text.reset();
+    characters.reset();
     verticalWheel.reset();
     horizontalWheel.reset();
     int eventBase, errorBase, major, minor;
@@ -241,7 +241,7 @@ void X11EventPoster::pressKeyDown(Display* display, std::uint16_t keyCode, std::
     const KeyAction action = KeyTable::Translate(keyCode, flags, purpose);
     switch (action.kind) {
     case KeyAction::Kind::Nothing: return;
-    case KeyAction::Kind::MinimiseActiveWindow: IconifyActiveWindow(display); return;
+    case KeyAction::Kind::IconifyActiveWindow: IconifyActiveWindow(display); return;
     case KeyAction::Kind::ToggleShowingDesktop: ToggleShowingDesktop(display); return;
     case KeyAction::Kind::Key: break;
     }
@@ -299,7 +299,9 @@ void X11EventPoster::postUnicodeKeyDown(const char16_t* units, std::size_t count
         return;
     std::lock_guard lock(stateMutex);
     WithDisplay([&](Display* display) {
-        const std::vector<unsigned long> keysyms = text.take(units, count);
+        // A surrogate pair is joined even when its halves come in separate
+        // events.
+        const std::vector<unsigned long> keysyms = KeyTable::KeysymsForText(characters, units, count);
         if (keysyms.empty())
             return;
 

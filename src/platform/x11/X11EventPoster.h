@@ -1,7 +1,7 @@
 #pragma once
 
 #include "EventPoster.h"
-#include "TextKeysyms.h"
+#include "TypedCharacters.h"
 #include "WheelClicks.h"
 #include "X11Keyboard.h"
 
@@ -70,7 +70,7 @@ private:
     bool xtest = false;
     X11Keyboard keyboard;
     std::map<std::uint16_t, HeldKey> heldKeys;
-    TextKeysyms text;
+    TypedCharacters characters;
     WheelClicks verticalWheel;
     WheelClicks horizontalWheel;
 };

@@ -95,9 +95,9 @@ protected:
 std::vector<std::string> After(TextFieldProbe& probe, const std::function<void()>& act,
                                const std::function<bool(const std::string&)>& counted, std::size_t count)
 {
-    const std::size_t before = probe.lines("").size();
+    const std::size_t before = probe.reports().size();
     const auto fresh = [&] {
-        const std::vector<std::string> all = probe.lines("");
+        const std::vector<std::string> all = probe.reports();
         std::vector<std::string> selected;
         std::copy_if(all.begin() + static_cast<long>(before), all.end(), std::back_inserter(selected), counted);
         return selected;

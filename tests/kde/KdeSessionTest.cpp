@@ -1,0 +1,343 @@
+// Real effects in a headless KDE Plasma session: KWin on a virtual output,
+// the corvane program driving it through its KDE backend over loopback,
+// and a full-screen text field (a native Wayland client) reporting what
+// reaches it.
+#include "CData.h"
+#include "ChildProcess.h"
+#include "FreePort.h"
+#include "KdeEventPoster.h"
+#include "KwinFakeInput.h"
+#include "KwinSession.h"
+#include "LayerShellOverlay.h"
+#include "LoopbackHttpServer.h"
+#include "MyClient.h"
+#include "SCommon.h"
+#include "SRequest.h"
+#include "ServerProcess.h"
+#include "TempDir.h"
+#include "TextFieldProbe.h"
+#include "UserSandbox.h"
+#include "WaylandConnection.h"
+
+#include <QImage>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <gtest/gtest.h>
+#include <memory>
+#include <optional>
+#include <thread>
+#include <tuple>
+
+namespace {
+
+// A live message: type, text (never empty: an empty field is dropped on
+// the wire), x, y.
+using Message = std::tuple<MsgType, const char*, float, float>;
+
+// A KEY line of the probe: Qt key and modifiers.
+std::string Key(int key, Qt::KeyboardModifiers modifiers = {})
+{
+    char line[32];
+    std::snprintf(line, sizeof line, "%x %x", static_cast<unsigned>(key), static_cast<unsigned>(modifiers.toInt()));
+    return line;
+}
+
+bool Eventually(const std::function<bool()>& done, int timeoutMs = 5000)
+{
+    for (const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+         std::chrono::steady_clock::now() < deadline; std::this_thread::sleep_for(std::chrono::milliseconds(20))) {
+        if (done())
+            return true;
+    }
+    return done();
+}
+
+class KdeSessionTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        sandbox.emplace();
+        KwinSession::Allow(CORVANE_SERVER_EXE, "corvane");
+        KwinSession::Allow(std::filesystem::read_symlink("/proc/self/exe"), "corvane-kde-tests");
+        CORVANE_START_KWIN(session);
+        server.emplace();
+        field.emplace(TextFieldProbe::Options{.platform = "wayland", .fullScreen = true});
+        ASSERT_TRUE(field->waitUntilReady()) << session->log();
+        live.emplace();
+        live->SetInfo("127.0.0.1", server->tcpPort(), 5);
+        ASSERT_EQ(live->ConnService(), NR_OK);
+    }
+    static void TearDownTestSuite()
+    {
+        live.reset();
+        field.reset();
+        server.reset();
+        session.reset();
+        sandbox.reset();
+    }
+    void SetUp() override
+    {
+        if (!live)
+            GTEST_SKIP() << "no KWin session";
+    }
+
+    static std::string Request(const std::string& head, const std::string& body = {}, int port = 0)
+    {
+        SRequest client;
+        client.SetInfo("127.0.0.1", port ? port : server->tcpPort(), 10);
+        CData headData, bodyData, reply;
+        headData.SetData(head.data(), static_cast<long long>(head.size()));
+        bodyData.SetData(body.data(), static_cast<long long>(body.size()));
+        client.SendRequestByCData(&headData, &bodyData, &reply);
+        return std::string(reply.Text());
+    }
+    static void Send(const std::vector<Message>& messages)
+    {
+        for (const auto& [type, text, x, y] : messages) {
+            std::unique_ptr<char[]> message(GetMsgBuf(type, text, x, y));
+            live->SendMsg(message.get());
+        }
+    }
+    // Waits until the field holds text; with the field's text in the message.
+    static void ExpectText(const std::string& text)
+    {
+        EXPECT_TRUE(field->waitForText(text)) << "field holds: " << field->text();
+    }
+
+    static inline std::optional<UserSandbox> sandbox;
+    static inline std::optional<KwinSession> session;
+    static inline std::optional<ServerProcess> server;
+    static inline std::optional<TextFieldProbe> field;
+    static inline std::optional<MyClient> live;
+};
+
+TEST_F(KdeSessionTest, ThePointerMovesClicksDragsAndScrolls)
+{
+    EXPECT_NE(server->output().find("desktop backend: kde (Wayland session "), std::string::npos) << server->output();
+    // Each step's messages, then what the field reports: the last MOVE line,
+    // and every new PRESS, RELEASE and WHEEL line.
+    struct Step {
+        std::vector<Message> messages;
+        std::string move;
+        std::vector<std::string> presses, releases, wheels;
+    };
+    const Step steps[] = {
+        {{{MsgType_Move, "0", -5000, -5000}}, "0 0"},
+        {{{MsgType_Move, "0", 100, 50}, {MsgType_Move, "0", 10, 5}}, "110 55"},
+        {{{MsgType_Move, "0", 5000, 5000}}, "1279 799"},
+        {{{MsgType_Move, "0", -1169, -744}}, "110 55"},
+        {{{MsgType_LeftAction, "2", 0, 0}}, "110 55", {"1 110 55"}, {"1 110 55"}},
+        {{{MsgType_RightAction, "0", 0, 0}, {MsgType_RightAction, "1", 0, 0}}, "110 55", {"2 110 55"}, {"2 110 55"}},
+        {{{MsgType_LeftDouble, "0", 0, 0}}, "110 55", {"1 110 55", "1 110 55"}, {"1 110 55", "1 110 55"}},
+        {{{MsgType_LeftTriple, "0", 0, 0}}, "110 55", std::vector<std::string>(3, "1 110 55"),
+         std::vector<std::string>(3, "1 110 55")},
+        {{{MsgType_Drag, "0", 20, 10}, {MsgType_Drag, "0", 5, 5}}, "135 70", {"1 110 55"}},
+        {{{MsgType_LeftAction, "1", 0, 0}}, "135 70", {}, {"1 135 70"}},
+        {{{MsgType_Scroll, "0", 0, -3}, {MsgType_Scroll, "0", 4, 0}}, "135 70", {}, {}, {"0 -180", "240 0"}},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.move);
+        const std::size_t presses = field->lines("PRESS").size(), releases = field->lines("RELEASE").size(),
+                          wheels = field->lines("WHEEL").size();
+        const auto since = [&](const char* kind, std::size_t before) {
+            const std::vector<std::string> all = field->lines(kind);
+            return std::vector<std::string>(all.begin() + static_cast<std::ptrdiff_t>(before), all.end());
+        };
+        Send(step.messages);
+        EXPECT_TRUE(Eventually([&] {
+            return !field->lines("MOVE").empty() && field->lines("MOVE").back() == step.move &&
+                   since("PRESS", presses).size() == step.presses.size() &&
+                   since("RELEASE", releases).size() == step.releases.size() &&
+                   since("WHEEL", wheels).size() == step.wheels.size();
+        })) << server->output();
+        std::this_thread::sleep_for(std::chrono::milliseconds(100)); // nothing more arrives
+        EXPECT_EQ(field->lines("MOVE").back(), step.move);
+        EXPECT_EQ(since("PRESS", presses), step.presses);
+        EXPECT_EQ(since("RELEASE", releases), step.releases);
+        EXPECT_EQ(since("WHEEL", wheels), step.wheels);
+    }
+}
+
+// Wayland keeps the pointer's position from clients: after a pause the
+// server asks KWin for it, and the phone moves on from where the user left
+// the pointer.
+TEST_F(KdeSessionTest, ThePhoneMovesThePointerOnFromWhereTheUserLeftIt)
+{
+    KwinFakeInput mouse;
+    ASSERT_TRUE(mouse.available());
+    std::size_t mark = field->mark();
+    mouse.moveTo(500, 300);
+    ASSERT_TRUE(field->waitForLineAfter(mark, "MOVE 500 300"));
+    std::this_thread::sleep_for(KdeEventPoster::kPointerIdle);
+    mark = field->mark();
+    Send({{MsgType_Move, "0", 10, -20}});
+    EXPECT_TRUE(field->waitForLineAfter(mark, "MOVE 510 280")) << field->lines("MOVE").back();
+}
+
+TEST_F(KdeSessionTest, KeysAndShortcutsArriveWithTheirModifiers)
+{
+    const auto isModifier = [](const std::string& line) {
+        const int key = std::stoi(line.substr(0, line.find(' ')), nullptr, 16);
+        return key >= Qt::Key_Shift && key <= Qt::Key_Alt;
+    };
+    const struct {
+        std::function<void()> act;
+        std::string key;
+    } cases[] = {
+        {[] { Request("OpKey_HotKey", "1^_79"); }, Key(Qt::Key_S, Qt::ControlModifier | Qt::ShiftModifier)},
+        {[] { Request("OpKey_WriteKeyCode2", "8^_73"); }, Key(Qt::Key_C, Qt::AltModifier)},
+        {[] { Request("OpKey_WriteKeyCode", "117"); }, Key(Qt::Key_Delete)},
+        {[] { Request("OpKey_WindowExec", "1"); }, Key(Qt::Key_W, Qt::ControlModifier)},
+        {[] { Request("OpKey_WindowExec", "9000"); }, Key(Qt::Key_Left, Qt::AltModifier)},
+        {[] { Request("OpKey_WindowExec", "2"); }, Key(Qt::Key_F11)},
+        {[] { Request("OpKey_PPTExec", "1"); }, Key(Qt::Key_F5)},
+        {[] { Request("OpKey_PPTExec", "0"); }, Key(Qt::Key_Escape)},
+        {[] { Send({{MsgType_Return, "0", 0, 0}}); }, Key(Qt::Key_Return)},
+        {[] { Send({{MsgType_Delete, "0", 0, 0}}); }, Key(Qt::Key_Backspace)},
+        {[] { Send({{MsgType_Up, "0", 0, 0}}); }, Key(Qt::Key_Up)},
+        {[] { Send({{MsgType_MusicPlayPause, "0", 0, 0}}); }, Key(Qt::Key_MediaPlay)},
+        {[] { Send({{MsgType_MusicNext, "0", 0, 0}}); }, Key(Qt::Key_MediaNext)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.key);
+        const auto keys = [&] {
+            std::vector<std::string> found;
+            for (const std::string& line : field->lines("KEY")) {
+                if (!isModifier(line))
+                    found.push_back(line);
+            }
+            return found;
+        };
+        const std::size_t before = keys().size();
+        c.act();
+        ASSERT_TRUE(Eventually([&] { return keys().size() > before; }));
+        EXPECT_EQ(keys()[before], c.key); // with exactly its modifiers: none is left held
+    }
+}
+
+TEST_F(KdeSessionTest, TextArrivesExactlyAndTheUsersClipboardComesBack)
+{
+    field->copy("the user's own words");
+    ASSERT_EQ(field->clipboard(), "the user's own words");
+    Request("OpKey_HotKey", "0^_71"); // select all
+    Send({{MsgType_Delete, "0", 0, 0}});
+    ExpectText("");
+
+    Request("OpKey_WriteStr", "héllo wörld 你好 😀");
+    Send({{MsgType_Text, " ok ½", 0, 0}});
+    ExpectText("héllo wörld 你好 😀 ok ½");
+    EXPECT_TRUE(Eventually([] { return field->clipboard(1000) == "the user's own words"; }));
+}
+
+TEST_F(KdeSessionTest, TheClipboardIsReadAndEachNewCopyPushed)
+{
+    field->copy("copied in the session");
+    EXPECT_TRUE(Eventually([] { return Request("OpKey_GetChipBoardData") == "1^_7copied in the session"; }));
+    EXPECT_EQ(Request("OpKey_GetRichChipBoardData"), "_^_7copied in the session");
+
+    LoopbackHttpServer http;
+    Request("OpKey_SyncWorkConfig", "kde-id^_7token^_7" + http.url() + "^_7Basic a2RlOmtleQ==");
+    Request("OpKey_SyncWork", "1");
+    ASSERT_TRUE(server->waitForOutput("=====>粘帖板有变化")); // the first check records the clipboard
+    field->copy("pushed");
+    ASSERT_TRUE(http.waitForRequests(1));
+
+    // Text typed through the clipboard is not a copy of the user's.
+    const std::string before = field->text();
+    Request("OpKey_WriteStr", "ö");
+    ExpectText(before + "ö");
+    EXPECT_TRUE(Eventually([] { return field->clipboard(1000) == "pushed"; }));
+    std::this_thread::sleep_for(std::chrono::milliseconds(700)); // one more check of the watch
+    EXPECT_EQ(http.requests().size(), 1u);
+    field->copy("copied again");
+    EXPECT_TRUE(http.waitForRequests(2));
+    Request("OpKey_SyncWork", "0");
+}
+
+TEST_F(KdeSessionTest, TheLaserDotShowsAboveTheFullScreenWindowAndClicksPassThrough)
+{
+    WaylandConnection wayland;
+    LayerShellOverlay dot(wayland);
+    ASSERT_TRUE(dot.available());
+    dot.setGeometry(QRect(300, 200, 40, 40));
+    dot.setAppearance(Qt::red, 20);
+    dot.setOpacity(1.0);
+    wayland.settle();
+
+    QImage shot;
+    ASSERT_TRUE(Eventually([&] {
+        const std::string png = Request("OpKey_ScreenShot");
+        shot = QImage::fromData(reinterpret_cast<const uchar*>(png.data()), static_cast<int>(png.size()));
+        return !shot.isNull() && shot.pixel(320, 220) == qRgb(255, 0, 0);
+    })) << "screenshot " << shot.width() << "x" << shot.height();
+    EXPECT_EQ(shot.size(), QSize(KwinSession::kWidth, KwinSession::kHeight));
+    EXPECT_EQ(shot.pixel(1000, 600), qRgb(255, 255, 255)); // the text field's base
+    EXPECT_EQ(shot.pixel(302, 202), qRgb(255, 255, 255)); // outside the round dot
+    const QImage file(QString::fromStdString(sandbox->desktop() + "/screenshot.png"));
+    EXPECT_EQ(file.convertToFormat(QImage::Format_RGB32), shot.convertToFormat(QImage::Format_RGB32));
+
+    const std::size_t presses = field->lines("PRESS").size();
+    Send({{MsgType_Move, "0", -5000, -5000}, {MsgType_Move, "0", 320, 220}, {MsgType_LeftAction, "2", 0, 0}});
+    ASSERT_TRUE(Eventually([&] { return field->lines("PRESS").size() > presses; }));
+    EXPECT_EQ(field->lines("PRESS").back(), "1 320 220");
+    dot.setOpacity(0);
+    wayland.stopDispatching();
+}
+
+TEST_F(KdeSessionTest, AnApplicationsWindowIsMinimisedRaisedAndClosedPolitely)
+{
+    // A program of its own (a copy of the probe) with its own menu entry.
+    const std::string program = sandbox->root().file("bin/corvane-window-probe");
+    std::filesystem::create_directories(sandbox->root().file("bin"));
+    std::filesystem::copy_file(CORVANE_TEXT_FIELD_PROBE_EXE, program);
+    std::ofstream(sandbox->dataHome() + "/applications/corvane-window-probe.desktop")
+        << "[Desktop Entry]\nType=Application\nName=Window probe\nExec=" << program << " -platform wayland\n";
+    const std::string bundle = "/Applications/corvane-window-probe.app";
+    TextFieldProbe app({.platform = "wayland", .program = program});
+    ASSERT_TRUE(app.waitUntilReady());
+
+    Request("OpKey_WindowExec", "3"); // minimises the active window: the application's
+    const std::string below = field->text() + "to the field below";
+    Request("OpKey_WriteStr", "to the field below");
+    ExpectText(below);
+    Request("OpKey_ActivityApp", bundle);
+    Request("OpKey_WriteStr", "raised");
+    EXPECT_TRUE(app.waitForText("raised")) << app.text();
+
+    Request("OpKey_SafeExitApp", bundle);
+    // Its window was asked to close and it ended on its own, not by a signal
+    // (its status may tell of a sanitizer's leak report).
+    EXPECT_NE(app.wait(5000), -1);
+}
+
+TEST_F(KdeSessionTest, AProgramWithoutTheDesktopEntryIsToldWhatItNeeds)
+{
+    const std::string program = sandbox->root().file("bin/corvane-unlisted");
+    std::filesystem::create_directories(sandbox->root().file("bin"));
+    std::filesystem::copy_file(CORVANE_SERVER_EXE, program);
+    const int port = FreePort::tcp();
+    ChildProcess unlisted({program, "--headless", "--port", std::to_string(port), "--udp-port",
+                           std::to_string(FreePort::udp()), "--broadcast", "127.255.255.255"},
+                          {.out = ChildProcess::Stream::Collect, .err = ChildProcess::Stream::Collect});
+    ASSERT_TRUE(unlisted.waitForOutput("accept thread start!!!", 10000)) << unlisted.output();
+    Request("OpKey_ScreenShot", "", port);
+    const std::string entry = ": it needs a desktop entry in its applications folders with Exec=" + program +
+                              ", X-KDE-Wayland-Interfaces=org_kde_kwin_fake_input,org_kde_plasma_window_management"
+                              " and X-KDE-DBUS-Restricted-Interfaces=org.kde.KWin.ScreenShot2 (installing Corvane"
+                              " installs it as share/applications/corvane.desktop)\n";
+    for (const std::string& line :
+         {"KWin refuses org_kde_kwin_fake_input and org_kde_plasma_window_management to " + program + entry,
+          "KWin refuses org.kde.KWin.ScreenShot2 to " + program + entry})
+        EXPECT_TRUE(unlisted.waitForOutput(line)) << unlisted.output();
+}
+
+// Last: the server ends on SIGTERM with status 0, its KDE services taken
+// down without a fault (sanitizer builds report one with another status).
+TEST_F(KdeSessionTest, TheServerEndsCleanly)
+{
+    EXPECT_EQ(server->stop(), 0) << server->output();
+}
+
+} // namespace
