@@ -1,5 +1,4 @@
-#include "MyClient.h"
-#include "SCommon.h"
+#include "Phone.h"
 #include "ServerProcess.h"
 #include "SessionBus.h"
 #include "TempDir.h"
@@ -7,10 +6,8 @@
 
 #include <gio/gio.h>
 #include <gtest/gtest.h>
-#include <memory>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace {
@@ -133,13 +130,7 @@ TEST(GnomePortal, WithoutMuttersInterfaceInputGoesThroughThePortal)
         ServerProcess server({"--backend", "gnome"});
         EXPECT_TRUE(server.waitForOutput("asking the desktop portal")) << server.output();
         EXPECT_TRUE(server.waitForOutput("GNOME remote desktop: portal session, monitor stream")) << server.output();
-        MyClient phone;
-        phone.SetInfo("127.0.0.1", server.tcpPort(), 5);
-        ASSERT_EQ(phone.ConnService(), NR_OK);
-        for (const auto& [type, x, y] : {std::tuple{MsgType_Move, 10.0f, 5.0f}, {MsgType_LeftAction, 0.0f, 0.0f}}) {
-            std::unique_ptr<char[]> message(GetMsgBuf(type, "2", x, y));
-            phone.SendMsg(message.get());
-        }
+        Phone(server.tcpPort()).send({{MsgType_Move, "2", 10, 5}, {MsgType_LeftAction, "2"}});
         const std::string noOptions = "{}, ";
         const std::vector<std::string> expected = {
             // the devices made and the keyboard primed at start
@@ -153,13 +144,13 @@ TEST(GnomePortal, WithoutMuttersInterfaceInputGoesThroughThePortal)
             "NotifyPointerButton(" + session + ", " + noOptions + "272, 0)",
         };
         std::vector<std::string> notified;
-        for (int i = 0; i < 250 && notified.size() < expected.size(); ++i) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        Eventually([&] {
             notified.clear();
             for (const std::string& call : portal.calls())
                 if (call.rfind("Notify", 0) == 0)
                     notified.push_back(call);
-        }
+            return notified.size() >= expected.size();
+        });
         EXPECT_EQ(notified, expected);
     }
     EXPECT_EQ(TempDir::read(sandbox.configHome() + "/corvane/portal-restore-token"), "token-from-portal\n");
