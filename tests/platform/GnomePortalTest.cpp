@@ -5,6 +5,7 @@
 #include "UserSandbox.h"
 
 #include <gio/gio.h>
+#include <future>
 #include <gtest/gtest.h>
 #include <mutex>
 #include <string>
@@ -42,13 +43,17 @@ public:
             for (GDBusInterfaceInfo** info = node->interfaces; *info != nullptr; ++info)
                 g_dbus_connection_register_object(bus, "/org/freedesktop/portal/desktop", *info, &vtable, this,
                                                   nullptr, nullptr);
-            g_bus_own_name_on_connection(bus, "org.freedesktop.portal.Desktop", G_BUS_NAME_OWNER_FLAGS_NONE,
-                                         nullptr, nullptr, nullptr, nullptr);
+            g_bus_own_name_on_connection(
+                bus, "org.freedesktop.portal.Desktop", G_BUS_NAME_OWNER_FLAGS_NONE,
+                [](GDBusConnection*, const gchar*, gpointer self) { static_cast<FakePortal*>(self)->owned.set_value(); },
+                nullptr, this, nullptr);
             g_dbus_node_info_unref(node);
             g_main_loop_run(loop);
             g_object_unref(bus);
             g_main_context_pop_thread_default(context);
         });
+        // Servers started next find the portal on the bus.
+        owned.get_future().wait_for(std::chrono::seconds(5));
     }
     ~FakePortal()
     {
@@ -107,6 +112,7 @@ private:
     GMainLoop* loop = g_main_loop_new(context, FALSE);
     GDBusConnection* bus = nullptr;
     std::thread thread;
+    std::promise<void> owned;
     std::mutex mutex;
     std::vector<std::string> recorded;
 };

@@ -146,6 +146,8 @@ WaylandKeymap::Places WaylandKeymap::PlacesOf(xkb_keymap* keymap)
 
 bool WaylandKeymap::waitForKeymap(std::chrono::milliseconds timeout)
 {
+    if (boundSeat == nullptr)
+        return false; // no seat, no keymap
     std::unique_lock lock(mutex);
     return loaded.wait_for(lock, timeout, [&] { return !compositorText.empty(); });
 }
