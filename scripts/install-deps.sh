@@ -5,7 +5,7 @@ set -eu
 
 packages="
 build-essential cmake pkg-config
-qt6-base-dev libpng-dev libwayland-dev wayland-protocols plasma-wayland-protocols libxkbcommon-dev libx11-dev libxtst-dev libxext-dev libxss-dev libcurl4-openssl-dev
+qt6-base-dev libglib2.0-dev libpng-dev libwayland-dev wayland-protocols plasma-wayland-protocols libxkbcommon-dev libx11-dev libxtst-dev libxext-dev libxss-dev libcurl4-openssl-dev
 libgtest-dev libgmock-dev libbenchmark-dev
 xvfb xauth x11-utils xdotool xclip trayer desktop-file-utils
 zbar-tools libzbar-dev libqrencode-dev iproute2

@@ -8,6 +8,8 @@
 #include "FileFacts.h"
 #include "IconTheme.h"
 #include "SCommon.h"
+#include "SessionBus.h"
+#include "StubTools.h"
 #include "TempDir.h"
 #include "UserSandbox.h"
 #include "XvfbServer.h"
@@ -318,6 +320,34 @@ TEST_F(Apps, OpenLaunchesTheEntryWithItsFieldCodesHandledOrBringsItForward)
     EXPECT_EQ(Lines(Log(), "started").size(), 1u);
 }
 
+TEST_F(Apps, DBusActivatableAndTerminalApplicationsStartAsFromTheDesktopsMenu)
+{
+    // Started by the session bus, which runs the service of the same name.
+    sandbox.root().write("sys1/dbus-1/services/org.example.Probe.service",
+                         "[D-BUS Service]\nName=org.example.Probe\nExec=/bin/sh -c 'echo activated >> " + Log() + "'\n");
+    Entry("sys1", "org.example.Probe.desktop", "Type=Application\nName=Probe\nDBusActivatable=true\n");
+    SessionBus bus;
+    ASSERT_TRUE(bus.started());
+    bus.enter();
+    CData reply;
+    AppEntity::OpenApp("/Applications/org.example.Probe.app", &reply);
+    EXPECT_EQ(WaitForLine(Log(), "activated"), "activated");
+
+    // A terminal application opens in the desktop's terminal (stand-ins of
+    // the ones GIO looks for first), in the folder its entry names.
+    const std::string folder = sandbox.root().file("bin");
+    StubTools terminals({"xdg-terminal-exec", "gnome-terminal"});
+    for (const char* terminal : {"xdg-terminal-exec", "gnome-terminal"})
+        terminals.define(terminal, "pwd >> '" + Log("cwd") + "'\n");
+    Entry("sys1", "top.desktop", "Type=Application\nName=Top\nExec=true --batch %U\nTerminal=true\nPath=" + folder + "\n");
+    AppEntity::OpenApp("/Applications/top.app", &reply);
+    EXPECT_EQ(WaitForLine(Log("cwd"), "/"), folder);
+    const std::vector<std::string> calls = terminals.calls();
+    EXPECT_TRUE(calls == std::vector<std::string>{"gnome-terminal -- true --batch"} ||
+                calls == std::vector<std::string>{"xdg-terminal-exec true --batch"})
+        << testing::PrintToString(calls);
+}
+
 // Stands in for an EWMH window manager: announces activation and closing,
 // keeps the client list, and reads the requests sent to the root window.
 class FakeWindowManager {
@@ -373,9 +403,9 @@ TEST_F(Apps, WithAWindowManagerActivationAndClosingAreAskedOfIt)
     FakeWindowManager manager(x.display());
     ASSERT_TRUE(manager.connected());
     TestAppEntry();
-    // Known only by its window class: the program it names is not the one that runs.
+    // Known only by its window class: its command names no program to look for.
     Entry("sys1", "byclass.desktop",
-          "Type=Application\nName=By Class\nExec=/usr/bin/corvane-no-such-launcher\nStartupWMClass=corvanetestapp\n");
+          "Type=Application\nName=By Class\nExec=sh -c \"exit 0\"\nStartupWMClass=corvanetestapp\n");
     EXPECT_EQ(Running("byclass.app"), "0");
 
     ChildProcess app(AppArgs(Log()), {.stopSignal = SIGKILL});
@@ -440,7 +470,7 @@ TEST_F(Apps, UnknownPathsAndStoppedApplicationsAreLeftAlone)
 {
     CORVANE_START_XVFB(x, 640, 480);
     TestAppEntry();
-    Entry("sys1", "stopped.desktop", "Type=Application\nName=Stopped\nExec=/usr/bin/corvane-no-such-program\n");
+    Entry("sys1", "stopped.desktop", "Type=Application\nName=Stopped\nExec=sh -c \"exit 0\"\n");
     ChildProcess app(AppArgs(Log()), {.stopSignal = SIGKILL});
     ASSERT_NE(MappedWindow(Log()), 0u);
 
