@@ -16,7 +16,8 @@ std::string Take(gchar* text)
 }
 
 // Runs in the launched program before its exec: a session of its own, so it
-// lives on independently of the server.
+// lives on independently of the server. (GLib resets the signals the
+// server ignores, SIGPIPE among them.)
 void NewSession(gpointer)
 {
     ::setsid();

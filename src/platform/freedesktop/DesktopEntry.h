@@ -43,8 +43,8 @@ public:
     // Starts the application as the desktop's menus do: a D-Bus activatable
     // application through the session bus, any other by its Exec with the
     // field codes expanded for no files (Terminal and Path honoured), in a
-    // session of its own, standard input and output on /dev/null. False,
-    // with a log line, when it could not be started.
+    // session of its own, standard input and output on /dev/null, SIGPIPE
+    // at its default. False, with a log line, when it could not be started.
     bool launch() const;
 
 private:
