@@ -1,5 +1,6 @@
 #include "QRCodeCtl.h"
-#include "ShellApplication.h"
+#include "DesktopApplication.h"
+#include "RecordingAlerts.h"
 #include "ZbarDecoder.h"
 
 #include <QLabel>
@@ -52,11 +53,11 @@ TEST(PairingWindow, PayloadIsEveryQualifyingAddressEachEndedBySeparator)
 
 TEST(PairingWindow, ShowsAScannableCodeOfTheAddressesOnAnyTheme)
 {
-    ShellApplication app;
+    DesktopApplication app{"offscreen"};
     RecordingAlerts alerts;
     QRCodeCtl window([] { return std::vector<std::string>{"127.0.0.1", "192.168.1.5", "fe80::1", "10.0.0.2"}; });
     ASSERT_TRUE(window.updateQRImg());
-    EXPECT_EQ(Shown(alerts), "");
+    EXPECT_EQ(alerts.shown(), "");
     window.show();
 
     const QImage image = ShownImage(window);
@@ -86,7 +87,7 @@ TEST(PairingWindow, ShowsAScannableCodeOfTheAddressesOnAnyTheme)
 
 TEST(PairingWindow, WithoutAnIPv4AddressOrWithTooManyTheUserIsToldAndNothingIsDrawn)
 {
-    ShellApplication app;
+    DesktopApplication app{"offscreen"};
     RecordingAlerts alerts;
     std::vector<std::string> many; // over 3000 bytes: more than a level-L symbol holds
     for (int i = 0; i < 250; ++i)
@@ -101,7 +102,7 @@ TEST(PairingWindow, WithoutAnIPv4AddressOrWithTooManyTheUserIsToldAndNothingIsDr
         ::testing::internal::CaptureStdout();
         EXPECT_FALSE(window.updateQRImg());
         EXPECT_EQ(::testing::internal::GetCapturedStdout(), log);
-        EXPECT_EQ(Shown(alerts), alert);
+        EXPECT_EQ(alerts.shown(), alert);
         EXPECT_TRUE(ShownImage(window).isNull());
     }
 }

@@ -7,7 +7,7 @@
 #include "MemoryPasteboard.h"
 #include "Pasteboard.h"
 #include "PasteboardWatch.h"
-#include "ShellApplication.h"
+#include "FreePort.h"
 #include "StdoutCapture.h"
 #include "UserSandbox.h"
 #include "XvfbServer.h"
@@ -124,7 +124,7 @@ TEST(ClipboardWatchOnX, ThePhoneSwitchesTheWatchAndCopiesArePushed)
     sandbox.set("NO_PROXY", "*");
     LoopbackHttpServer http;
     DesktopApplication desktop;
-    AppDelegate delegate(LoopbackOptions());
+    AppDelegate delegate(FreePort::launchOptions());
     AppDelegateHooks::setCurrent(&delegate);
     InProcessServer server;
 

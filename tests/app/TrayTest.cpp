@@ -1,7 +1,9 @@
 #include "AppDelegate.h"
 #include "Config.h"
 #include "MenuWindow.h"
-#include "ShellApplication.h"
+#include "DesktopApplication.h"
+#include "FreePort.h"
+#include "RecordingAlerts.h"
 #include "TrayHost.h"
 #include "UserSandbox.h"
 #include "XvfbServer.h"
@@ -41,9 +43,9 @@ TEST(Tray, TheIconFollowsTheTrayAndTheWindowStandsInWithoutOne)
     CORVANE_REQUIRE_TOOLS(TrayHost::installed(), "trayer");
     UserSandbox sandbox;
     Config::setIsFirstStart(false);
-    ShellApplication app("xcb");
+    DesktopApplication app;
     RecordingAlerts alerts;
-    AppDelegate delegate(LoopbackOptions());
+    AppDelegate delegate(FreePort::launchOptions());
     ASSERT_TRUE(delegate.applicationDidFinishLaunching());
 
     QSystemTrayIcon* icon = delegate.statusItem();
@@ -67,5 +69,5 @@ TEST(Tray, TheIconFollowsTheTrayAndTheWindowStandsInWithoutOne)
 
     tray.stop();
     EXPECT_TRUE(app.pumpUntil([&] { return !icon->isVisible() && delegate.menuWindow()->isVisible(); }, 10000));
-    EXPECT_EQ(Shown(alerts), "");
+    EXPECT_EQ(alerts.shown(), "");
 }
