@@ -5,6 +5,7 @@
 #include "AppEntity.h"
 #include "CData.h"
 #include "ChildProcess.h"
+#include "FakeWindowManager.h"
 #include "FileFacts.h"
 #include "IconTheme.h"
 #include "SCommon.h"
@@ -21,7 +22,6 @@
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
-#include <optional>
 #include <fstream>
 #include <thread>
 #include <unistd.h>
@@ -109,8 +109,8 @@ protected:
         sandbox.set("XDG_DATA_DIRS", sandbox.root().file("sys1") + ":" + sandbox.root().file("sys2"));
         sandbox.set("XDG_CURRENT_DESKTOP", "TestDesk");
         sandbox.set("LANG", "en_US.UTF-8");
-        ::unsetenv("LC_ALL");
-        ::unsetenv("LC_MESSAGES");
+        for (const char* name : {"LANGUAGE", "LC_ALL", "LC_MESSAGES"})
+            ::unsetenv(name);
         std::filesystem::create_directories(sandbox.root().file("bin"));
         std::filesystem::copy_file(CORVANE_TEST_APP, program);
     }
@@ -350,60 +350,12 @@ TEST_F(Apps, DBusActivatableAndTerminalApplicationsStartAsFromTheDesktopsMenu)
         << testing::PrintToString(calls);
 }
 
-// Stands in for an EWMH window manager: announces activation and closing,
-// keeps the client list, and reads the requests sent to the root window.
-class FakeWindowManager {
-public:
-    explicit FakeWindowManager(const std::string& display) : d(XOpenDisplay(display.c_str()))
-    {
-        if (d == nullptr)
-            return;
-        Window check = XCreateSimpleWindow(d, root(), 0, 0, 1, 1, 0, 0, 0);
-        for (Window on : {root(), check})
-            Set(on, "_NET_SUPPORTING_WM_CHECK", XA_WINDOW, {check});
-        Set(root(), "_NET_SUPPORTED", XA_ATOM,
-            {Intern("_NET_ACTIVE_WINDOW"), Intern("_NET_CLOSE_WINDOW"), Intern("_NET_CLIENT_LIST")});
-        XSelectInput(d, root(), SubstructureNotifyMask);
-        XSync(d, False);
-    }
-    ~FakeWindowManager()
-    {
-        if (d != nullptr)
-            XCloseDisplay(d);
-    }
-    bool connected() const { return d != nullptr; }
-    Window root() const { return DefaultRootWindow(d); }
-    unsigned long Intern(const char* name) const { return XInternAtom(d, name, False); }
-    void Set(Window on, const char* property, unsigned long type, std::vector<unsigned long> values)
-    {
-        XChangeProperty(d, on, Intern(property), type, 32, PropModeReplace,
-                        reinterpret_cast<unsigned char*>(values.data()), static_cast<int>(values.size()));
-        XSync(d, False);
-    }
-    // The next client message of that type sent to the root window.
-    std::optional<XClientMessageEvent> AwaitRequest(const char* type)
-    {
-        for (int i = 0; i < 1000; ++i) {
-            while (XPending(d) > 0) {
-                XEvent event;
-                XNextEvent(d, &event);
-                if (event.type == ClientMessage && event.xclient.message_type == Intern(type))
-                    return event.xclient;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        return std::nullopt;
-    }
-
-private:
-    Display* d;
-};
-
 TEST_F(Apps, WithAWindowManagerActivationAndClosingAreAskedOfIt)
 {
     CORVANE_START_XVFB(x, 640, 480);
-    FakeWindowManager manager(x.display());
+    FakeWindowManager manager;
     ASSERT_TRUE(manager.connected());
+    manager.announce();
     TestAppEntry();
     // Known only by its window class: its command names no program to look for.
     Entry("sys1", "byclass.desktop",
@@ -413,18 +365,18 @@ TEST_F(Apps, WithAWindowManagerActivationAndClosingAreAskedOfIt)
     ChildProcess app(AppArgs(Log()), {.stopSignal = SIGKILL});
     const unsigned long window = MappedWindow(Log());
     ASSERT_NE(window, 0u);
-    manager.Set(manager.root(), "_NET_CLIENT_LIST", XA_WINDOW, {window});
+    manager.set("_NET_CLIENT_LIST", XA_WINDOW, {window});
     EXPECT_EQ(Running("byclass.app"), "1");
 
     CData reply;
     AppEntity::ActiviteApp(kPath, &reply);
-    const auto activate = manager.AwaitRequest("_NET_ACTIVE_WINDOW");
+    const auto activate = manager.awaitRequest("_NET_ACTIVE_WINDOW");
     ASSERT_TRUE(activate.has_value());
     EXPECT_EQ(activate->window, window);
-    EXPECT_EQ(activate->data.l[0], 2) << "a request from a task switcher";
+    EXPECT_EQ(activate->data0, 2) << "a request from a task switcher";
 
     AppEntity::ExitApp("/Applications/byclass.app", &reply);
-    const auto close = manager.AwaitRequest("_NET_CLOSE_WINDOW");
+    const auto close = manager.awaitRequest("_NET_CLOSE_WINDOW");
     ASSERT_TRUE(close.has_value());
     EXPECT_EQ(close->window, window);
     EXPECT_EQ(reply.size, 0);
