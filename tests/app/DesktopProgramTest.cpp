@@ -66,12 +66,6 @@ void Keys(const std::vector<std::string>& keys)
     Xdotool(args);
 }
 
-// The private desktop: a home of its own and no session bus, so nothing
-// reaches the real desktop's tray.
-struct Desktop {
-    Desktop() { sandbox.set("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + sandbox.root().file("no-bus")); }
-    UserSandbox sandbox;
-};
 
 } // namespace
 
@@ -79,7 +73,7 @@ TEST(DesktopProgram, TrayMenuOpensWindowsAndQuitEndsAtOnceWithoutANotice)
 {
     CORVANE_START_XVFB(xvfb, 1024, 768);
     CORVANE_REQUIRE_TOOLS(TrayHost::installed() && ::access("/usr/bin/xdotool", X_OK) == 0, "trayer or xdotool");
-    Desktop desktop;
+    UserSandbox sandbox; // no session bus either: nothing reaches the real desktop tray
     Config::setIsFirstStart(false);
     TrayHost tray;
     ASSERT_TRUE(tray.started());
@@ -110,7 +104,7 @@ TEST(DesktopProgram, WithoutATrayTheMenuWindowShowsAndSigtermSendsTheNotice)
 {
     CORVANE_START_XVFB(xvfb, 1024, 768);
     CORVANE_REQUIRE_TOOLS(TrayHost::installed() && ::access("/usr/bin/xdotool", X_OK) == 0, "trayer or xdotool");
-    Desktop desktop;
+    UserSandbox sandbox; // no session bus either: nothing reaches the real desktop tray
     ServerProcess corvane({}, true, false);
     NoticeListener listener(corvane.udpPort());
     // The first launch opens the help beside the menu window.
@@ -124,7 +118,7 @@ TEST(DesktopProgram, ASecondCopyWaitsForItsAlertToBeDismissedThenExitsWithOne)
 {
     CORVANE_START_XVFB(xvfb, 1024, 768);
     CORVANE_REQUIRE_TOOLS(TrayHost::installed() && ::access("/usr/bin/xdotool", X_OK) == 0, "trayer or xdotool");
-    Desktop desktop;
+    UserSandbox sandbox; // no session bus either: nothing reaches the real desktop tray
     Config::setIsFirstStart(false);
     ServerProcess first({}, true, false);
     ServerProcess second({"--port", std::to_string(first.tcpPort()), "--udp-port", std::to_string(first.udpPort())},

@@ -43,8 +43,6 @@ class PasteboardWatchTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        sandbox.set("no_proxy", "*");
-        sandbox.set("NO_PROXY", "*");
         ASSERT_TRUE(http.listening());
         Config::setPushRegestId("watch-id");
         Config::setPushURL(http.url().c_str());
@@ -120,8 +118,6 @@ TEST(ClipboardWatchOnX, ThePhoneSwitchesTheWatchAndCopiesArePushed)
 {
     CORVANE_START_XVFB(xvfb, 640, 480);
     UserSandbox sandbox;
-    sandbox.set("no_proxy", "*");
-    sandbox.set("NO_PROXY", "*");
     LoopbackHttpServer http;
     DesktopApplication desktop;
     AppDelegate delegate(FreePort::launchOptions());
