@@ -1,55 +1,87 @@
 #include "ProcessRunner.h"
 
-#include <QProcess>
+#include <cerrno>
+#include <chrono>
 #include <csignal>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
-namespace {
+extern char** environ;
 
-// argv with standard input and output on /dev/null and standard error
-// inherited; QProcess looks the program up in PATH and gives it SIGPIPE at
-// its default.
-void Prepare(QProcess& process, const std::vector<std::string>& argv)
+// Starts argv with standard input and output on /dev/null, default signal
+// handling and an empty signal mask. flags adds POSIX_SPAWN_SETPGROUP (a
+// process group of its own) or POSIX_SPAWN_SETSID (a session of its own).
+static pid_t Spawn(const std::vector<std::string>& argv, short flags)
 {
-    QStringList arguments;
-    for (std::size_t i = 1; i < argv.size(); ++i)
-        arguments << QString::fromStdString(argv[i]);
-    process.setProgram(QString::fromStdString(argv[0]));
-    process.setArguments(arguments);
-    process.setStandardInputFile(QProcess::nullDevice());
-    process.setStandardOutputFile(QProcess::nullDevice());
-    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-}
+    if (argv.empty())
+        return -1;
+    std::vector<char*> args;
+    for (const std::string& arg : argv)
+        args.push_back(const_cast<char*>(arg.c_str()));
+    args.push_back(nullptr);
 
-} // namespace
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    posix_spawnattr_setflags(&attributes, static_cast<short>(flags | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF));
+    posix_spawnattr_setpgroup(&attributes, 0);
+    sigset_t none, defaults;
+    sigemptyset(&none);
+    sigemptyset(&defaults);
+    sigaddset(&defaults, SIGPIPE);
+    posix_spawnattr_setsigmask(&attributes, &none);
+    posix_spawnattr_setsigdefault(&attributes, &defaults);
+
+    pid_t pid = -1;
+    const int spawned = posix_spawnp(&pid, args[0], &actions, &attributes, args.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attributes);
+    return spawned == 0 ? pid : -1;
+}
 
 bool ProcessRunner::spawnDetached(const std::vector<std::string>& argv)
 {
-    if (argv.empty())
+    // The child of a short-lived intermediate would need a reaper; instead
+    // the launched program is reaped by a small thread of ours.
+    const pid_t pid = Spawn(argv, POSIX_SPAWN_SETSID);
+    if (pid < 0)
         return false;
-    // QProcess starts it in a session of its own, through an intermediate
-    // child: nothing of ours waits for it or reaps it.
-    QProcess process;
-    Prepare(process, argv);
-    return process.startDetached();
+    std::thread([pid] {
+        int status = 0;
+        while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+        }
+    }).detach();
+    return true;
 }
 
 int ProcessRunner::run(const std::vector<std::string>& argv, int timeoutSeconds)
 {
-    if (argv.empty())
-        return -1;
-    QProcess process;
-    Prepare(process, argv);
     // A group of its own, so a time-out ends the children it started too.
-    process.setChildProcessModifier([] { ::setpgid(0, 0); });
-    process.start();
-    if (!process.waitForStarted(-1))
+    const pid_t pid = Spawn(argv, POSIX_SPAWN_SETPGROUP);
+    if (pid < 0)
         return -1;
-    const pid_t pid = static_cast<pid_t>(process.processId());
-    if (!process.waitForFinished(timeoutSeconds * 1000)) {
-        ::kill(-pid, SIGKILL);
-        process.waitForFinished(-1);
-        return -1;
+
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds);
+    auto pause = std::chrono::milliseconds(1);
+    for (;;) {
+        int status = 0;
+        const pid_t done = ::waitpid(pid, &status, WNOHANG);
+        if (done == pid)
+            return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        if (done < 0 && errno != EINTR)
+            return -1;
+        if (std::chrono::steady_clock::now() >= deadline) {
+            ::kill(-pid, SIGKILL);
+            ::waitpid(pid, &status, 0);
+            return -1;
+        }
+        std::this_thread::sleep_for(pause);
+        pause = std::min(pause * 2, std::chrono::milliseconds(50));
     }
-    return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
 }
