@@ -1,7 +1,8 @@
 #include "ChildProcess.h"
 
-#include <QProcess>
+#include <glib.h>
 
+#include <cerrno>
 #include <chrono>
 #include <fcntl.h>
 #include <sys/prctl.h>
@@ -14,12 +15,35 @@ namespace {
 // How long stop() lets the child end on its stop signal before SIGKILL.
 constexpr int kStopGraceMs = 10000;
 
-// Where a stream goes: the test's own, a file, or (empty) a pipe of QProcess's.
-QString Target(ChildProcess::Stream stream, const std::string& collected)
+// What the child does between fork and exec (only async-signal-safe calls:
+// the test has other threads).
+struct ChildSetup {
+    int deathSignal;
+    pid_t parent;
+};
+
+void SetUpChild(gpointer data)
 {
-    if (stream == ChildProcess::Stream::Discard)
-        return QProcess::nullDevice();
-    return stream == ChildProcess::Stream::Collect ? QString::fromStdString(collected) : QString();
+    const auto* setup = static_cast<const ChildSetup*>(data);
+    ::prctl(PR_SET_PDEATHSIG, setup->deathSignal);
+    if (::getppid() != setup->parent) // the starter died before the line above
+        ::_exit(127);
+    // Started as from a shell: no blocked and no ignored signals.
+    sigset_t none;
+    sigemptyset(&none);
+    ::sigprocmask(SIG_SETMASK, &none, nullptr);
+    for (int signal = 1; signal < NSIG; ++signal) {
+        struct sigaction current {};
+        if (::sigaction(signal, nullptr, &current) == 0 && current.sa_handler == SIG_IGN) {
+            current.sa_handler = SIG_DFL;
+            ::sigaction(signal, &current, nullptr);
+        }
+    }
+}
+
+int OpenForAppending(const std::string& path)
+{
+    return path.empty() ? -1 : ::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
 }
 
 } // namespace
@@ -33,7 +57,7 @@ ChildProcess::ChildProcess(const std::vector<std::string>& argv, const Options& 
 
 ChildProcess::ChildProcess(const std::vector<std::string>& argv, const Options& options, const std::string& outFile,
                            const std::string& errFile)
-    : process(std::make_unique<QProcess>()), stopSignal(options.stopSignal)
+    : stopSignal(options.stopSignal)
 {
     if (argv.empty())
         return;
@@ -43,62 +67,49 @@ ChildProcess::ChildProcess(const std::vector<std::string>& argv, const Options& 
         collectedFile = files->write("output", "");
         collectedFd = ::open(collectedFile.c_str(), O_RDONLY | O_CLOEXEC);
     }
-    QStringList arguments;
-    for (std::size_t i = 1; i < argv.size(); ++i)
-        arguments << QString::fromStdString(argv[i]);
-    process->setProgram(QString::fromStdString(argv[0]));
-    process->setArguments(arguments);
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    const auto target = [&](Stream stream, const std::string& file) {
+        return OpenForAppending(!file.empty() ? file : stream == Stream::Collect ? collectedFile : "");
+    };
+    const int outFd = target(options.out, outFile);
+    const int errFd = target(options.err, errFile);
+
+    std::vector<const char*> args;
+    for (const std::string& arg : argv)
+        args.push_back(arg.c_str());
+    args.push_back(nullptr);
+    gchar** environment = g_get_environ();
     for (const std::string& change : options.environment) {
         const std::size_t equals = change.find('=');
-        environment.insert(QString::fromStdString(change.substr(0, equals)),
-                           QString::fromStdString(equals == std::string::npos ? "" : change.substr(equals + 1)));
+        environment = g_environ_setenv(environment, change.substr(0, equals).c_str(),
+                                       equals == std::string::npos ? "" : change.c_str() + equals + 1, TRUE);
     }
-    process->setProcessEnvironment(environment);
-    process->setInputChannelMode(options.input ? QProcess::ManagedInputChannel : QProcess::ForwardedInputChannel);
-    const QString out = outFile.empty() ? Target(options.out, collectedFile) : QString::fromStdString(outFile);
-    const QString err = errFile.empty() ? Target(options.err, collectedFile) : QString::fromStdString(errFile);
-    process->setProcessChannelMode(out.isEmpty() ? (err.isEmpty() ? QProcess::ForwardedChannels
-                                                                  : QProcess::ForwardedOutputChannel)
-                                                 : (err.isEmpty() ? QProcess::ForwardedErrorChannel
-                                                                  : QProcess::SeparateChannels));
-    if (!out.isEmpty())
-        process->setStandardOutputFile(out, QIODevice::Append);
-    if (!err.isEmpty())
-        process->setStandardErrorFile(err, QIODevice::Append);
-
-    // Runs in the child between fork and exec: only async-signal-safe calls.
-    const int deathSignal = stopSignal;
-    const pid_t parent = ::getpid();
-    process->setChildProcessModifier([deathSignal, parent, keep = options.keepOpen] {
-        ::prctl(PR_SET_PDEATHSIG, deathSignal);
-        if (::getppid() != parent) // the starter died before the line above
-            ::_exit(127);
-        // Nothing else of the test's leaks into the program: no other child's
-        // pipe, no listening socket.
-        ::close_range(3, ~0U, CLOSE_RANGE_CLOEXEC);
-        for (const int fd : keep)
-            ::fcntl(fd, F_SETFD, 0);
-        // Started as from a shell: no blocked and no ignored signals.
-        sigset_t none;
-        sigemptyset(&none);
-        ::sigprocmask(SIG_SETMASK, &none, nullptr);
-        for (int signal = 1; signal < NSIG; ++signal) {
-            struct sigaction current {};
-            if (::sigaction(signal, nullptr, &current) == 0 && current.sa_handler == SIG_IGN) {
-                current.sa_handler = SIG_DFL;
-                ::sigaction(signal, &current, nullptr);
-            }
-        }
-    });
-    process->start();
-    if (process->waitForStarted(-1))
-        child = static_cast<pid_t>(process->processId());
+    // GLib forks, looks argv[0] up in PATH, closes every other descriptor
+    // above standard error and reports a failed exec.
+    int flags = G_SPAWN_DO_NOT_REAP_CHILD | G_SPAWN_SEARCH_PATH;
+    if (!options.input)
+        flags |= G_SPAWN_CHILD_INHERITS_STDIN;
+    if (options.out == Stream::Discard && outFile.empty())
+        flags |= G_SPAWN_STDOUT_TO_DEV_NULL;
+    if (options.err == Stream::Discard && errFile.empty())
+        flags |= G_SPAWN_STDERR_TO_DEV_NULL;
+    ChildSetup setup{stopSignal, ::getpid()};
+    GPid pid = 0;
+    if (g_spawn_async_with_pipes_and_fds(nullptr, args.data(), environment, static_cast<GSpawnFlags>(flags),
+                                         SetUpChild, &setup, -1, outFd, errFd, options.keepOpen.data(),
+                                         options.keepOpen.data(), options.keepOpen.size(), &pid,
+                                         options.input ? &inputFd : nullptr, nullptr, nullptr, nullptr))
+        child = pid;
+    g_strfreev(environment);
+    for (const int fd : {outFd, errFd}) {
+        if (fd >= 0)
+            ::close(fd);
+    }
 }
 
 ChildProcess::~ChildProcess()
 {
     stop();
+    closeInput();
     if (collectedFd >= 0)
         ::close(collectedFd);
 }
@@ -120,30 +131,43 @@ ChildProcess::Result ChildProcess::Run(const std::vector<std::string>& argv, con
     return result;
 }
 
-void ChildProcess::noteEnd()
+void ChildProcess::reaped(int status)
 {
-    if (ended || process->state() != QProcess::NotRunning)
-        return;
     ended = true;
-    exitStatus = process->exitStatus() == QProcess::NormalExit ? process->exitCode() : -1;
+    exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 bool ChildProcess::running()
 {
     if (!started() || ended)
         return false;
-    process->waitForFinished(0);
-    noteEnd();
-    return !ended;
+    int status = 0;
+    const pid_t done = ::waitpid(child, &status, WNOHANG);
+    if (done == 0 || (done < 0 && errno == EINTR))
+        return true;
+    reaped(done == child ? status : -1);
+    return false;
 }
 
 int ChildProcess::wait(int timeoutMs)
 {
-    if (started() && !ended) {
-        process->waitForFinished(timeoutMs < 0 ? -1 : timeoutMs);
-        noteEnd();
+    if (!started() || ended)
+        return exitStatus;
+    if (timeoutMs < 0) {
+        int status = 0;
+        pid_t done;
+        while ((done = ::waitpid(child, &status, 0)) < 0 && errno == EINTR) {
+        }
+        reaped(done == child ? status : -1);
+        return exitStatus;
     }
-    return ended ? exitStatus : -1;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (running()) {
+        if (std::chrono::steady_clock::now() >= deadline)
+            return -1;
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return exitStatus;
 }
 
 int ChildProcess::stop()
@@ -160,28 +184,45 @@ int ChildProcess::stop()
 
 bool ChildProcess::write(const std::string& bytes)
 {
-    if (!started() || process->inputChannelMode() != QProcess::ManagedInputChannel ||
-        process->write(bytes.data(), static_cast<qint64>(bytes.size())) != static_cast<qint64>(bytes.size()))
+    if (inputFd < 0)
         return false;
-    while (process->bytesToWrite() > 0) {
-        if (!process->waitForBytesWritten(-1))
-            return false;
+    // A child that no longer reads must not end the test with SIGPIPE: the
+    // signal stays blocked in this thread and a pending one is taken back.
+    sigset_t pipeSignal;
+    sigemptyset(&pipeSignal);
+    sigaddset(&pipeSignal, SIGPIPE);
+    sigset_t saved;
+    ::pthread_sigmask(SIG_BLOCK, &pipeSignal, &saved);
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(inputFd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        done += static_cast<std::size_t>(n);
     }
-    return true;
+    if (done < bytes.size()) {
+        const timespec now{};
+        while (::sigtimedwait(&pipeSignal, nullptr, &now) < 0 && errno == EINTR) {
+        }
+    }
+    ::pthread_sigmask(SIG_SETMASK, &saved, nullptr);
+    return done == bytes.size();
 }
 
 void ChildProcess::closeInput()
 {
-    if (started())
-        process->closeWriteChannel();
+    if (inputFd >= 0)
+        ::close(inputFd);
+    inputFd = -1;
 }
 
 bool ChildProcess::endedAnyThread() const
 {
     siginfo_t info{};
     // Peeks without reaping; a child already reaped is no longer ours to ask.
-    return ::waitid(P_PID, static_cast<id_t>(child), &info, WEXITED | WNOHANG | WNOWAIT | __WALL) != 0 ||
-           info.si_pid == child;
+    return ::waitid(P_PID, static_cast<id_t>(child), &info, WEXITED | WNOHANG | WNOWAIT) != 0 || info.si_pid == child;
 }
 
 void ChildProcess::readCollected()

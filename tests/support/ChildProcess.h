@@ -10,17 +10,15 @@
 #include <sys/types.h>
 #include <vector>
 
-class QProcess;
-
-// A program that a test or benchmark starts and owns, through QProcess:
-// argv[0] with a '/' is a path, otherwise it is looked up in PATH. The child
-// never outlives the thread that started it (it gets the stop signal when
-// that thread ends, even when the test crashes), and it is ended only
-// through its own PID: the destructor stops it. One thread at a time
-// controls it; a child started on a thread that runs a Qt event loop is
-// controlled from that thread. output() and waitForOutput() may be called
-// from any thread: collected output goes to a file, so the child never
-// waits for a reader.
+// A program that a test or benchmark starts and owns, through GLib's
+// g_spawn (QProcess in Qt 6.4 starts children with a vfork-style clone that
+// ThreadSanitizer cannot follow): argv[0] with a '/' is a path, otherwise it
+// is looked up in PATH. The child never outlives the thread that started it
+// (it gets the stop signal when that thread ends, even when the test
+// crashes), and it is ended only through its own PID: the destructor stops
+// it. One thread at a time controls it; output() and waitForOutput() may be
+// called from any thread: collected output goes to a file, so the child
+// never waits for a reader.
 class ChildProcess {
 public:
     // What becomes of standard output or error.
@@ -91,8 +89,7 @@ private:
     // Run's: standard output and error go to these files instead.
     ChildProcess(const std::vector<std::string>& argv, const Options& options, const std::string& outFile,
                  const std::string& errFile);
-    // Notes the exit status once QProcess has seen the end.
-    void noteEnd();
+    void reaped(int status);
     // Whether the child has ended, asked of the kernel without reaping it
     // (so from any thread).
     bool endedAnyThread() const;
@@ -100,13 +97,13 @@ private:
     // Adds what the collected streams wrote since the last call.
     void readCollected();
 
-    std::unique_ptr<QProcess> process;
-    std::unique_ptr<TempDir> files; // the collected output's file
-    int collectedFd = -1;           // read side of that file
-    std::mutex collectedMutex;      // guards collectedFd's position and collected
-    std::string collected;
     pid_t child = -1;
     bool ended = false;
     int exitStatus = -1;
     int stopSignal = SIGTERM;
+    int inputFd = -1;
+    std::unique_ptr<TempDir> files; // the collected output's file
+    int collectedFd = -1;           // read side of that file
+    std::mutex collectedMutex;      // guards collectedFd's position and collected
+    std::string collected;
 };
