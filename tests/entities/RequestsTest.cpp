@@ -149,36 +149,6 @@ TEST_F(MainThreadRequests, InputCommandsDriveTheWindow)
     EXPECT_TRUE(window.calls().empty());
 }
 
-TEST_F(MainThreadRequests, APollCollectsASentTextExactlyOnce)
-{
-    window.type("draft");
-    EXPECT_EQ(Input("3"), "0^_7draft"); // typed but not sent
-    EXPECT_EQ(Calls(window), Strings({"getSendFlag", "getTxt"}));
-    window.type("meet at 10");
-    window.pressSend();
-    EXPECT_EQ(Input("3"), "1^_7meet at 10"); // the text as it stood before the reset
-    EXPECT_EQ(Calls(window), Strings({"getSendFlag", "getTxt", "resetSendFlag"}));
-    EXPECT_EQ(window.text(), "");
-    EXPECT_EQ(Input("3"), "0^_7");
-    EXPECT_EQ(Calls(window), Strings({"getSendFlag", "getTxt"}));
-}
-
-TEST_F(MainThreadRequests, TheInputConnectionWaitsForTheMainThread)
-{
-    std::atomic<bool> done{false};
-    std::string reply;
-    std::thread client([&] {
-        reply = server.request("OpKey_Input", "2^_7later").bytes;
-        done = true;
-    });
-    ASSERT_TRUE(mainQueue.waitForPending(1));
-    EXPECT_FALSE(done.load());
-    EXPECT_TRUE(window.calls().empty());
-    EXPECT_TRUE(mainQueue.runUntil([&] { return done.load(); }));
-    client.join();
-    EXPECT_EQ(reply, "0^_7later");
-}
-
 TEST_F(MainThreadRequests, LaserPointerChangesAreQueuedInOrderWithoutWaiting)
 {
     MyClient client;
