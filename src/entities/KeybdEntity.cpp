@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstring>
 #include <glib.h>
 #include <iterator>
 #include <optional>
