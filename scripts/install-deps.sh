@@ -7,7 +7,7 @@ packages="
 build-essential cmake pkg-config
 qt6-base-dev libglib2.0-dev libpng-dev libwayland-dev wayland-protocols plasma-wayland-protocols libxkbcommon-dev libx11-dev libxtst-dev libxext-dev libxss-dev libcurl4-openssl-dev
 libgtest-dev libgmock-dev libbenchmark-dev libcpp-httplib-dev
-xvfb xauth x11-utils xdotool xclip trayer desktop-file-utils
+xvfb xauth x11-utils xdotool xclip trayer desktop-file-utils dbus-daemon
 zbar-tools libzbar-dev libqrencode-dev iproute2
 nginx-light socat wrk imagemagick shellcheck
 "
