@@ -5,9 +5,9 @@ set -eu
 
 packages="
 build-essential cmake pkg-config
-qt6-base-dev libpng-dev libwayland-dev wayland-protocols plasma-wayland-protocols libxkbcommon-dev libx11-dev libxtst-dev libxext-dev libxss-dev libcurl4-openssl-dev
-libgtest-dev libgmock-dev libbenchmark-dev
-xvfb xauth x11-utils xdotool xclip trayer desktop-file-utils
+qt6-base-dev libglib2.0-dev libpng-dev libwayland-dev wayland-protocols plasma-wayland-protocols libxkbcommon-dev libx11-dev libxtst-dev libxext-dev libxss-dev libcurl4-openssl-dev
+libgtest-dev libgmock-dev libbenchmark-dev libcpp-httplib-dev
+xvfb xauth x11-utils xdotool xclip trayer desktop-file-utils dbus-daemon
 kwin-wayland qt6-wayland
 zbar-tools libzbar-dev libqrencode-dev iproute2
 libglib2.0-dev libpipewire-0.3-dev libwayland-dev libxkbcommon-dev qt6-wayland

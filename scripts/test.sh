@@ -16,3 +16,12 @@ export CORVANE_REQUIRE_GNOME=1
 (cd "$top/build-asan" && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
    ctest --output-on-failure --no-tests=error --parallel 2)
 echo "test.sh: all tests passed"
+
+# Tests stay at most half the size of the product: non-blank, non-comment
+# lines of the C, C++, shell and Python files each folder tracks.
+count() {
+  (cd "$top" && git ls-files -- "$1" | grep -E '\.(c|cc|cpp|cxx|h|hh|hpp|mm|py|sh)$' | xargs cat | grep -cvE '^\s*(//.*)?$')
+}
+src_lines=$(count src)
+test_lines=$(count tests)
+echo "test.sh: lines of code: src $src_lines, tests $test_lines, tests/src $(awk "BEGIN { printf \"%.2f\", $test_lines / $src_lines }") (at most 0.50)"

@@ -1,6 +1,6 @@
 #include "AboutCtl.h"
 #include "HelpCtl.h"
-#include "ShellApplication.h"
+#include "DesktopApplication.h"
 
 #include <QLabel>
 #include <QScrollArea>
@@ -22,7 +22,7 @@ QString AllText(const QWidget& root)
 
 TEST(HelpWindow, ElevenLabelsOnAScrollablePageOpenedAtItsTop)
 {
-    ShellApplication app;
+    DesktopApplication app{"offscreen"};
     HelpCtl window(40111, 40122);
     window.show();
     const std::vector<std::pair<const char*, const char*>> labels = {
@@ -74,7 +74,7 @@ TEST(HelpWindow, ElevenLabelsOnAScrollablePageOpenedAtItsTop)
 
 TEST(AboutWindow, NameVersionDescriptionAndLicence)
 {
-    ShellApplication app;
+    DesktopApplication app{"offscreen"};
     AboutCtl window;
     window.show();
     const QString text = AllText(window);
