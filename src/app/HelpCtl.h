@@ -8,8 +8,9 @@ namespace Ui {
 class HelpCtl;
 }
 
-// The help window: how to pair a phone and what it can do, as one page of
-// 583 x 2045 pixels in a scroll view, opened at its top.
+// The help window: how to pair a phone and what it can do, as one page in a
+// scroll view, opened at its top. The page is 583 pixels wide and 2045 high,
+// or higher where the user's fonts need more room for its texts.
 class HelpCtl : public WindowCtl {
     Q_OBJECT
 public:
