@@ -83,27 +83,45 @@ TEST(ServerProgram, AHeadlessRunFromStartUpToSigterm)
     EXPECT_EQ(listener.hear(3000).substr(0, 4), "2^_7") << "the leaving notice";
 }
 
-TEST(ServerProgram, ASecondCopyOrAPortHeldByAnotherProgramEndsWithOne)
+// A port that another program holds until the end of the test.
+struct HeldPort {
+    explicit HeldPort(int type) : fd(::socket(AF_INET, type, 0)), port(type == SOCK_STREAM ? FreePort::tcp() : FreePort::udp())
+    {
+        sockaddr_in address{AF_INET, htons(static_cast<uint16_t>(port)), {}, {}};
+        EXPECT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+        EXPECT_TRUE(type != SOCK_STREAM || ::listen(fd, 1) == 0);
+    }
+    ~HeldPort() { ::close(fd); }
+    int fd;
+    int port;
+};
+
+TEST(ServerProgram, AFailedStartNamesTheRunningCopyOrThePortInUseAndEndsWithOne)
 {
     UserSandbox sandbox;
     ServerProcess first;
-    auto runHeadless = [](int tcp, int udp) {
-        return RunServer({"--headless", "--port", std::to_string(tcp), "--udp-port", std::to_string(udp), "--broadcast",
-                          "127.255.255.255"});
+    const HeldPort tcp(SOCK_STREAM);
+    const HeldPort udp(SOCK_DGRAM);
+    const struct {
+        int tcp, udp;
+        std::string expected;
+    } cases[] = {
+        {first.tcpPort(), first.udpPort(),
+         "错误: 您已经启动了一个Corvane，请关闭已经启动的Corvane再重试\n正在运行的Corvane（进程号 " +
+             std::to_string(first.pid()) + "）占用着TCP端口" + std::to_string(first.tcpPort()) + "。\n"},
+        {tcp.port, FreePort::udp(),
+         "错误: 服务启动失败，请等待一分钟再重试\nTCP端口" + std::to_string(tcp.port) +
+             "已被其他程序占用。请关闭占用它的程序后再试，或用 --port 选择其他端口（手机应用只连接1811端口）。\n"},
+        {FreePort::tcp(), udp.port,
+         "错误: 服务启动失败，请等待一分钟再重试\nUDP端口" + std::to_string(udp.port) +
+             "已被其他程序占用。请关闭占用它的程序后再试，或用 --udp-port 选择其他端口（手机应用只在1822端口搜索）。\n"},
     };
-    const ChildProcess::Result second = runHeadless(first.tcpPort(), first.udpPort());
-    EXPECT_EQ(second.status, 1);
-    EXPECT_NE(second.err.find("您已经启动了一个Corvane，请关闭已经启动的Corvane再重试"), std::string::npos) << second.err;
-
-    const int holder = ::socket(AF_INET, SOCK_STREAM, 0);
-    const int port = FreePort::tcp();
-    sockaddr_in address{AF_INET, htons(static_cast<uint16_t>(port)), {}, {}};
-    ASSERT_EQ(::bind(holder, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    ASSERT_EQ(::listen(holder, 1), 0);
-    const ChildProcess::Result held = runHeadless(port, FreePort::udp());
-    ::close(holder);
-    EXPECT_EQ(held.status, 1);
-    EXPECT_NE(held.err.find("服务启动失败，请等待一分钟再重试"), std::string::npos) << held.err;
+    for (const auto& c : cases) {
+        const ChildProcess::Result run = RunServer({"--headless", "--port", std::to_string(c.tcp), "--udp-port",
+                                                    std::to_string(c.udp), "--broadcast", "127.255.255.255"});
+        EXPECT_EQ(run.status, 1);
+        EXPECT_EQ(run.err, c.expected);
+    }
 }
 
 TEST(ServerProgram, CommandLineOptions)
@@ -119,6 +137,7 @@ TEST(ServerProgram, CommandLineOptions)
     const ChildProcess::Result help = RunServer({"--help"});
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.out.find("--broadcast ADDR"), std::string::npos);
+
 }
 
 TEST(ClientProgram, PrintsRepliesReportsFailuresByNameAndCodeAndDiscoversTheServer)
