@@ -48,6 +48,13 @@ bool LaunchOptions::Parse(int argc, char** argv)
                 return false;
             }
             pairingQrFile = argv[++i];
+        } else if (std::strcmp(option, "--autostart") == 0) {
+            const char* value = hasValue ? argv[++i] : "";
+            if (std::strcmp(value, "on") != 0 && std::strcmp(value, "off") != 0) {
+                error = "--autostart needs on or off";
+                return false;
+            }
+            autostart = std::strcmp(value, "on") == 0;
         } else {
             error = std::string("unknown option ") + option;
             return false;
@@ -66,6 +73,8 @@ const char* LaunchOptions::Usage()
            "  --broadcast ADDR    address discovery broadcasts go to (default 255.255.255.255)\n"
            "  --headless          run without windows, even when a display is available\n"
            "  --pairing-qr FILE   write the pairing QR code as a PNG image and exit\n"
+           "  --autostart on|off  start Corvane at login or not, then exit (the first\n"
+           "                      launch turns it on; the tray menu changes it too)\n"
            "  --version           print the version and exit\n"
            "  --help              print this help and exit\n";
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 
 // The command line of the corvane program.
@@ -16,5 +17,6 @@ public:
     bool showVersion = false;
     bool showHelp = false;
     std::string pairingQrFile; // --pairing-qr FILE.png: write the pairing code and exit
+    std::optional<bool> autostart; // --autostart on|off: change start at login and exit
     std::string error;
 };

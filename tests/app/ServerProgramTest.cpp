@@ -138,6 +138,16 @@ TEST(ServerProgram, CommandLineOptions)
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.out.find("--broadcast ADDR"), std::string::npos);
 
+    // Start at login switched from the command line, without a menu.
+    UserSandbox sandbox;
+    const std::string entry = sandbox.configHome() + "/autostart/corvane.desktop";
+    EXPECT_EQ(Outcome(RunServer({"--autostart", "on"})), "0 corvane: start at login is on (" + sandbox.configHome() +
+                                                             "/autostart/corvane.desktop starts " + CORVANE_SERVER_EXE + ")\n");
+    EXPECT_NE(TempDir::read(entry).find(std::string("Exec=\"") + CORVANE_SERVER_EXE + "\""), std::string::npos);
+    EXPECT_EQ(Outcome(RunServer({"--autostart", "off"})), "0 corvane: start at login is off\n");
+    EXPECT_EQ(TempDir::read(entry), "");
+    EXPECT_NE(TempDir::read(sandbox.configHome() + "/corvane/corvane.conf").find("auto_start=false"), std::string::npos);
+    EXPECT_EQ(RunServer({"--autostart", "maybe"}).status, 2);
 }
 
 TEST(ClientProgram, PrintsRepliesReportsFailuresByNameAndCodeAndDiscoversTheServer)
