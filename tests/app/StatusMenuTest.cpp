@@ -11,6 +11,7 @@
 #include "UserSandbox.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QGuiApplication>
 #include <QMenu>
 #include <QPointer>
@@ -138,6 +139,19 @@ TEST_F(StatusMenu, IPDisplayShowsEveryQualifyingAddressInOrderOrTheFailure)
     EXPECT_EQ(::testing::internal::GetCapturedStdout(), "IPv4 address not available\n");
     item(3)->trigger(); // the menu stays usable
     EXPECT_EQ(Shown(alerts), "获取IP失败！|请您手动查看|确定\n连接状态|已连接设备数量：0|确定\n");
+}
+
+TEST_F(StatusMenu, AFailedStartShowsItsAlertWithTheApplicationIcon)
+{
+    launch();
+    // A second delegate on the same ports, as a fresh process would start.
+    QApplication::setWindowIcon(QIcon());
+    AppDelegate second(options);
+    bool withIcon = false;
+    alerts.setWhileShown([&](const RecordingAlerts::Alert&) { withIcon = !QApplication::windowIcon().isNull(); });
+    EXPECT_FALSE(second.applicationDidFinishLaunching());
+    EXPECT_TRUE(withIcon);
+    EXPECT_NE(Shown(alerts).find("您已经启动了一个Corvane"), std::string::npos) << Shown(alerts);
 }
 
 TEST_F(StatusMenu, CountRetitlesItemThreeOnTheMainThreadInArrivalOrder)
