@@ -212,45 +212,89 @@ TEST(QREncoderQuietZone, OpaqueWhiteAroundACentredSymbolOfTheLargestModules)
 
 // --- Terminal text ---
 
-TEST(QREncoderTerminal, HalfBlocksWithAQuietZoneScanOnADarkTerminal)
+namespace {
+
+// What a terminal with the given default colours shows for text: every
+// character cell 4 pixels wide and 8 high (two square half cells), the
+// screen two cells larger than the text on every side. Understands the
+// colour sequences the renderer may use and fails the test on anything else.
+QImage TerminalScreen(const std::string& text, QRgb foreground, QRgb background)
 {
+    std::vector<std::vector<std::pair<QRgb, QRgb>>> lines(1); // top and bottom half of each cell
+    QRgb fg = foreground;
+    QRgb bg = background;
+    const auto palette = [](int index) { return index == 16 ? qRgb(0, 0, 0) : index == 231 ? qRgb(255, 255, 255) : 0u; };
+    for (std::size_t i = 0; i < text.size();) {
+        if (text.compare(i, 2, "\x1b[") == 0) {
+            const std::size_t end = text.find('m', i);
+            std::vector<int> codes;
+            for (std::size_t at = i + 2; at < end; at = text.find_first_of(";m", at) + 1)
+                codes.push_back(std::atoi(text.c_str() + at));
+            for (std::size_t c = 0; c < codes.size(); ++c) {
+                if (codes[c] == 0) {
+                    fg = foreground;
+                    bg = background;
+                } else if ((codes[c] == 38 || codes[c] == 48) && c + 2 < codes.size() && codes[c + 1] == 5 &&
+                           palette(codes[c + 2]) != 0u) {
+                    (codes[c] == 38 ? fg : bg) = palette(codes[c + 2]);
+                    c += 2;
+                } else {
+                    ADD_FAILURE() << "colour code " << codes[c];
+                }
+            }
+            i = end + 1;
+        } else if (text[i] == '\n') {
+            EXPECT_TRUE(fg == foreground && bg == background) << "colours left set at a line end";
+            lines.emplace_back();
+            ++i;
+        } else {
+            const std::string glyph = text.substr(i, text[i] == ' ' ? 1 : 3);
+            const bool top = glyph == "\u2588" || glyph == "\u2580";
+            const bool bottom = glyph == "\u2588" || glyph == "\u2584";
+            EXPECT_TRUE(top || bottom || glyph == " ") << glyph;
+            lines.back().emplace_back(top ? fg : bg, bottom ? fg : bg);
+            i += glyph.size();
+        }
+    }
+    std::size_t columns = 0;
+    for (const auto& line : lines)
+        columns = std::max(columns, line.size());
+    QImage screen(static_cast<int>(columns + 4) * 4, static_cast<int>(lines.size() + 4) * 8, QImage::Format_RGB32);
+    screen.fill(background);
+    for (std::size_t y = 0; y < lines.size(); ++y) {
+        for (std::size_t x = 0; x < lines[y].size(); ++x) {
+            const QRect cell(static_cast<int>(x + 2) * 4, static_cast<int>(y + 2) * 8, 4, 4);
+            for (const auto& [half, colour] : {std::pair(cell, lines[y][x].first),
+                                               std::pair(cell.translated(0, 4), lines[y][x].second)}) {
+                for (int py = half.top(); py <= half.bottom(); ++py) {
+                    for (int px = half.left(); px <= half.right(); ++px)
+                        screen.setPixel(px, py, colour);
+                }
+            }
+        }
+    }
+    return screen;
+}
+
+} // namespace
+
+TEST(QREncoderTerminal, HalfBlocksInBlackOnWhiteScanOnLightAndDarkTerminals)
+{
+    const struct {
+        const char* theme;
+        QRgb foreground, background;
+    } terminals[] = {{"light", qRgb(0, 0, 0), qRgb(255, 255, 255)}, {"dark", qRgb(229, 229, 229), qRgb(30, 30, 30)}};
     for (const int version : {1, 12}) {
-        SCOPED_TRACE("version " + std::to_string(version));
         const std::unique_ptr<DataMatrix> matrix = MatrixOfVersion(version);
         ASSERT_NE(matrix, nullptr);
-        const int n = matrix->dimension();
-        const int total = n + 8;
-        // Read the text back into rows of ink (true) and blank cells, two
-        // module rows per line.
         const std::string text = QREncoder::renderTerminal(*matrix);
-        std::vector<std::vector<bool>> grid(2);
-        for (std::size_t i = 0; i < text.size();) {
-            const std::string glyph = text.substr(i, text[i] == '\n' || text[i] == ' ' ? 1 : 3);
-            i += glyph.size();
-            if (glyph == "\n") {
-                grid.resize(grid.size() + 2);
-                continue;
-            }
-            ASSERT_TRUE(glyph == " " || glyph == "\u2588" || glyph == "\u2580" || glyph == "\u2584") << glyph;
-            grid[grid.size() - 2].push_back(glyph == "\u2588" || glyph == "\u2580");
-            grid[grid.size() - 1].push_back(glyph == "\u2588" || glyph == "\u2584");
+        // Four module rows of quiet zone: two lines of white cells.
+        const std::string blank = "\x1b[38;5;16;48;5;231m" + std::string(matrix->dimension() + 8, ' ') + "\x1b[0m\n";
+        EXPECT_EQ(text.substr(0, 2 * blank.size()), blank + blank);
+        for (const auto& terminal : terminals) {
+            SCOPED_TRACE(std::string(terminal.theme) + " terminal, version " + std::to_string(version));
+            const QImage screen = TerminalScreen(text, terminal.foreground, terminal.background);
+            EXPECT_EQ(ZbarDecoder::DecodeImage(screen), std::vector<std::string>{kPairing});
         }
-        // The text ends with a line break; the odd last half line is blank.
-        ASSERT_TRUE(grid.back().empty());
-        grid.resize(grid.size() - 2);
-        ASSERT_EQ(static_cast<int>(grid.size()), total + 1);
-        for (const std::vector<bool>& row : grid)
-            ASSERT_EQ(static_cast<int>(row.size()), total);
-        EXPECT_EQ(grid[total], std::vector<bool>(total, false));
-        // Ink is light: the quiet zone is ink, dark modules are blank.
-        for (int y = 0; y < total; ++y) {
-            for (int x = 0; x < total; ++x) {
-                const bool inSymbol = x >= 4 && y >= 4 && x < n + 4 && y < n + 4;
-                ASSERT_EQ(grid[y][x], !inSymbol || matrix->valueAt(x - 4, y - 4) == 0) << x << ", " << y;
-            }
-        }
-        // The blocks are the light modules: drawn light, they scan.
-        EXPECT_EQ(ZbarDecoder::DecodeModules(total, [&](int x, int y) { return !grid[y][x]; }),
-                  std::vector<std::string>{kPairing});
     }
 }
