@@ -4,6 +4,7 @@
 #include "NoticeListener.h"
 #include "PairingCode.h"
 #include "RawConnection.h"
+#include "SConfig.h"
 #include "ServerProcess.h"
 #include "TempDir.h"
 #include "UserSandbox.h"
@@ -150,7 +151,7 @@ TEST(ServerProgram, CommandLineOptions)
     EXPECT_EQ(RunServer({"--autostart", "maybe"}).status, 2);
 }
 
-TEST(ClientProgram, PrintsRepliesReportsFailuresByNameAndCodeAndDiscoversTheServer)
+TEST(ClientProgram, PrintsRepliesSaysWhatFailedListsItsHeadsAndDiscoversTheServer)
 {
     UserSandbox sandbox;
     ServerProcess server;
@@ -162,14 +163,31 @@ TEST(ClientProgram, PrintsRepliesReportsFailuresByNameAndCodeAndDiscoversTheServ
     };
     const std::string port = std::to_string(server.tcpPort());
     EXPECT_EQ(Outcome(client({"--port", port, "request", "OpKey_GetFile", file})), "0 line one\nline two\n");
+    // Failures in words on standard error, without the protocol's log lines
+    // unless --verbose asks for them.
     const ChildProcess::Result missing = client({"--port", port, "request", "OpKey_GetFile", dir.file("x")});
     EXPECT_EQ(Outcome(missing), "17 ");
-    EXPECT_NE(missing.err.find("NR_FileUnavailable"), std::string::npos);
-    const ChildProcess::Result refused =
-        client({"--port", std::to_string(FreePort::tcp()), "request", "OpKey_GetDeviceInfo"});
+    EXPECT_EQ(missing.err,
+              "corvane-client: the service cannot open the file the reply should carry (NR_FileUnavailable)\n");
+    const std::string closed = std::to_string(FreePort::tcp());
+    const ChildProcess::Result refused = client({"--port", closed, "request", "OpKey_GetDeviceInfo"});
     EXPECT_EQ(refused.status, 6);
-    EXPECT_NE(refused.err.find("NR_ConnectError"), std::string::npos);
+    EXPECT_EQ(refused.err, "corvane-client: no connection to the service at 127.0.0.1:" + closed +
+                               ": Connection refused: nothing listens on that port (is corvane running, with this "
+                               "--port?) (NR_ConnectError)\n");
+    const ChildProcess::Result verbose = client({"--verbose", "--port", closed, "request", "OpKey_GetDeviceInfo"});
+    EXPECT_NE(verbose.err.find("BaseSocket::~BaseSocket\n"), std::string::npos) << verbose.err;
+    EXPECT_EQ(verbose.out, "");
     EXPECT_EQ(client({"request"}).status, 2);
+
+    // The help: every request head the service knows, and the exit statuses.
+    const ChildProcess::Result help = client({"--help"});
+    EXPECT_EQ(help.status, 0);
+    for (const SConfig::OperationHead& head : SConfig::kOperationHeads)
+        EXPECT_NE(help.out.find("\n  " + std::string(head.head)), std::string::npos) << head.head;
+    for (const char* status : {"\n  0   success\n", "\n  6   no connection to the service (NR_ConnectError)\n",
+                               "\n  17  the service cannot open the file"})
+        EXPECT_NE(help.out.find(status), std::string::npos) << status;
 
     const ChildProcess::Result found = client(
         {"discover", "--broadcast", "127.255.255.255", "--udp-port", std::to_string(server.udpPort()), "--wait", "1"});
