@@ -1,0 +1,37 @@
+#include "ChildProcess.h"
+#include "TempDir.h"
+#include "TrayHost.h"
+
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+// The Debian package of this build (cpack), as lintian judges it: no error
+// and no warning, with the manual pages, the licence and the changelog in
+// their places and the font of the Chinese texts among its dependencies.
+// Only a build for the system prefix makes a package to hand out.
+TEST(DebianPackage, PassesLintianWithManualPagesLicenceAndChangelog)
+{
+    if (std::string(CORVANE_INSTALL_PREFIX) != "/usr")
+        GTEST_SKIP() << "packages come from builds configured with -DCMAKE_INSTALL_PREFIX=/usr";
+    CORVANE_REQUIRE_TOOLS(::access("/usr/bin/lintian", X_OK) == 0, "lintian");
+    TempDir out;
+    const ChildProcess::Result pack =
+        ChildProcess::Run({"cpack", "--config", CORVANE_BINARY_DIR "/CPackConfig.cmake", "-B", out.path()});
+    ASSERT_EQ(pack.status, 0) << pack.out << pack.err;
+    std::string deb;
+    for (const auto& entry : std::filesystem::directory_iterator(out.path())) {
+        if (entry.path().extension() == ".deb")
+            deb = entry.path().string();
+    }
+    ASSERT_FALSE(deb.empty()) << pack.out;
+
+    const ChildProcess::Result lint = ChildProcess::Run({"lintian", "--fail-on", "error,warning", deb});
+    EXPECT_EQ(lint.status, 0) << lint.out << lint.err;
+    const std::string contents = ChildProcess::Run({"dpkg-deb", "--contents", deb}).out;
+    for (const char* path : {" ./usr/bin/corvane\n", " ./usr/bin/corvane-client\n",
+                             " ./usr/share/man/man1/corvane.1.gz\n", " ./usr/share/man/man1/corvane-client.1.gz\n",
+                             " ./usr/share/doc/corvane/copyright\n", " ./usr/share/doc/corvane/changelog.gz\n"})
+        EXPECT_NE(contents.find(path), std::string::npos) << path;
+    EXPECT_NE(ChildProcess::Run({"dpkg-deb", "--field", deb, "Depends"}).out.find("fonts-noto-cjk"), std::string::npos);
+}
