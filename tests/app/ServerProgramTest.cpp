@@ -142,8 +142,8 @@ TEST(ServerProgram, CommandLineOptions)
     // Start at login switched from the command line, without a menu.
     UserSandbox sandbox;
     const std::string entry = sandbox.configHome() + "/autostart/corvane.desktop";
-    EXPECT_EQ(Outcome(RunServer({"--autostart", "on"})), "0 corvane: start at login is on (" + sandbox.configHome() +
-                                                             "/autostart/corvane.desktop starts " + CORVANE_SERVER_EXE + ")\n");
+    EXPECT_EQ(Outcome(RunServer({"--autostart", "on"})),
+              "0 corvane: start at login is on (" + entry + " starts " + CORVANE_SERVER_EXE + ")\n");
     EXPECT_NE(TempDir::read(entry).find(std::string("Exec=\"") + CORVANE_SERVER_EXE + "\""), std::string::npos);
     EXPECT_EQ(Outcome(RunServer({"--autostart", "off"})), "0 corvane: start at login is off\n");
     EXPECT_EQ(TempDir::read(entry), "");
