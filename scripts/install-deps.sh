@@ -45,7 +45,7 @@ service_packages="
 nginx-light:nginx
 "
 
-purpose=${1:-run}
+purpose=${1:-}
 case "$purpose" in
   run) packages=$run_packages ;;
   test) packages="$run_packages $test_packages" ;;

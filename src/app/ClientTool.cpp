@@ -9,7 +9,6 @@
 #include "SFileRequest.h"
 #include "SUpload.h"
 
-#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -80,18 +79,21 @@ std::string ClientTool::Usage()
         "  --help                        print this help and exit\n"
         "\n"
         "Request heads (BODY fields are joined by ^_7):\n";
+    char line[160];
     for (const SConfig::OperationHead& head : SConfig::kOperationHeads) {
-        text += "  " + std::string(head.head);
         if (*head.body != 0)
-            text += std::string(28 - std::min<std::size_t>(std::strlen(head.head), 27), ' ') + head.body;
-        text += "\n";
+            std::snprintf(line, sizeof line, "  %-27s %s\n", head.head, head.body);
+        else
+            std::snprintf(line, sizeof line, "  %s\n", head.head);
+        text += line;
     }
     text += "\nExit status:\n";
     for (const auto& [status, meaning] : kExitStatuses) {
-        char number[8];
-        std::snprintf(number, sizeof number, "  %-3d ", status);
-        text += number + std::string(meaning);
-        text += status > 2 ? std::string(" (") + NetResultName(status) + ")\n" : "\n";
+        if (status > 2)
+            std::snprintf(line, sizeof line, "  %-3d %s (%s)\n", status, meaning, NetResultName(status));
+        else
+            std::snprintf(line, sizeof line, "  %-3d %s\n", status, meaning);
+        text += line;
     }
     return text;
 }
