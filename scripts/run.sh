@@ -25,7 +25,7 @@ case ":$PATH:" in
   *":$prefix/bin:"*) ;;
   *)
     echo "run.sh: $prefix/bin is not on this shell's PATH: call them by that full path."
-    if [ "$prefix" = "$HOME/.local" ]; then
+    if [ "$prefix" = "$HOME/.local" ] && [ "$(id -u)" -ne 0 ]; then
       echo "run.sh: (Debian's ~/.profile puts ~/.local/bin on PATH from your next login.)"
     fi
     ;;
