@@ -49,7 +49,8 @@ if [ -x "$program" ]; then
   "$program" --autostart off >/dev/null
 fi
 
-while IFS= read -r file; do
+# CMake ends the list without a line break: the last name counts too.
+while IFS= read -r file || [ -n "$file" ]; do
   rm -f "$file"
 done <"$manifest"
 rm -f "$prefix/share/corvane/install_manifest.txt"
