@@ -54,7 +54,7 @@ while IFS= read -r file || [ -n "$file" ]; do
   rm -f "$file"
 done <"$manifest"
 rm -f "$prefix/share/corvane/install_manifest.txt"
-rmdir "$prefix/share/corvane/resources" "$prefix/share/corvane" 2>/dev/null || true
+rmdir "$prefix/share/corvane/resources" "$prefix/share/corvane" "$prefix/share/doc/corvane" 2>/dev/null || true
 # The menu's cache follows the entries left; with none left it goes too
 # (run.sh made it for Corvane's entry).
 applications=$prefix/share/applications
