@@ -2,7 +2,6 @@
 #include "TempDir.h"
 #include "TrayHost.h"
 
-#include <filesystem>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -18,13 +17,8 @@ TEST(DebianPackage, PassesLintianWithManualPagesLicenceAndChangelog)
     const ChildProcess::Result pack =
         ChildProcess::Run({"cpack", "--config", CORVANE_BINARY_DIR "/CPackConfig.cmake", "-B", out.path()});
     ASSERT_EQ(pack.status, 0) << pack.out << pack.err;
-    std::string deb;
-    for (const auto& entry : std::filesystem::directory_iterator(out.path())) {
-        if (entry.path().extension() == ".deb")
-            deb = entry.path().string();
-    }
-    ASSERT_FALSE(deb.empty()) << pack.out;
-
+    const std::string arch = ChildProcess::Run({"dpkg", "--print-architecture"}).out;
+    const std::string deb = out.file("corvane_" CORVANE_VERSION "_" + arch.substr(0, arch.find('\n')) + ".deb");
     // Without the manual pages, the copyright file or the changelog lintian
     // would report a warning or an error.
     const ChildProcess::Result lint = ChildProcess::Run({"lintian", "--fail-on", "error,warning", deb});
