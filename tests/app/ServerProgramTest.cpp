@@ -13,6 +13,7 @@
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <thread>
+#include <tuple>
 #include <unistd.h>
 
 namespace {
@@ -93,8 +94,7 @@ struct HeldPort {
         EXPECT_TRUE(type != SOCK_STREAM || ::listen(fd, 1) == 0);
     }
     ~HeldPort() { ::close(fd); }
-    int fd;
-    int port;
+    int fd, port;
 };
 
 TEST(ServerProgram, AFailedStartNamesTheRunningCopyOrThePortInUseAndEndsWithOne)
@@ -103,10 +103,7 @@ TEST(ServerProgram, AFailedStartNamesTheRunningCopyOrThePortInUseAndEndsWithOne)
     ServerProcess first;
     const HeldPort tcp(SOCK_STREAM);
     const HeldPort udp(SOCK_DGRAM);
-    const struct {
-        int tcp, udp;
-        std::string expected;
-    } cases[] = {
+    const std::vector<std::tuple<int, int, std::string>> cases = {
         {first.tcpPort(), first.udpPort(),
          "错误: 您已经启动了一个Corvane，请关闭已经启动的Corvane再重试\n正在运行的Corvane（进程号 " +
              std::to_string(first.pid()) + "）占用着TCP端口" + std::to_string(first.tcpPort()) + "。\n"},
@@ -117,11 +114,11 @@ TEST(ServerProgram, AFailedStartNamesTheRunningCopyOrThePortInUseAndEndsWithOne)
          "错误: 服务启动失败，请等待一分钟再重试\nUDP端口" + std::to_string(udp.port) +
              "已被其他程序占用。请关闭占用它的程序后再试，或用 --udp-port 选择其他端口（手机应用只在1822端口搜索）。\n"},
     };
-    for (const auto& c : cases) {
-        const ChildProcess::Result run = RunServer({"--headless", "--port", std::to_string(c.tcp), "--udp-port",
-                                                    std::to_string(c.udp), "--broadcast", "127.255.255.255"});
+    for (const auto& [tcpPort, udpPort, expected] : cases) {
+        const ChildProcess::Result run = RunServer({"--headless", "--port", std::to_string(tcpPort), "--udp-port",
+                                                    std::to_string(udpPort), "--broadcast", "127.255.255.255"});
         EXPECT_EQ(run.status, 1);
-        EXPECT_EQ(run.err, c.expected);
+        EXPECT_EQ(run.err, expected);
     }
 }
 
