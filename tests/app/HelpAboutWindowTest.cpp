@@ -52,7 +52,6 @@ TEST(HelpWindow, ElevenLabelsOnAScrollablePageOpenedAtItsTop)
     // 583 wide, and 2045 high or more where the fonts need more room.
     EXPECT_TRUE(page->width() == 583 && page->height() >= 2045) << page->width() << " x " << page->height();
     // Taller than the window: it scrolls, and it opens at the top.
-    EXPECT_LT(scrollView->viewport()->height(), page->height());
     EXPECT_GT(scrollView->verticalScrollBar()->maximum(), 0);
     EXPECT_EQ(scrollView->verticalScrollBar()->value(), 0);
     // The whole width of the page is in view.
