@@ -1,15 +1,17 @@
 #!/bin/sh
 # Builds Corvane and passes the whole test suite: once in the release build,
-# once in an AddressSanitizer + UndefinedBehaviorSanitizer build.
+# once in an AddressSanitizer + UndefinedBehaviorSanitizer build. The release
+# build is made for the system prefix, so its tests also check the Debian
+# package it makes (lintian).
 set -eu
 top=$(cd "$(dirname "$0")/.." && pwd)
-"$top/scripts/install-deps.sh"
+"$top/scripts/install-deps.sh" test
 # Xvfb and mutter are installed above, so the tests that need an X server
 # or a GNOME desktop must run.
 export CORVANE_REQUIRE_X=1
 export CORVANE_REQUIRE_GNOME=1
 
-"$top/scripts/build.sh" "$top/build" -DCORVANE_BUILD_TESTS=ON -DCORVANE_BUILD_BENCH=ON
+"$top/scripts/build.sh" "$top/build" -DCORVANE_BUILD_TESTS=ON -DCORVANE_BUILD_BENCH=ON -DCMAKE_INSTALL_PREFIX=/usr
 (cd "$top/build" && ctest --output-on-failure --no-tests=error --parallel 2)
 
 "$top/scripts/build.sh" "$top/build-asan" -DCORVANE_BUILD_TESTS=ON -DCORVANE_SANITIZE=asan -DCORVANE_BUILD_BENCH=OFF

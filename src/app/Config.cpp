@@ -320,6 +320,8 @@ void Config::addAppAsLoginItem()
         << "Name=Corvane\n"
         << "Comment=Phone remote control server\n"
         << "Exec=" << QuoteExecArgument(QString::fromStdString(programPath())) << "\n"
+        // Desktops skip the entry once the program is gone (uninstalled).
+        << "TryExec=" << QString::fromStdString(programPath()).replace(u'\\', QStringLiteral("\\\\")) << "\n"
         << "Icon=corvane\n"
         << "Terminal=false\n"
         << "X-GNOME-Autostart-enabled=true\n"

@@ -14,6 +14,7 @@
 #include "UserSandbox.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QGuiApplication>
 #include <QMenu>
 #include <QPointer>
@@ -137,6 +138,16 @@ TEST_F(StatusMenu, IPDisplayShowsEveryQualifyingAddressInOrderOrTheFailure)
     EXPECT_EQ(::testing::internal::GetCapturedStdout(), "IPv4 address not available\n");
     item(3)->trigger(); // the menu stays usable
     EXPECT_EQ(alerts.shown(), "获取IP失败！|请您手动查看|确定\n连接状态|已连接设备数量：0|确定\n");
+}
+
+TEST_F(StatusMenu, AFailedStartShowsItsAlertWithTheApplicationIcon)
+{
+    launch();
+    QApplication::setWindowIcon(QIcon()); // as a second process would start
+    bool withIcon = false;
+    alerts.setWhileShown([&](const RecordingAlerts::Alert&) { withIcon = !QApplication::windowIcon().isNull(); });
+    EXPECT_FALSE(AppDelegate(options).applicationDidFinishLaunching());
+    EXPECT_TRUE(withIcon);
 }
 
 TEST_F(StatusMenu, CountRetitlesItemThreeOnTheMainThreadInArrivalOrder)
