@@ -1,7 +1,8 @@
 // Lists a catalogue of 300 generated desktop entries the way the phone asks
 // for "/Applications" (parse, filter, localise, match against the running
 // processes, write the records) and compares it with the anchor: grep
-// reading the same files for their Name lines.
+// reading the same files for their Name lines. Each entry starts a program
+// of its own that is installed (a small script), as in a real catalogue.
 #include "AppEntity.h"
 #include "CData.h"
 #include "ProcessRunner.h"
@@ -40,10 +41,14 @@ int main()
     const fs::path folder = root / "share/applications";
     fs::create_directories(folder);
     fs::create_directories(root / "home");
+    fs::create_directories(root / "bin");
     for (int i = 0; i < kEntries; ++i) {
+        const fs::path program = root / "bin" / ("example-" + std::to_string(i));
+        std::ofstream(program) << "#!/bin/sh\n";
+        fs::permissions(program, fs::perms::owner_all);
         std::ofstream entry(folder / ("org.example.App" + std::to_string(i) + ".desktop"));
         entry << "[Desktop Entry]\nType=Application\nName=Application " << i << "\nName[de]=Anwendung " << i
-              << "\nComment=Generated for the benchmark\nIcon=app-" << i << "\nExec=/usr/bin/example-" << i
+              << "\nComment=Generated for the benchmark\nIcon=app-" << i << "\nExec=" << program.string()
               << " %U\nTerminal=false\nCategories=Utility;\n";
     }
     ::setenv("XDG_DATA_HOME", (root / "home").c_str(), 1);

@@ -4,7 +4,7 @@
 # otherwise idle machine: the anchors share the machine with Corvane.
 set -eu
 top=$(cd "$(dirname "$0")/.." && pwd)
-"$top/scripts/install-deps.sh"
+"$top/scripts/install-deps.sh" bench
 "$top/scripts/build.sh" "$top/build" -DCORVANE_BUILD_TESTS=ON -DCORVANE_BUILD_BENCH=ON
 for bench in download_bench request_rate_bench live_channel_bench startup_bench \
              qr_bench listing_bench thumbnail_bench upload_bench screenshot_bench app_catalogue \

@@ -22,7 +22,9 @@
 #include <QMenu>
 #include <QSessionManager>
 #include <QSystemTrayIcon>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <unistd.h>
 
 namespace {
@@ -85,12 +87,13 @@ bool AppDelegate::applicationDidFinishLaunching()
 {
     connectCnt = 0;
     menuInfoArr = buildMenuInfo(connectCnt);
+    // Every alert carries the application icon, the start-failure ones too.
+    if (desktop())
+        QApplication::setWindowIcon(ResourceIcon(QStringLiteral("corvane"), {16, 32, 48, 64, 128, 256}));
     instanceLock.Acquire();
-    if (!startTCP() || !startUDP()) {
-        const QString text = getRunningCnt() > 1
-                                 ? tr("您已经启动了一个Corvane，请关闭已经启动的Corvane再重试")
-                                 : tr("服务启动失败，请等待一分钟再重试");
-        Alerts::instance().show(tr("错误"), text, tr("我知道了"));
+    const bool tcpStarted = startTCP();
+    if (!tcpStarted || !startUDP()) {
+        Alerts::instance().show(tr("错误"), startFailureText(tcpStarted), tr("我知道了"));
         return false;
     }
     initView();
@@ -101,6 +104,36 @@ bool AppDelegate::applicationDidFinishLaunching()
         Config::setIsFirstStart(false);
     }
     return true;
+}
+
+QString AppDelegate::startFailureText(bool tcpStarted)
+{
+    if (getRunningCnt() > 1) {
+        const long pid = instanceLock.HolderPid();
+        const QString holder = pid > 0 ? tr("正在运行的Corvane（进程号 %1）占用着TCP端口%2。").arg(pid).arg(options.tcpPort)
+                                       : tr("正在运行的Corvane占用着TCP端口%1。").arg(options.tcpPort);
+        return tr("您已经启动了一个Corvane，请关闭已经启动的Corvane再重试") + QLatin1Char('\n') + holder;
+    }
+    // The step that failed and why. The phone app knows only the standard
+    // ports, so another port helps tests and a second server, not a phone.
+    const bool tcp = !tcpStarted;
+    const int error = tcp ? pService->startErrno : pUDP->startErrno;
+    const int port = tcp ? options.tcpPort : options.udpPort;
+    QString text = tr("服务启动失败，请等待一分钟再重试");
+    if (error == EADDRINUSE && tcp)
+        text += QLatin1Char('\n') + tr("TCP端口%1已被其他程序占用。请关闭占用它的程序后再试，"
+                                       "或用 --port 选择其他端口（手机应用只连接1811端口）。")
+                                        .arg(port);
+    else if (error == EADDRINUSE)
+        text += QLatin1Char('\n') + tr("UDP端口%1已被其他程序占用。请关闭占用它的程序后再试，"
+                                       "或用 --udp-port 选择其他端口（手机应用只在1822端口搜索）。")
+                                        .arg(port);
+    else if (error != 0)
+        text += QLatin1Char('\n') + tr("%1端口%2无法使用：%3")
+                                        .arg(tcp ? QStringLiteral("TCP") : QStringLiteral("UDP"))
+                                        .arg(port)
+                                        .arg(QString::fromLocal8Bit(std::strerror(error)));
+    return text;
 }
 
 void AppDelegate::applicationWillTerminate()
@@ -163,7 +196,6 @@ void AppDelegate::initView()
     }
     // The program lives in the tray: closing its last window must not end it.
     QApplication::setQuitOnLastWindowClosed(false);
-    QApplication::setWindowIcon(ResourceIcon(QStringLiteral("corvane"), {16, 32, 48, 64, 128, 256}));
     // The autostart entry starts the program at login; a session manager
     // restoring it as well would start a second copy.
     auto noRestart = [](QSessionManager& manager) { manager.setRestartHint(QSessionManager::RestartNever); };

@@ -135,6 +135,9 @@ private:
     template <typename Ctl, typename... Args>
     Ctl& replaceWindow(std::unique_ptr<Ctl>& slot, Args&&... args);
     void printPairingInfo();
+    // The alert text of a failed start: a running copy, or the port that
+    // could not be taken and why.
+    QString startFailureText(bool tcpStarted);
 
     LaunchOptions options;
     InstanceLock instanceLock;

@@ -4,13 +4,16 @@
 #include "MyClient.h"
 #include "NetResult.h"
 #include "SCommon.h"
+#include "SConfig.h"
 #include "SDiscover.h"
 #include "SFileRequest.h"
 #include "SUpload.h"
 
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <mutex>
 #include <sstream>
 #include <thread>
@@ -31,36 +34,102 @@ std::string BaseName(const std::string& path)
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+// Every exit status with what it means: the table of the help, and the
+// words of a failure.
+const struct {
+    int status;
+    const char* meaning;
+} kExitStatuses[] = {
+    {0, "success"},
+    {1, "the client could not set up its output"},
+    {2, "wrong usage"},
+    {NR_ConnectError, "no connection to the service"},
+    {NR_SendError, "an upload or live message could not be sent, or the service refused the upload"},
+    {NR_SendHeadError, "the request head could not be sent"},
+    {NR_SendBodyError, "the request body could not be sent"},
+    {NR_RecvResponseError, "the reply did not arrive whole"},
+    {NR_UDPSocketError, "no socket for discovery"},
+    {NR_UDPBindError, "the discovery port could not be taken"},
+    {NR_BroadcastError, "the discovery query could not be sent"},
+    {NR_FileUnavailable, "the service cannot open the file the reply should carry"},
+};
+
 } // namespace
 
-ClientTool::ClientTool(std::istream& input, std::FILE* output, std::ostream& errors)
+ClientTool::ClientTool(std::istream& input, std::FILE* output, std::FILE* errors)
     : in(input), out(output), err(errors)
 {
 }
 
-const char* ClientTool::Usage()
+std::string ClientTool::Usage()
 {
-    return "Usage: corvane-client [--host H] [--port P] [--timeout S] COMMAND\n"
-           "\n"
-           "  request HEAD [BODY]           send one request; the reply goes to standard output\n"
-           "  upload FILE FOLDER [--contact] send FILE into FOLDER (or as the contact backup)\n"
-           "  live                          send each input line \"TYPE TEXT X Y\" as a live message\n"
-           "  discover [--broadcast ADDR] [--udp-port N] [--wait S]\n"
-           "                                search the network and print \"type name ip sysType\"\n";
+    std::string text =
+        "Usage: corvane-client [--host H] [--port P] [--timeout S] [--verbose] COMMAND\n"
+        "A peer of the Corvane service (default 127.0.0.1, port 1811, 10 s to connect).\n"
+        "\n"
+        "Commands:\n"
+        "  request HEAD [BODY]           send one request; the reply goes to standard output\n"
+        "  upload FILE FOLDER [--contact] send FILE into FOLDER (or as the contact backup)\n"
+        "  live                          send each input line \"TYPE TEXT X Y\" as a live message\n"
+        "  discover [--broadcast ADDR] [--udp-port N] [--wait S]\n"
+        "                                search the network and print \"type name ip sysType\"\n"
+        "\n"
+        "Options:\n"
+        "  --verbose                     also print the protocol classes' own log lines\n"
+        "  --help                        print this help and exit\n"
+        "\n"
+        "Request heads (BODY fields are joined by ^_7):\n";
+    char line[160];
+    for (const SConfig::OperationHead& head : SConfig::kOperationHeads) {
+        if (*head.body != 0)
+            std::snprintf(line, sizeof line, "  %-27s %s\n", head.head, head.body);
+        else
+            std::snprintf(line, sizeof line, "  %s\n", head.head);
+        text += line;
+    }
+    text += "\nExit status:\n";
+    for (const auto& [status, meaning] : kExitStatuses) {
+        if (status > 2)
+            std::snprintf(line, sizeof line, "  %-3d %s (%s)\n", status, meaning, NetResultName(status));
+        else
+            std::snprintf(line, sizeof line, "  %-3d %s\n", status, meaning);
+        text += line;
+    }
+    return text;
 }
 
-int ClientTool::Failure(int result)
+int ClientTool::Failure(int result, const TCPClientSocket* socket)
 {
-    err << NetResultName(result) << "\n";
+    const char* meaning = "unknown failure";
+    for (const auto& [status, words] : kExitStatuses) {
+        if (status == result)
+            meaning = words;
+    }
+    std::string cause;
+    if (result == NR_ConnectError && socket != nullptr && socket->connectErrno != 0) {
+        cause = " at " + host + ":" + std::to_string(port) + ": " + std::strerror(socket->connectErrno);
+        if (socket->connectErrno == ECONNREFUSED)
+            cause += ": nothing listens on that port (is corvane running, with this --port?)";
+        else if (socket->connectErrno == ETIMEDOUT)
+            cause += ": no answer within " + std::to_string(timeout) + " s (see --timeout)";
+    }
+    std::fprintf(err, "corvane-client: %s%s (%s)\n", meaning, cause.c_str(), NetResultName(result));
     return result;
 }
 
-int ClientTool::Run(const std::vector<std::string>& args)
+bool ClientTool::Parse(const std::vector<std::string>& args, int& status)
 {
     std::size_t i = 0;
     for (; i < args.size(); ++i) {
         long value = 0;
-        if (args[i] == "--host" && i + 1 < args.size()) {
+        if (args[i] == "--help" || args[i] == "-h") {
+            std::fputs(Usage().c_str(), out);
+            status = 0;
+            return false;
+        }
+        if (args[i] == "--verbose") {
+            verboseLog = true;
+        } else if (args[i] == "--host" && i + 1 < args.size()) {
             host = args[++i];
         } else if (args[i] == "--port" && i + 1 < args.size() && ReadNumber(args[i + 1], 1, 65535, value)) {
             port = static_cast<int>(value);
@@ -72,43 +141,53 @@ int ClientTool::Run(const std::vector<std::string>& args)
             break;
         }
     }
-    if (i >= args.size()) {
-        err << Usage();
-        return 2;
+    if (i < args.size()) {
+        command = args[i];
+        operands.assign(args.begin() + static_cast<long>(i) + 1, args.end());
     }
-    const std::string command = args[i];
-    const std::vector<std::string> rest(args.begin() + static_cast<long>(i) + 1, args.end());
-    if (command == "request" && (rest.size() == 1 || rest.size() == 2))
-        return Request(rest);
-    if (command == "upload" && (rest.size() == 2 || (rest.size() == 3 && rest[2] == "--contact")))
-        return Upload(rest);
-    if (command == "live" && rest.empty())
-        return Live();
-    if (command == "discover")
-        return Discover(rest);
-    err << Usage();
-    return 2;
+    const std::size_t n = operands.size();
+    const bool valid = (command == "request" && (n == 1 || n == 2)) ||
+                       (command == "upload" && (n == 2 || (n == 3 && operands[2] == "--contact"))) ||
+                       (command == "live" && n == 0) || command == "discover";
+    if (!valid) {
+        std::fputs(Usage().c_str(), err);
+        status = 2;
+        return false;
+    }
+    return true;
 }
 
-int ClientTool::Request(const std::vector<std::string>& args)
+int ClientTool::Run()
+{
+    if (command == "request")
+        return Request();
+    if (command == "upload")
+        return Upload();
+    if (command == "live")
+        return Live();
+    return Discover();
+}
+
+int ClientTool::Request()
 {
     std::fflush(out);
     SFileRequest request(fileno(out));
     request.SetInfo(host.c_str(), port, timeout);
-    const NetResult result = request.SendRequestToFile(args[0].c_str(), args.size() > 1 ? args[1].c_str() : "");
-    return result == NR_OK ? 0 : Failure(result);
+    const NetResult result =
+        request.SendRequestToFile(operands[0].c_str(), operands.size() > 1 ? operands[1].c_str() : "");
+    return result == NR_OK ? 0 : Failure(result, &request);
 }
 
-int ClientTool::Upload(const std::vector<std::string>& args)
+int ClientTool::Upload()
 {
     SUpload upload;
     upload.SetInfo(host.c_str(), port, timeout);
     CData reply;
-    const NetResult result =
-        upload.UploadFile(args[0].c_str(), args[1].c_str(), BaseName(args[0]).c_str(), args.size() == 3, &reply);
+    const NetResult result = upload.UploadFile(operands[0].c_str(), operands[1].c_str(),
+                                               BaseName(operands[0]).c_str(), operands.size() == 3, &reply);
     if (reply.pData)
         std::fprintf(out, "%s\n", reply.pData);
-    return result == NR_OK ? 0 : Failure(result);
+    return result == NR_OK ? 0 : Failure(result, &upload);
 }
 
 int ClientTool::Live()
@@ -117,7 +196,7 @@ int ClientTool::Live()
     client.SetInfo(host.c_str(), port, timeout);
     const NetResult connected = client.ConnService();
     if (connected != NR_OK)
-        return Failure(connected);
+        return Failure(connected, &client);
     std::string line;
     while (std::getline(in, line)) {
         // TYPE TEXT X Y: the text is everything between the type and the
@@ -127,7 +206,7 @@ int ClientTool::Live()
         for (std::string word; words >> word;)
             parts.push_back(word);
         if (parts.size() < 4) {
-            err << "live: expected \"TYPE TEXT X Y\", got: " << line << "\n";
+            std::fprintf(err, "corvane-client: live: expected \"TYPE TEXT X Y\", got: %s\n", line.c_str());
             continue;
         }
         const std::size_t textStart = line.find(parts[1], line.find(parts[0]) + parts[0].size());
@@ -146,8 +225,9 @@ int ClientTool::Live()
     return 0;
 }
 
-int ClientTool::Discover(const std::vector<std::string>& args)
+int ClientTool::Discover()
 {
+    const std::vector<std::string>& args = operands;
     std::string broadcast = "255.255.255.255";
     long udpPort = 1822;
     long waitSeconds = 2;
@@ -160,7 +240,7 @@ int ClientTool::Discover(const std::vector<std::string>& args)
         } else if (args[i] == "--wait" && hasValue && ReadNumber(args[i + 1], 0, 3600, waitSeconds)) {
             ++i;
         } else {
-            err << Usage();
+            std::fputs(Usage().c_str(), err);
             return 2;
         }
     }

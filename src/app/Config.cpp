@@ -11,6 +11,7 @@
 #include <QTextStream>
 #include <algorithm>
 #include <functional>
+#include <glib.h>
 #include <mutex>
 #include <sys/stat.h>
 
@@ -167,77 +168,31 @@ void WriteString(const char* key, const char* value)
 
 // --- autostart entries -------------------------------------------------
 
-// Undoes the escapes of a desktop entry value (\s \n \t \r \\).
-QString UnescapeValue(const QString& value)
-{
-    QString out;
-    for (int i = 0; i < value.size(); ++i) {
-        if (value[i] != u'\\' || i + 1 == value.size()) {
-            out += value[i];
-            continue;
-        }
-        const QChar next = value[++i];
-        if (next == u's') out += u' ';
-        else if (next == u'n') out += u'\n';
-        else if (next == u't') out += u'\t';
-        else if (next == u'r') out += u'\r';
-        else out += next;
-    }
-    return out;
-}
-
-// The program an Exec line starts: its first argument, unquoted.
-QString ExecProgram(const QString& exec)
-{
-    QString program;
-    int i = 0;
-    while (i < exec.size() && exec[i].isSpace())
-        ++i;
-    if (i < exec.size() && exec[i] == u'"') {
-        for (++i; i < exec.size() && exec[i] != u'"'; ++i) {
-            if (exec[i] == u'\\' && i + 1 < exec.size())
-                ++i;
-            program += exec[i];
-        }
-        return program;
-    }
-    while (i < exec.size() && !exec[i].isSpace())
-        program += exec[i++];
-    return program;
-}
-
 struct AutostartEntry {
     QString file;
-    QString program;
-    QString id;
+    QString program; // the first argument of Exec
+    QString id;      // X-Corvane-Id
 };
 
+// Reads an entry with GLib's key-file reader, and its Exec with the quoting
+// rules GIO starts it by.
 AutostartEntry ReadEntry(const QString& file)
 {
     AutostartEntry entry{file, {}, {}};
-    QFile input(file);
-    if (!input.open(QIODevice::ReadOnly | QIODevice::Text))
-        return entry;
-    QTextStream stream(&input);
-    bool inMainGroup = false;
-    while (!stream.atEnd()) {
-        const QString line = stream.readLine().trimmed();
-        if (line.startsWith(u'[')) {
-            inMainGroup = line == QLatin1String("[Desktop Entry]");
-            continue;
+    GKeyFile* keys = g_key_file_new();
+    if (g_key_file_load_from_file(keys, QFile::encodeName(file).constData(), G_KEY_FILE_NONE, nullptr)) {
+        gchar* exec = g_key_file_get_string(keys, G_KEY_FILE_DESKTOP_GROUP, G_KEY_FILE_DESKTOP_KEY_EXEC, nullptr);
+        gchar** argv = nullptr;
+        if (exec != nullptr && g_shell_parse_argv(exec, nullptr, &argv, nullptr)) {
+            entry.program = QFile::decodeName(argv[0]);
+            g_strfreev(argv);
         }
-        if (!inMainGroup)
-            continue;
-        const int equals = line.indexOf(u'=');
-        if (equals < 0)
-            continue;
-        const QString key = line.left(equals).trimmed();
-        const QString value = UnescapeValue(line.mid(equals + 1).trimmed());
-        if (key == QLatin1String("Exec"))
-            entry.program = ExecProgram(value);
-        else if (key == QLatin1String("X-Corvane-Id"))
-            entry.id = value;
+        g_free(exec);
+        gchar* id = g_key_file_get_string(keys, G_KEY_FILE_DESKTOP_GROUP, "X-Corvane-Id", nullptr);
+        entry.id = QString::fromUtf8(id);
+        g_free(id);
     }
+    g_key_file_free(keys);
     return entry;
 }
 
@@ -365,6 +320,8 @@ void Config::addAppAsLoginItem()
         << "Name=Corvane\n"
         << "Comment=Phone remote control server\n"
         << "Exec=" << QuoteExecArgument(QString::fromStdString(programPath())) << "\n"
+        // Desktops skip the entry once the program is gone (uninstalled).
+        << "TryExec=" << QString::fromStdString(programPath()).replace(u'\\', QStringLiteral("\\\\")) << "\n"
         << "Icon=corvane\n"
         << "Terminal=false\n"
         << "X-GNOME-Autostart-enabled=true\n"

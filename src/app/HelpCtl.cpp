@@ -2,7 +2,9 @@
 
 #include "ui_HelpCtl.h"
 
+#include <QLayout>
 #include <QScrollBar>
+#include <algorithm>
 
 HelpCtl::HelpCtl(int tcpPort, int udpPort, QWidget* parent) : WindowCtl(parent), ui(std::make_unique<Ui::HelpCtl>())
 {
@@ -27,7 +29,16 @@ void HelpCtl::windowDidLoad(int tcpPort, int udpPort)
     ui->tf8_->setText(tr("手机能控制什么?"));
     ui->tf9_->setText(tr("1、移动鼠标，模拟输入等等..."));
     ui->tf10_->setText(tr("2、下载/上传文件，播放音乐/视频等等..."));
-    ui->documentView->setGeometry(0, 0, kPageWidth, kPageHeight);
+    // The page keeps its width and grows with its texts: their height
+    // depends on the user's fonts (Noto CJK sets Chinese lines taller than
+    // the layout was drawn with). The labels' style sheets take effect once
+    // they are polished, so that comes first.
+    ensurePolished();
+    QLayout* page = ui->documentView->layout();
+    page->invalidate();
+    page->activate();
+    const int needed = page->totalHeightForWidth(kPageWidth);
+    ui->documentView->setFixedSize(kPageWidth, std::max(kPageHeight, needed));
     ui->scrollView_->verticalScrollBar()->setValue(0);
     // The page is exactly as wide as the view; room for the scroll bar.
     const int frame = ui->scrollView_->frameWidth() * 2;

@@ -10,8 +10,9 @@ class HelpCtl;
 }
 
 // The help window: how to pair a phone, what it can do and what protects
-// the computer, as one page of 583 x 2045 pixels in a scroll view, opened at
-// its top. The page names the ports the service uses.
+// the computer, as one page in a scroll view, opened at its top. The page
+// names the ports the service uses. It is 583 pixels wide and 2045 high, or
+// higher where the user's fonts need more room for its texts.
 class HelpCtl : public WindowCtl {
     Q_OBJECT
 public:

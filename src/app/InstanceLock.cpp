@@ -37,6 +37,12 @@ bool InstanceLock::Acquire()
         return false;
     }
     fd = candidate;
+    // The process id, for the message of a second copy; the lock holds
+    // whether or not it can be written.
+    if (::ftruncate(fd, 0) == 0) {
+        const std::string pid = std::to_string(::getpid()) + "\n";
+        [[maybe_unused]] const ssize_t written = ::pwrite(fd, pid.data(), pid.size(), 0);
+    }
     return true;
 }
 
@@ -50,4 +56,15 @@ bool InstanceLock::HeldElsewhere()
     const bool held = ::flock(probe, LOCK_EX | LOCK_NB) != 0;
     ::close(probe);
     return held;
+}
+
+long InstanceLock::HolderPid() const
+{
+    const int input = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    if (input < 0)
+        return 0;
+    char text[32] = {};
+    const ssize_t got = ::read(input, text, sizeof text - 1);
+    ::close(input);
+    return got > 0 ? std::strtol(text, nullptr, 10) : 0;
 }

@@ -69,6 +69,13 @@ bool LaunchOptions::Parse(int argc, char** argv)
                 return false;
             }
             backend = argv[++i];
+        } else if (std::strcmp(option, "--autostart") == 0) {
+            const char* value = hasValue ? argv[++i] : "";
+            if (std::strcmp(value, "on") != 0 && std::strcmp(value, "off") != 0) {
+                error = "--autostart needs on or off";
+                return false;
+            }
+            autostart = std::strcmp(value, "on") == 0;
         } else {
             error = std::string("unknown option ") + option;
             return false;
@@ -92,6 +99,8 @@ const char* LaunchOptions::Usage()
            "  --trust ADDR        let the phone at this IPv4 address control this computer, and exit\n"
            "  --untrust ADDR      take the address off the trusted devices, and exit\n"
            "  --trusted           list the trusted devices and exit\n"
+           "  --autostart on|off  start Corvane at login or not, then exit (the first\n"
+           "                      launch turns it on; the tray menu changes it too)\n"
            "  --version           print the version and exit\n"
            "  --help              print this help and exit\n";
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 
 // The command line of the corvane program.
@@ -22,5 +23,6 @@ public:
     enum class TrustAction { None, Trust, Untrust, List };
     TrustAction trustAction = TrustAction::None;
     std::string trustAddress;
+    std::optional<bool> autostart; // --autostart on|off: change start at login and exit
     std::string error;
 };

@@ -1,4 +1,5 @@
 #include "AppDelegate.h"
+#include "Config.h"
 #include "LaunchOptions.h"
 #include "OverlayWindows.h"
 #include "PairingCode.h"
@@ -39,6 +40,17 @@ int main(int argc, char** argv)
     }
     if (options.trustAction != LaunchOptions::TrustAction::None)
         return TrustCommand::Run(options);
+    if (options.autostart) {
+        // The same setting and autostart entry as the menu's two items.
+        QCoreApplication app(argc, argv);
+        Config::setAutoStart(*options.autostart);
+        if (*options.autostart)
+            std::printf("corvane: start at login is on (%s/corvane.desktop starts %s)\n",
+                        Config::autostartFolder().c_str(), Config::programPath().c_str());
+        else
+            std::printf("corvane: start at login is off\n");
+        return 0;
+    }
     if (!options.pairingQrFile.empty()) {
         std::string error;
         if (PairingCode::WritePng(options.pairingQrFile, error))

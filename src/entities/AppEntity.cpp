@@ -4,11 +4,9 @@
 #include "CData.h"
 #include "FileAttributes.h"
 #include "DesktopCatalogue.h"
-#include "DesktopExec.h"
 #include "FileRecord.h"
 #include "IconTheme.h"
 #include "Log.h"
-#include "ProcessRunner.h"
 #include "ProcessTable.h"
 #include "RunningApps.h"
 #include "SConfig.h"
@@ -59,7 +57,7 @@ std::string Listing()
     std::string text = kFolder + SConfig::kFieldSep;
     for (const DesktopEntry& entry : DesktopCatalogue::applications()) {
         FileEntryInfo info;
-        info.displayName = entry.localeString("Name");
+        info.displayName = entry.name();
         info.name = entry.id() + kExtension;
         FileAttributes::Read(AT_FDCWD, entry.filePath().c_str(), info);
         info.isDirectory = true; // an application shows as a bundle folder
@@ -92,9 +90,7 @@ void OpenOrActivate(const char* path)
             return;
         }
     }
-    const std::vector<std::string> argv = DesktopExec::launchArgv(*entry);
-    if (!argv.empty())
-        ProcessRunner::spawnDetached(argv);
+    entry->launch();
 }
 
 // Signals the process if it is still the one that was seen (not a new
@@ -130,16 +126,7 @@ bool AppEntity::IconForPath(const char* path, CData* reply)
     const std::optional<DesktopEntry> entry = EntryOf(path);
     if (!entry)
         return false;
-    std::string icon = entry->string("Icon");
-    // Theme icons are named without extension; old entries sometimes add one.
-    if (!icon.empty() && icon[0] != '/') {
-        for (const char* extension : {".png", ".svg", ".xpm"}) {
-            const std::string e = extension;
-            if (icon.size() > e.size() && icon.compare(icon.size() - e.size(), e.size(), e) == 0)
-                icon.erase(icon.size() - e.size());
-        }
-    }
-    std::string png = IconTheme::png(icon);
+    std::string png = IconTheme::png(entry->icon());
     if (png.empty())
         png = IconTheme::genericPng();
     if (reply != nullptr)

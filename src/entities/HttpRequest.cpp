@@ -5,7 +5,8 @@
 #include "PushSender.h"
 #include "SConfig.h"
 
-#include <cstdio>
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <optional>
 #include <vector>
 
@@ -16,32 +17,13 @@ namespace {
 // no snapshot is (each holds the terminator). Main thread only.
 std::string preClipStr;
 
-// The text as a JSON string's contents: quotes, backslashes and control
-// characters escaped; everything else, UTF-8 included, as it is.
+// The text as a JSON string's contents, as Qt's JSON writer escapes it:
+// quotes, backslashes and control characters; UTF-8 as it is.
 std::string JsonEscaped(const std::string& text)
 {
-    std::string escaped;
-    escaped.reserve(text.size());
-    for (const unsigned char c : text) {
-        switch (c) {
-        case '"': escaped += "\\\""; break;
-        case '\\': escaped += "\\\\"; break;
-        case '\b': escaped += "\\b"; break;
-        case '\f': escaped += "\\f"; break;
-        case '\n': escaped += "\\n"; break;
-        case '\r': escaped += "\\r"; break;
-        case '\t': escaped += "\\t"; break;
-        default:
-            if (c < 0x20) {
-                char unit[8];
-                std::snprintf(unit, sizeof unit, "\\u%04x", c);
-                escaped += unit;
-            } else {
-                escaped += static_cast<char>(c);
-            }
-        }
-    }
-    return escaped;
+    const QByteArray quoted =
+        QJsonDocument(QJsonArray{QString::fromStdString(text)}).toJson(QJsonDocument::Compact); // ["..."]
+    return quoted.mid(2, quoted.size() - 4).toStdString();
 }
 
 // The push service's notification template with its four values.

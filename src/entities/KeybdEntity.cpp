@@ -6,7 +6,7 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstring>
+#include <glib.h>
 #include <iterator>
 #include <optional>
 #include <string>
@@ -17,54 +17,18 @@ constexpr std::size_t kUnitsPerEvent = 16;
 constexpr int kKeyReturn = 52;
 constexpr int kKeyDelete = 51;
 
-// Decodes UTF-8 into UTF-16 code units. Text that is not well-formed UTF-8
-// (stray continuation bytes, overlong forms, encoded surrogates, values past
-// U+10FFFF, cut-off sequences) has no decoding.
+// Decodes UTF-8 into UTF-16 code units with GLib's decoder. Text that is not
+// well-formed UTF-8 (stray continuation bytes, overlong forms, encoded
+// surrogates, values past U+10FFFF, cut-off sequences) has no decoding.
 std::optional<std::u16string> Utf16FromUtf8(const char* text)
 {
-    std::u16string units;
-    const auto* bytes = reinterpret_cast<const unsigned char*>(text);
-    const std::size_t length = std::strlen(text);
-    std::size_t i = 0;
-    while (i < length) {
-        const unsigned char lead = bytes[i];
-        char32_t cp = 0;
-        std::size_t extra = 0;
-        char32_t minimum = 0;
-        if (lead < 0x80) {
-            cp = lead;
-        } else if ((lead & 0xE0) == 0xC0) {
-            cp = lead & 0x1F;
-            extra = 1;
-            minimum = 0x80;
-        } else if ((lead & 0xF0) == 0xE0) {
-            cp = lead & 0x0F;
-            extra = 2;
-            minimum = 0x800;
-        } else if ((lead & 0xF8) == 0xF0) {
-            cp = lead & 0x07;
-            extra = 3;
-            minimum = 0x10000;
-        } else {
-            return std::nullopt;
-        }
-        for (std::size_t k = 1; k <= extra; ++k) {
-            if (i + k >= length || (bytes[i + k] & 0xC0) != 0x80)
-                return std::nullopt;
-            cp = (cp << 6) | (bytes[i + k] & 0x3F);
-        }
-        if (cp < minimum || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
-            return std::nullopt;
-        if (cp >= 0x10000) {
-            cp -= 0x10000;
-            units.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
-            units.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
-        } else {
-            units.push_back(static_cast<char16_t>(cp));
-        }
-        i += extra + 1;
-    }
-    return units;
+    glong count = 0;
+    gunichar2* units = g_utf8_to_utf16(text, -1, nullptr, &count, nullptr);
+    if (units == nullptr)
+        return std::nullopt;
+    std::u16string decoded(reinterpret_cast<const char16_t*>(units), static_cast<std::size_t>(count));
+    g_free(units);
+    return decoded;
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <filesystem>
 #include <random>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -76,19 +77,9 @@ int getNewPath(char* out, std::size_t outSize, const char* dir, const char* name
 
 bool createFolders(const std::string& path)
 {
-    if (path.empty())
-        return false;
-    // Each prefix that ends before a slash names one level; "a//b" and a
-    // trailing slash only repeat a level that mkdir reports as existing.
-    for (std::size_t slash = path.find('/', 1);; slash = path.find('/', slash + 1)) {
-        const std::string level = path.substr(0, slash);
-        if (::mkdir(level.c_str(), 0755) != 0 && errno != EEXIST)
-            return false;
-        if (slash == std::string::npos)
-            break;
-    }
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    std::error_code error;
+    std::filesystem::create_directories(path, error);
+    return !path.empty() && std::filesystem::is_directory(path, error);
 }
 
 const char* getUUID()

@@ -65,9 +65,10 @@ long long getFileSize(const char* path);
 // take a new file, the path would be too long, or the name has no usable part.
 int getNewPath(char* out, std::size_t outSize, const char* dir, const char* name, const char* sep);
 
-// Creates the folder at path and every missing folder above it (mode 0755
-// before the umask). True when the path is a folder afterwards, whether it
-// was made now or existed already.
+// Creates the folder at path and every missing folder above it
+// (std::filesystem::create_directories, mode 0777 before the umask). True
+// when the path is a folder afterwards, whether it was made now or existed
+// already.
 bool createFolders(const std::string& path);
 
 // The 15-character id of this process, made once from a random source.

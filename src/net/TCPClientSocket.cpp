@@ -31,24 +31,27 @@ const char* GetConnectIP()
     return connectIP;
 }
 
-static int FailConnect(int fd, const char* message)
+int NonbSocket(const char* ip, int port, long timeout, int* error)
 {
-    std::fprintf(stderr, "%s\n", message);
-    if (fd >= 0)
-        ::close(fd);
-    return -1;
-}
-
-int NonbSocket(const char* ip, int port, long timeout)
-{
+    // cause is the errno value that explains the failure.
+    const auto fail = [error](int fd, const char* message, int cause) {
+        if (error != nullptr)
+            *error = cause;
+        std::fprintf(stderr, "%s\n", message);
+        if (fd >= 0)
+            ::close(fd);
+        return -1;
+    };
+    if (error != nullptr)
+        *error = 0;
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0)
-        return FailConnect(-1, "socket failed");
+        return fail(-1, "socket failed", errno);
     const int flags = ::fcntl(fd, F_GETFL, 0);
     if (flags < 0)
-        return FailConnect(fd, "fcntl1 failed");
+        return fail(fd, "fcntl1 failed", errno);
     if (::fcntl(fd, F_SETFL, flags | O_NONBLOCK) < 0)
-        return FailConnect(fd, "fcntl2 failed");
+        return fail(fd, "fcntl2 failed", errno);
 
     sockaddr_in address{};
     address.sin_family = AF_INET;
@@ -56,7 +59,7 @@ int NonbSocket(const char* ip, int port, long timeout)
     address.sin_addr.s_addr = ::inet_addr(ip ? ip : "");
     if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
         if (errno != EINPROGRESS)
-            return FailConnect(fd, "connect EINPROGRESS failed");
+            return fail(fd, "connect EINPROGRESS failed", errno);
         fd_set readable, writable;
         FD_ZERO(&readable);
         FD_SET(fd, &readable);
@@ -67,14 +70,18 @@ int NonbSocket(const char* ip, int port, long timeout)
             ready = ::select(fd + 1, &readable, &writable, nullptr, timeout > 0 ? &limit : nullptr);
         } while (ready < 0 && errno == EINTR);
         if (ready == 0)
-            return FailConnect(fd, " select timeout failed");
-        int error = 0;
-        socklen_t length = sizeof error;
-        if (ready < 0 || ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0 || error != 0)
-            return FailConnect(fd, "getsockopt  failed");
+            return fail(fd, " select timeout failed", ETIMEDOUT);
+        if (ready < 0)
+            return fail(fd, "getsockopt  failed", errno);
+        int pending = 0;
+        socklen_t length = sizeof pending;
+        if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &pending, &length) != 0)
+            return fail(fd, "getsockopt  failed", errno);
+        if (pending != 0)
+            return fail(fd, "getsockopt  failed", pending);
     }
     if (::fcntl(fd, F_SETFL, flags) < 0)
-        return FailConnect(fd, "fcntl done failed");
+        return fail(fd, "fcntl done failed", errno);
     return fd;
 }
 
@@ -83,7 +90,7 @@ NetResult TCPClientSocket::ConnService()
     bConnecting = true;
     NetResult result = NR_ConnectError;
     Close();
-    sock = NonbSocket(ip, port, timeout);
+    sock = NonbSocket(ip, port, timeout, &connectErrno);
     if (sock > -1) {
         const int on = 1;
         ::setsockopt(sock, SOL_SOCKET, SO_KEEPALIVE, &on, sizeof on);

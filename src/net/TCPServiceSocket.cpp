@@ -77,9 +77,11 @@ NetResult TCPServiceSocket::Start()
 
 NetResult TCPServiceSocket::StartListen()
 {
+    startErrno = 0;
     sock = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (sock < 1) {
-        Log::Printf("create socket error：%d\n", errno);
+        startErrno = errno;
+        Log::Printf("create socket error：%d\n", startErrno);
         sock = 0;
         return NR_SocketError;
     }
@@ -100,11 +102,13 @@ NetResult TCPServiceSocket::StartListen()
     serverAddr.sin_addr.s_addr = htonl(INADDR_ANY);
     serverAddr.sin_port = htons(static_cast<uint16_t>(port));
     if (::bind(sock, reinterpret_cast<sockaddr*>(&serverAddr), sizeof serverAddr) != 0) {
-        Log::Printf("bind socket error：%d\n", errno);
+        startErrno = errno;
+        Log::Printf("bind socket error：%d\n", startErrno);
         return NR_BindError;
     }
     if (::listen(sock, backlog) != 0) {
-        Log::Printf("listen socket error：%d\n", errno);
+        startErrno = errno;
+        Log::Printf("listen socket error：%d\n", startErrno);
         return NR_ListenError;
     }
     char address[INET_ADDRSTRLEN] = {};

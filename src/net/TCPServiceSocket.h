@@ -57,6 +57,9 @@ public:
 
     sockaddr_in serverAddr{};
     int backlog = 100;
+    // The errno of the step that made the last Start fail (0 after a good
+    // one), so the application can say why: EADDRINUSE for a port in use.
+    int startErrno = 0;
 
     std::atomic<bool> lanOnly{true};
     // Asked about every peer that lanOnly lets in, before its connection is

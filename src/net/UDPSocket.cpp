@@ -26,9 +26,11 @@ UDPSocket::~UDPSocket()
 NetResult UDPSocket::Start()
 {
     Stop();
+    startErrno = 0;
     sock = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
     if (sock < 1) {
-        Log::Printf("create socket error：%d\n", errno);
+        startErrno = errno;
+        Log::Printf("create socket error：%d\n", startErrno);
         sock = -1;
         return NR_UDPSocketError;
     }
@@ -38,6 +40,7 @@ NetResult UDPSocket::Start()
     serverAddr.sin_port = htons(static_cast<uint16_t>(port));
     const int on = 1;
     if (::setsockopt(sock, SOL_SOCKET, SO_BROADCAST, &on, sizeof on) != 0) {
+        startErrno = errno;
         ::close(sock);
         sock = -1;
         return NR_UDPSocketError;
@@ -46,7 +49,8 @@ NetResult UDPSocket::Start()
     // share the port; each gets every broadcast.
     ::setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
     if (::bind(sock, reinterpret_cast<sockaddr*>(&serverAddr), sizeof serverAddr) != 0) {
-        Log::Printf("bind socket error：%d\n", errno);
+        startErrno = errno;
+        Log::Printf("bind socket error：%d\n", startErrno);
         ::close(sock);
         sock = -1;
         return NR_UDPBindError;

@@ -32,6 +32,8 @@ public:
     char broadcastIp[64] = "255.255.255.255";
     sockaddr_in serverAddr{};
     std::thread recvThread;
+    // The errno of the step that made the last Start fail (0 after a good one).
+    int startErrno = 0;
 
 private:
     std::atomic<bool> stopping{false};

@@ -121,21 +121,24 @@ std::string QREncoder::renderTerminal(const DataMatrix& matrix)
     if (n <= 0)
         return {};
     constexpr int kQuiet = 4;
+    // Black ink on white from the fixed part of the 256-colour palette (16
+    // is black, 231 white; terminal themes recolour only the first 16), set
+    // at the start of every line and reset before its end, so the code reads
+    // the same on light and dark terminals and no colour spills further.
+    constexpr const char* kBlackOnWhite = "\x1b[38;5;16;48;5;231m";
+    constexpr const char* kReset = "\x1b[0m";
     const int total = n + 2 * kQuiet;
-    // Ink (a block) for light modules and the quiet zone; rows past the
-    // quiet zone stay blank.
+    // Ink (a block) for dark modules; the quiet zone, light modules and the
+    // half row past the quiet zone show the white background.
     const auto ink = [&](int x, int y) {
-        if (y >= total)
-            return false;
         const int mx = x - kQuiet;
         const int my = y - kQuiet;
-        if (mx < 0 || my < 0 || mx >= n || my >= n)
-            return true;
-        return matrix.valueAt(mx, my) == 0;
+        return mx >= 0 && my >= 0 && mx < n && my < n && matrix.valueAt(mx, my) != 0;
     };
     std::string text;
-    text.reserve(static_cast<std::size_t>((total + 1) / 2) * (static_cast<std::size_t>(total) * 3 + 1));
+    text.reserve(static_cast<std::size_t>((total + 1) / 2) * (static_cast<std::size_t>(total) * 3 + 32));
     for (int y = 0; y < total; y += 2) {
+        text += kBlackOnWhite;
         for (int x = 0; x < total; ++x) {
             const bool top = ink(x, y);
             const bool bottom = ink(x, y + 1);
@@ -148,6 +151,7 @@ std::string QREncoder::renderTerminal(const DataMatrix& matrix)
             else
                 text += ' ';
         }
+        text += kReset;
         text += '\n';
     }
     return text;

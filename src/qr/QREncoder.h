@@ -37,9 +37,9 @@ public:
     static QImage renderWithQuietZone(const DataMatrix& matrix, int imageDimension, int quietModules = 4);
 
     // The matrix as lines of Unicode half blocks (two module rows per line)
-    // with a 4-module quiet zone. Drawn for terminals that show light text on
-    // a dark background: the blocks are the light modules and the quiet
-    // zone, and the dark modules are left blank so the background shows.
-    // On a dark-on-light terminal the symbol appears inverted.
+    // with a 4-module quiet zone, in explicit colours: the blocks are the
+    // dark modules in black on a white background, so the code scans on
+    // light and dark terminals alike. Each line sets the colours first and
+    // resets them before its line break.
     static std::string renderTerminal(const DataMatrix& matrix);
 };

@@ -24,6 +24,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <iterator>
 #include <string>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -250,20 +251,12 @@ enum Operation {
     Op_SyncWorkConfig, Op_SyncWork, Op_HotKey, Op_Input, Op_Count
 };
 
-constexpr const char* kOperationNames[Op_Count] = {
-    "OpKey_GetDeviceInfo", "OpKey_GetFileList", "OpKey_GetFileIcon", "OpKey_GetFile", "OpKey_ScreenShot",
-    "OpKey_GetAppList", "OpKey_OpenApp", "OpKey_CloseApp", "OpKey_ActivityApp", "OpKey_SafeExitApp",
-    "OpKey_WriteStr", "OpKey_WriteKeyCode", "OpKey_Command", "OpKey_ScanConnect", "OpKey_PPTExec",
-    "OpKey_WindowExec", "OpKey_OpenURL", "OpKey_WriteKeyCode2", "OpKey_CreateFloder", "OpKey_Shell",
-    "OpKey_LightColor", "OpKey_LightSize", "OpKey_GetChipBoardData", "OpKey_GetRichChipBoardData",
-    "OpKey_TimeSchedule", "OpKey_GetTimeSchedule", "OpKey_SyncWorkConfig", "OpKey_SyncWork", "OpKey_HotKey",
-    "OpKey_Input",
-};
+static_assert(std::size(SConfig::kOperationHeads) == Op_Count, "one head for each operation, in this order");
 
 int FindOperation(const char* head)
 {
     for (int op = 0; op < Op_Count; ++op) {
-        if (std::strcmp(head, kOperationNames[op]) == 0)
+        if (std::strcmp(head, SConfig::kOperationHeads[op].head) == 0)
             return op;
     }
     return -1;

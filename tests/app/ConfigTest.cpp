@@ -82,6 +82,7 @@ TEST(LoginItems, OnLeavesExactlyOneEntryForThisProgramAndOffRemovesOnlyItsOwn)
     EXPECT_EQ(AutostartFiles(sandbox), "corvane.desktop unrelated.desktop ");
     const std::string entry = TempDir::read(sandbox.configHome() + "/autostart/corvane.desktop");
     EXPECT_NE(entry.find("Exec=\"" + Config::programPath() + "\""), std::string::npos) << entry;
+    EXPECT_NE(entry.find("\nTryExec=" + Config::programPath() + "\n"), std::string::npos) << entry;
     EXPECT_NE(entry.find("X-Corvane-Id=org.corvane.Corvane"), std::string::npos);
 
     sandbox.root().write("config/autostart/corvane-other.desktop", EntryFor(otherCopy, true));

@@ -68,20 +68,13 @@ void Keys(const std::vector<std::string>& keys)
     Xdotool(args);
 }
 
-// The private desktop: a home of its own and no session bus, so nothing
-// reaches the real desktop's tray.
-struct Desktop {
-    Desktop() { sandbox.set("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + sandbox.root().file("no-bus")); }
-    UserSandbox sandbox;
-};
-
 } // namespace
 
 TEST(DesktopProgram, TrayMenuOpensWindowsAndQuitEndsAtOnceWithoutANotice)
 {
     CORVANE_START_XVFB(xvfb, 1024, 768);
     CORVANE_REQUIRE_TOOLS(TrayHost::installed() && ::access("/usr/bin/xdotool", X_OK) == 0, "trayer or xdotool");
-    Desktop desktop;
+    UserSandbox sandbox; // no session bus either: nothing reaches the real desktop tray
     Config::setIsFirstStart(false);
     TrayHost tray;
     ASSERT_TRUE(tray.started());
@@ -112,7 +105,7 @@ TEST(DesktopProgram, WithoutATrayTheMenuWindowShowsAndSigtermSendsTheNotice)
 {
     CORVANE_START_XVFB(xvfb, 1024, 768);
     CORVANE_REQUIRE_TOOLS(TrayHost::installed() && ::access("/usr/bin/xdotool", X_OK) == 0, "trayer or xdotool");
-    Desktop desktop;
+    UserSandbox sandbox; // no session bus either: nothing reaches the real desktop tray
     ServerProcess corvane({}, true, false);
     NoticeListener listener(corvane.udpPort());
     // The first launch opens the help beside the menu window.
@@ -126,7 +119,7 @@ TEST(DesktopProgram, ASecondCopyWaitsForItsAlertToBeDismissedThenExitsWithOne)
 {
     CORVANE_START_XVFB(xvfb, 1024, 768);
     CORVANE_REQUIRE_TOOLS(TrayHost::installed() && ::access("/usr/bin/xdotool", X_OK) == 0, "trayer or xdotool");
-    Desktop desktop;
+    UserSandbox sandbox; // no session bus either: nothing reaches the real desktop tray
     Config::setIsFirstStart(false);
     ServerProcess first({}, true, false);
     ServerProcess second({"--port", std::to_string(first.tcpPort()), "--udp-port", std::to_string(first.udpPort())},
@@ -151,7 +144,7 @@ TEST(DesktopProgram, AnUntrustedPhoneIsAskedAboutOnceInAWindowThatEscapeCloses)
     CORVANE_START_XVFB(xvfb, 1024, 768);
     CORVANE_REQUIRE_TOOLS(::access("/usr/bin/xdotool", X_OK) == 0, "xdotool");
     CORVANE_REQUIRE_NAMESPACES();
-    Desktop desktop;
+    UserSandbox sandbox; // no session bus either: nothing reaches the real desktop tray
     Config::setIsFirstStart(false);
     NetworkNamespaces nets;
     std::optional<ServerProcess> corvane;

@@ -1,5 +1,6 @@
 #include "ChildProcess.h"
 #include "TempDir.h"
+#include "UserSandbox.h"
 
 #include <QImage>
 #include <QSettings>
@@ -56,4 +57,27 @@ TEST(Install, PutsTheProgramsScriptsMenuEntryAndIconsInTheStandardPlaces)
         EXPECT_TRUE(icon.hasAlphaChannel()) << size;
     }
     EXPECT_TRUE(std::filesystem::exists(prefix.file("share/icons/hicolor/scalable/apps/corvane.svg")));
+    for (const char* page : {"share/man/man1/corvane.1.gz", "share/man/man1/corvane-client.1.gz"})
+        EXPECT_TRUE(std::filesystem::exists(prefix.file(page))) << page;
+
+    // uninstall.sh takes it all away again, with the start-at-login entry,
+    // and leaves the settings. The list of installed files is the one run.sh
+    // keeps (install's own lines here: other tests may install this build
+    // at the same time).
+    UserSandbox sandbox;
+    ASSERT_EQ(ChildProcess::Run({prefix.file("bin/corvane"), "--autostart", "on"}).status, 0);
+    std::string manifest;
+    for (std::size_t at = 0; (at = install.out.find(": " + prefix.path(), at)) != std::string::npos; ++at)
+        manifest += install.out.substr(at + 2, install.out.find('\n', at) - at - 1);
+    manifest.pop_back(); // CMake's list has no line break at its end
+    prefix.write("share/corvane/install_manifest.txt", manifest);
+    const ChildProcess::Result uninstall = ChildProcess::Run(
+        {"env", "CORVANE_PREFIX=" + prefix.path(), std::string(CORVANE_SOURCE_DIR) + "/scripts/uninstall.sh"});
+    EXPECT_EQ(uninstall.status, 0) << uninstall.out << uninstall.err;
+    std::string left;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(prefix.path()))
+        left += entry.is_directory() ? "" : entry.path().string() + " ";
+    EXPECT_EQ(left, "");
+    EXPECT_FALSE(std::filesystem::exists(sandbox.configHome() + "/autostart/corvane.desktop"));
+    EXPECT_TRUE(std::filesystem::exists(sandbox.configHome() + "/corvane/corvane.conf"));
 }

@@ -1,6 +1,7 @@
 #include "Config.h"
 #include "SetCtl.h"
-#include "ShellApplication.h"
+#include "DesktopApplication.h"
+#include "RecordingAlerts.h"
 #include "UserSandbox.h"
 
 #include <QLineEdit>
@@ -32,7 +33,7 @@ protected:
     }
 
     UserSandbox sandbox;
-    ShellApplication app;
+    DesktopApplication app{"offscreen"};
     RecordingAlerts alerts;
 };
 
@@ -68,7 +69,7 @@ TEST_F(PasswordWindow, ResetClearsTheStoredPasswordAtOnce)
     SetCtl reopened;
     reopened.show();
     EXPECT_EQ(visibleParts(reopened), kFieldsShown);
-    EXPECT_EQ(Shown(alerts), "");
+    EXPECT_EQ(alerts.shown(), "");
 }
 
 TEST_F(PasswordWindow, ASubmissionIsRefusedForOneReasonAtATimeOrStoredAsTypedAndTheWindowHides)
@@ -125,7 +126,7 @@ TEST_F(PasswordWindow, ASubmissionIsRefusedForOneReasonAtATimeOrStoredAsTypedAnd
         part<QPushButton>(window, "setBtn_")->click();
         alerts.setWhileShown(nullptr);
 
-        EXPECT_EQ(Shown(alerts), c.alert);
+        EXPECT_EQ(alerts.shown(), c.alert);
         const bool accepted = c.alert == stored;
         EXPECT_TRUE(visibleDuringAlert);
         EXPECT_EQ(window.isVisible(), !accepted);

@@ -7,7 +7,7 @@
 #include "MemoryPasteboard.h"
 #include "Pasteboard.h"
 #include "PasteboardWatch.h"
-#include "ShellApplication.h"
+#include "FreePort.h"
 #include "StdoutCapture.h"
 #include "UserSandbox.h"
 #include "XvfbServer.h"
@@ -43,8 +43,6 @@ class PasteboardWatchTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        sandbox.set("no_proxy", "*");
-        sandbox.set("NO_PROXY", "*");
         ASSERT_TRUE(http.listening());
         Config::setPushRegestId("watch-id");
         Config::setPushURL(http.url().c_str());
@@ -120,11 +118,9 @@ TEST(ClipboardWatchOnX, ThePhoneSwitchesTheWatchAndCopiesArePushed)
 {
     CORVANE_START_XVFB(xvfb, 640, 480);
     UserSandbox sandbox;
-    sandbox.set("no_proxy", "*");
-    sandbox.set("NO_PROXY", "*");
     LoopbackHttpServer http;
     DesktopApplication desktop;
-    AppDelegate delegate(LoopbackOptions());
+    AppDelegate delegate(FreePort::launchOptions());
     AppDelegateHooks::setCurrent(&delegate);
     InProcessServer server;
 

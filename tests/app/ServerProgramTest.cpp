@@ -7,6 +7,7 @@
 #include "PeerNames.h"
 #include "SCommon.h"
 #include "RawConnection.h"
+#include "SConfig.h"
 #include "ServerProcess.h"
 #include "TempDir.h"
 #include "UserSandbox.h"
@@ -17,6 +18,7 @@
 #include <regex>
 #include <sys/socket.h>
 #include <thread>
+#include <tuple>
 #include <unistd.h>
 
 namespace {
@@ -88,27 +90,41 @@ TEST(ServerProgram, AHeadlessRunFromStartUpToSigterm)
     EXPECT_EQ(listener.hear(3000).substr(0, 4), "2^_7") << "the leaving notice";
 }
 
-TEST(ServerProgram, ASecondCopyOrAPortHeldByAnotherProgramEndsWithOne)
+// A port that another program holds until the end of the test.
+struct HeldPort {
+    explicit HeldPort(int type) : fd(::socket(AF_INET, type, 0)), port(type == SOCK_STREAM ? FreePort::tcp() : FreePort::udp())
+    {
+        sockaddr_in address{AF_INET, htons(static_cast<uint16_t>(port)), {}, {}};
+        EXPECT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+        EXPECT_TRUE(type != SOCK_STREAM || ::listen(fd, 1) == 0);
+    }
+    ~HeldPort() { ::close(fd); }
+    int fd, port;
+};
+
+TEST(ServerProgram, AFailedStartNamesTheRunningCopyOrThePortInUseAndEndsWithOne)
 {
     UserSandbox sandbox;
     ServerProcess first;
-    auto runHeadless = [](int tcp, int udp) {
-        return RunServer({"--headless", "--port", std::to_string(tcp), "--udp-port", std::to_string(udp), "--broadcast",
-                          "127.255.255.255"});
+    const HeldPort tcp(SOCK_STREAM);
+    const HeldPort udp(SOCK_DGRAM);
+    const std::vector<std::tuple<int, int, std::string>> cases = {
+        {first.tcpPort(), first.udpPort(),
+         "错误: 您已经启动了一个Corvane，请关闭已经启动的Corvane再重试\n正在运行的Corvane（进程号 " +
+             std::to_string(first.pid()) + "）占用着TCP端口" + std::to_string(first.tcpPort()) + "。\n"},
+        {tcp.port, FreePort::udp(),
+         "错误: 服务启动失败，请等待一分钟再重试\nTCP端口" + std::to_string(tcp.port) +
+             "已被其他程序占用。请关闭占用它的程序后再试，或用 --port 选择其他端口（手机应用只连接1811端口）。\n"},
+        {FreePort::tcp(), udp.port,
+         "错误: 服务启动失败，请等待一分钟再重试\nUDP端口" + std::to_string(udp.port) +
+             "已被其他程序占用。请关闭占用它的程序后再试，或用 --udp-port 选择其他端口（手机应用只在1822端口搜索）。\n"},
     };
-    const ChildProcess::Result second = runHeadless(first.tcpPort(), first.udpPort());
-    EXPECT_EQ(second.status, 1);
-    EXPECT_NE(second.err.find("您已经启动了一个Corvane，请关闭已经启动的Corvane再重试"), std::string::npos) << second.err;
-
-    const int holder = ::socket(AF_INET, SOCK_STREAM, 0);
-    const int port = FreePort::tcp();
-    sockaddr_in address{AF_INET, htons(static_cast<uint16_t>(port)), {}, {}};
-    ASSERT_EQ(::bind(holder, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    ASSERT_EQ(::listen(holder, 1), 0);
-    const ChildProcess::Result held = runHeadless(port, FreePort::udp());
-    ::close(holder);
-    EXPECT_EQ(held.status, 1);
-    EXPECT_NE(held.err.find("服务启动失败，请等待一分钟再重试"), std::string::npos) << held.err;
+    for (const auto& [tcpPort, udpPort, expected] : cases) {
+        const ChildProcess::Result run = RunServer({"--headless", "--port", std::to_string(tcpPort), "--udp-port",
+                                                    std::to_string(udpPort), "--broadcast", "127.255.255.255"});
+        EXPECT_EQ(run.status, 1);
+        EXPECT_EQ(run.err, expected);
+    }
 }
 
 TEST(ServerProgram, CommandLineOptions)
@@ -124,6 +140,17 @@ TEST(ServerProgram, CommandLineOptions)
     const ChildProcess::Result help = RunServer({"--help"});
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.out.find("--broadcast ADDR"), std::string::npos);
+
+    // Start at login switched from the command line, without a menu.
+    UserSandbox sandbox;
+    const std::string entry = sandbox.configHome() + "/autostart/corvane.desktop";
+    EXPECT_EQ(Outcome(RunServer({"--autostart", "on"})),
+              "0 corvane: start at login is on (" + entry + " starts " + CORVANE_SERVER_EXE + ")\n");
+    EXPECT_NE(TempDir::read(entry).find(std::string("Exec=\"") + CORVANE_SERVER_EXE + "\""), std::string::npos);
+    EXPECT_EQ(Outcome(RunServer({"--autostart", "off"})), "0 corvane: start at login is off\n");
+    EXPECT_EQ(TempDir::read(entry), "");
+    EXPECT_NE(TempDir::read(sandbox.configHome() + "/corvane/corvane.conf").find("auto_start=false"), std::string::npos);
+    EXPECT_EQ(RunServer({"--autostart", "maybe"}).status, 2);
 }
 
 TEST(ServerProgram, HeadlessRefusesAnUntrustedPhoneWithOneLineAndFollowsTheTrustCommands)
@@ -175,7 +202,7 @@ TEST(ServerProgram, HeadlessRefusesAnUntrustedPhoneWithOneLineAndFollowsTheTrust
     EXPECT_EQ(output.find(line), output.rfind(line));
 }
 
-TEST(ClientProgram, PrintsRepliesReportsFailuresByNameAndCodeAndDiscoversTheServer)
+TEST(ClientProgram, PrintsRepliesSaysWhatFailedListsItsHeadsAndDiscoversTheServer)
 {
     UserSandbox sandbox;
     ServerProcess server;
@@ -187,14 +214,31 @@ TEST(ClientProgram, PrintsRepliesReportsFailuresByNameAndCodeAndDiscoversTheServ
     };
     const std::string port = std::to_string(server.tcpPort());
     EXPECT_EQ(Outcome(client({"--port", port, "request", "OpKey_GetFile", file})), "0 line one\nline two\n");
+    // Failures in words on standard error, without the protocol's log lines
+    // unless --verbose asks for them.
     const ChildProcess::Result missing = client({"--port", port, "request", "OpKey_GetFile", dir.file("x")});
     EXPECT_EQ(Outcome(missing), "17 ");
-    EXPECT_NE(missing.err.find("NR_FileUnavailable"), std::string::npos);
-    const ChildProcess::Result refused =
-        client({"--port", std::to_string(FreePort::tcp()), "request", "OpKey_GetDeviceInfo"});
+    EXPECT_EQ(missing.err,
+              "corvane-client: the service cannot open the file the reply should carry (NR_FileUnavailable)\n");
+    const std::string closed = std::to_string(FreePort::tcp());
+    const ChildProcess::Result refused = client({"--port", closed, "request", "OpKey_GetDeviceInfo"});
     EXPECT_EQ(refused.status, 6);
-    EXPECT_NE(refused.err.find("NR_ConnectError"), std::string::npos);
+    EXPECT_EQ(refused.err, "corvane-client: no connection to the service at 127.0.0.1:" + closed +
+                               ": Connection refused: nothing listens on that port (is corvane running, with this "
+                               "--port?) (NR_ConnectError)\n");
+    const ChildProcess::Result verbose = client({"--verbose", "--port", closed, "request", "OpKey_GetDeviceInfo"});
+    EXPECT_NE(verbose.err.find("BaseSocket::~BaseSocket\n"), std::string::npos) << verbose.err;
+    EXPECT_EQ(verbose.out, "");
     EXPECT_EQ(client({"request"}).status, 2);
+
+    // The help: every request head the service knows, and the exit statuses.
+    const ChildProcess::Result help = client({"--help"});
+    EXPECT_EQ(help.status, 0);
+    for (const SConfig::OperationHead& head : SConfig::kOperationHeads)
+        EXPECT_NE(help.out.find("\n  " + std::string(head.head)), std::string::npos) << head.head;
+    for (const char* status : {"\n  0   success\n", "\n  6   no connection to the service (NR_ConnectError)\n",
+                               "\n  17  the service cannot open the file"})
+        EXPECT_NE(help.out.find(status), std::string::npos) << status;
 
     const ChildProcess::Result found = client(
         {"discover", "--broadcast", "127.255.255.255", "--udp-port", std::to_string(server.udpPort()), "--wait", "1"});

@@ -6,12 +6,15 @@
 #include "QRCodeCtl.h"
 #include "RawConnection.h"
 #include "SetCtl.h"
-#include "ShellApplication.h"
+#include "DesktopApplication.h"
+#include "FreePort.h"
+#include "RecordingAlerts.h"
 #include "TempDir.h"
 #include "TrustCtl.h"
 #include "UserSandbox.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QGuiApplication>
 #include <QMenu>
 #include <QPointer>
@@ -52,24 +55,20 @@ protected:
     // Sends one request from another thread while the event loop runs.
     std::string request(const std::string& head)
     {
-        std::atomic<bool> done{false};
         std::string reply;
-        std::thread phone([&] {
+        app.runAside([&] {
             RawConnection connection(options.tcpPort);
             connection.sendFramed(head);
             connection.sendFramed("");
             reply = connection.readAll();
-            done = true;
         });
-        app.pumpUntil([&] { return done.load(); }, 10000);
-        phone.join();
         return reply;
     }
 
     UserSandbox sandbox;
-    ShellApplication app;
+    DesktopApplication app{"offscreen"};
     RecordingAlerts alerts;
-    LaunchOptions options = LoopbackOptions();
+    LaunchOptions options = FreePort::launchOptions();
     std::unique_ptr<AppDelegate> delegate;
 };
 
@@ -120,7 +119,7 @@ TEST_F(StatusMenu, FirstLaunchRegistersAtLoginAndOpensTheHelpOnceAndTheChoiceSur
     EXPECT_EQ(loginMarks(), std::pair(true, false));
     EXPECT_TRUE(Config::isAutoStart());
     EXPECT_NE(autostartEntry().find("X-Corvane-Id"), std::string::npos);
-    EXPECT_EQ(Shown(alerts), "");
+    EXPECT_EQ(alerts.shown(), "");
 }
 
 TEST_F(StatusMenu, IPDisplayShowsEveryQualifyingAddressInOrderOrTheFailure)
@@ -130,7 +129,7 @@ TEST_F(StatusMenu, IPDisplayShowsEveryQualifyingAddressInOrderOrTheFailure)
         return std::vector<std::string>{"127.0.0.1", "192.168.1.5", "fe80::1", "10.0.0.2", "::ffff:172.16.0.9"};
     };
     item(1)->trigger();
-    EXPECT_EQ(Shown(alerts), "本机IP|192.168.1.5|确定\n本机IP|10.0.0.2|确定\n本机IP|::ffff:172.16.0.9|确定\n");
+    EXPECT_EQ(alerts.shown(), "本机IP|192.168.1.5|确定\n本机IP|10.0.0.2|确定\n本机IP|::ffff:172.16.0.9|确定\n");
 
     alerts.clear();
     delegate->hostAddresses = [] { return std::vector<std::string>{"127.0.0.1", "::1", "fe80::1"}; };
@@ -138,7 +137,17 @@ TEST_F(StatusMenu, IPDisplayShowsEveryQualifyingAddressInOrderOrTheFailure)
     item(1)->trigger();
     EXPECT_EQ(::testing::internal::GetCapturedStdout(), "IPv4 address not available\n");
     item(3)->trigger(); // the menu stays usable
-    EXPECT_EQ(Shown(alerts), "获取IP失败！|请您手动查看|确定\n连接状态|已连接设备数量：0|确定\n");
+    EXPECT_EQ(alerts.shown(), "获取IP失败！|请您手动查看|确定\n连接状态|已连接设备数量：0|确定\n");
+}
+
+TEST_F(StatusMenu, AFailedStartShowsItsAlertWithTheApplicationIcon)
+{
+    launch();
+    QApplication::setWindowIcon(QIcon()); // as a second process would start
+    bool withIcon = false;
+    alerts.setWhileShown([&](const RecordingAlerts::Alert&) { withIcon = !QApplication::windowIcon().isNull(); });
+    EXPECT_FALSE(AppDelegate(options).applicationDidFinishLaunching());
+    EXPECT_TRUE(withIcon);
 }
 
 TEST_F(StatusMenu, CountRetitlesItemThreeOnTheMainThreadInArrivalOrder)
@@ -169,7 +178,7 @@ TEST_F(StatusMenu, CountRetitlesItemThreeOnTheMainThreadInArrivalOrder)
     EXPECT_EQ(log, expectedLog);
     EXPECT_EQ(delegate->connectCnt, kCalls);
     item(3)->trigger();
-    EXPECT_EQ(Shown(alerts), "连接状态|已连接设备数量：400|确定\n");
+    EXPECT_EQ(alerts.shown(), "连接状态|已连接设备数量：400|确定\n");
 
     // A live channel of a real connection counts while it is open.
     delegate->setConnectCnt(0);
@@ -211,7 +220,7 @@ TEST_F(StatusMenu, EachOpeningMakesANewCentredWindowAboveTheOthers)
         EXPECT_TRUE(first.isNull() || !first->isVisible());
         EXPECT_TRUE(app.pumpUntil([&] { return first.isNull(); }, 2000));
     }
-    EXPECT_EQ(Shown(alerts), "");
+    EXPECT_EQ(alerts.shown(), "");
 }
 
 TEST_F(StatusMenu, PairingWindowOpensWithTheCodeAndClosesWhenAPhoneScans)
@@ -223,12 +232,12 @@ TEST_F(StatusMenu, PairingWindowOpensWithTheCodeAndClosesWhenAPhoneScans)
     EXPECT_TRUE(delegate->qrCodeCtl->isVisible());
     EXPECT_EQ(request("OpKey_ScanConnect"), RawConnection::framed(""));
     EXPECT_TRUE(app.pumpUntil([&] { return !delegate->qrCodeCtl->isVisible(); }));
-    EXPECT_EQ(Shown(alerts), "");
+    EXPECT_EQ(alerts.shown(), "");
 
     // Without an address there is only the alert, and no window stays open.
     delegate->hostAddresses = [] { return std::vector<std::string>{"127.0.0.1"}; };
     item(0)->trigger();
-    EXPECT_EQ(Shown(alerts), "获取二维码失败！|无法获取您的IP地址|确定\n");
+    EXPECT_EQ(alerts.shown(), "获取二维码失败！|无法获取您的IP地址|确定\n");
     ASSERT_NE(delegate->qrCodeCtl, nullptr);
     EXPECT_FALSE(delegate->qrCodeCtl->isVisible());
     // A scan with no window open does nothing harmful.
@@ -301,5 +310,5 @@ TEST_F(StatusMenu, WithoutATrayAWindowCarriesTheSameEntries)
     ASSERT_NE(delegate->aboutCtl, nullptr);
     EXPECT_TRUE(delegate->aboutCtl->isVisible());
     button(3)->click();
-    EXPECT_EQ(Shown(alerts), "连接状态|已连接设备数量：2|确定\n");
+    EXPECT_EQ(alerts.shown(), "连接状态|已连接设备数量：2|确定\n");
 }

@@ -1,37 +1,16 @@
 #include "AppDelegate.h"
 #include "Config.h"
+#include "DesktopApplication.h"
+#include "FakeWindowManager.h"
+#include "FreePort.h"
 #include "MenuWindow.h"
-#include "ShellApplication.h"
+#include "RecordingAlerts.h"
 #include "TrayHost.h"
 #include "UserSandbox.h"
 #include "XvfbServer.h"
 
-#include "X11Display.h"
-
 #include <QSystemTrayIcon>
 #include <gtest/gtest.h>
-// Last: Xlib's macros (None, Bool, ...) would clash with the headers above.
-#include <X11/Xlib.h>
-
-namespace {
-
-// What a window manager sends when the user clicks a window's close button.
-void CloseFromWindowManager(unsigned long window)
-{
-    X11Display::instance().With([&](Display* display) {
-        XEvent event{};
-        event.xclient.type = ClientMessage;
-        event.xclient.window = window;
-        event.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
-        event.xclient.format = 32;
-        event.xclient.data.l[0] = static_cast<long>(XInternAtom(display, "WM_DELETE_WINDOW", False));
-        event.xclient.data.l[1] = CurrentTime;
-        XSendEvent(display, window, False, NoEventMask, &event);
-        XFlush(display);
-    });
-}
-
-} // namespace
 
 // Under a real X server: the status menu moves into a system tray as soon
 // as one appears, and back into its window when the tray goes away.
@@ -41,9 +20,9 @@ TEST(Tray, TheIconFollowsTheTrayAndTheWindowStandsInWithoutOne)
     CORVANE_REQUIRE_TOOLS(TrayHost::installed(), "trayer");
     UserSandbox sandbox;
     Config::setIsFirstStart(false);
-    ShellApplication app("xcb");
+    DesktopApplication app;
     RecordingAlerts alerts;
-    AppDelegate delegate(LoopbackOptions());
+    AppDelegate delegate(FreePort::launchOptions());
     ASSERT_TRUE(delegate.applicationDidFinishLaunching());
 
     QSystemTrayIcon* icon = delegate.statusItem();
@@ -52,7 +31,7 @@ TEST(Tray, TheIconFollowsTheTrayAndTheWindowStandsInWithoutOne)
     ASSERT_NE(delegate.menuWindow(), nullptr);
     EXPECT_TRUE(app.pumpUntil([&] { return delegate.menuWindow()->isVisible(); }));
     // Closed by the user, the window is minimised, not lost.
-    CloseFromWindowManager(delegate.menuWindow()->winId());
+    FakeWindowManager().askToClose(delegate.menuWindow()->winId());
     EXPECT_TRUE(app.pumpUntil([&] { return delegate.menuWindow()->isMinimized(); }));
     EXPECT_TRUE(delegate.menuWindow()->isVisible());
 
@@ -67,5 +46,5 @@ TEST(Tray, TheIconFollowsTheTrayAndTheWindowStandsInWithoutOne)
 
     tray.stop();
     EXPECT_TRUE(app.pumpUntil([&] { return !icon->isVisible() && delegate.menuWindow()->isVisible(); }, 10000));
-    EXPECT_EQ(Shown(alerts), "");
+    EXPECT_EQ(alerts.shown(), "");
 }

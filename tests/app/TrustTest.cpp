@@ -9,7 +9,7 @@
 #include "QtApprovalPrompt.h"
 #include "RecordingApprovalPrompt.h"
 #include "SService.h"
-#include "ShellApplication.h"
+#include "DesktopApplication.h"
 #include "TempDir.h"
 #include "TrustCtl.h"
 #include "UserSandbox.h"
@@ -78,7 +78,7 @@ protected:
     }
 
     UserSandbox sandbox;
-    ShellApplication app;
+    DesktopApplication app{"offscreen"};
     RecordingApprovalPrompt prompt;
     std::optional<NetworkNamespaces> nets;
     DeviceApproval approval;
@@ -198,7 +198,7 @@ TEST_F(Approval, AHundredAddressesGetABoundedNumberOfQuestions)
 
 TEST(ApprovalQuestion, AWindowAboveTheOthersWhoseButtonsAndCloseBoxAnswer)
 {
-    ShellApplication app;
+    DesktopApplication app{"offscreen"};
     QtApprovalPrompt prompt;
     auto click = [](int index) { return [index](QMessageBox& box) { box.buttons()[index]->click(); }; };
     const std::string text = "（10.0.0.7）请求控制这台电脑。只允许您自己的手机。|允许 拒绝|拒绝|";
@@ -230,7 +230,7 @@ TEST(ApprovalQuestion, AWindowAboveTheOthersWhoseButtonsAndCloseBoxAnswer)
 TEST(TrustedDevicesWindow, FollowsTheListAndTheSettingAndRemovesDevices)
 {
     UserSandbox sandbox;
-    ShellApplication app;
+    DesktopApplication app{"offscreen"};
     TrustCtl window;
     window.show();
     auto* list = window.findChild<QTableWidget*>(QStringLiteral("deviceList"));

@@ -5,9 +5,12 @@
 #include "AppEntity.h"
 #include "CData.h"
 #include "ChildProcess.h"
+#include "FakeWindowManager.h"
 #include "FileFacts.h"
 #include "IconTheme.h"
 #include "SCommon.h"
+#include "SessionBus.h"
+#include "StubTools.h"
 #include "TempDir.h"
 #include "UserSandbox.h"
 #include "XvfbServer.h"
@@ -19,7 +22,6 @@
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
-#include <optional>
 #include <fstream>
 #include <thread>
 #include <unistd.h>
@@ -107,8 +109,8 @@ protected:
         sandbox.set("XDG_DATA_DIRS", sandbox.root().file("sys1") + ":" + sandbox.root().file("sys2"));
         sandbox.set("XDG_CURRENT_DESKTOP", "TestDesk");
         sandbox.set("LANG", "en_US.UTF-8");
-        ::unsetenv("LC_ALL");
-        ::unsetenv("LC_MESSAGES");
+        for (const char* name : {"LANGUAGE", "LC_ALL", "LC_MESSAGES"})
+            ::unsetenv(name);
         std::filesystem::create_directories(sandbox.root().file("bin"));
         std::filesystem::copy_file(CORVANE_TEST_APP, program);
     }
@@ -290,10 +292,12 @@ TEST_F(Apps, OpenLaunchesTheEntryWithItsFieldCodesHandledOrBringsItForward)
     CORVANE_START_XVFB(x, 640, 480);
     const std::string file =
         TestAppEntry(" \"two words\" %U %f %i %c %k 100%% \"--tag=\\\\$HOME\" %d", "Icon=app-icon\n");
+    std::signal(SIGPIPE, SIG_IGN); // as the server has it
     CData reply;
     AppEntity::OpenApp(kPath, &reply);
     EXPECT_EQ(reply.size, 0);
     ASSERT_GT(Launched(Log()), 0);
+    EXPECT_EQ(Lines(Log(), "as "), std::vector<std::string>{"as sigpipe-default own-session"});
     const unsigned long window = MappedWindow(Log());
     ASSERT_NE(window, 0u);
     std::vector<std::string> args = Lines(Log(), "arg ");
@@ -318,81 +322,61 @@ TEST_F(Apps, OpenLaunchesTheEntryWithItsFieldCodesHandledOrBringsItForward)
     EXPECT_EQ(Lines(Log(), "started").size(), 1u);
 }
 
-// Stands in for an EWMH window manager: announces activation and closing,
-// keeps the client list, and reads the requests sent to the root window.
-class FakeWindowManager {
-public:
-    explicit FakeWindowManager(const std::string& display) : d(XOpenDisplay(display.c_str()))
-    {
-        if (d == nullptr)
-            return;
-        Window check = XCreateSimpleWindow(d, root(), 0, 0, 1, 1, 0, 0, 0);
-        for (Window on : {root(), check})
-            Set(on, "_NET_SUPPORTING_WM_CHECK", XA_WINDOW, {check});
-        Set(root(), "_NET_SUPPORTED", XA_ATOM,
-            {Intern("_NET_ACTIVE_WINDOW"), Intern("_NET_CLOSE_WINDOW"), Intern("_NET_CLIENT_LIST")});
-        XSelectInput(d, root(), SubstructureNotifyMask);
-        XSync(d, False);
-    }
-    ~FakeWindowManager()
-    {
-        if (d != nullptr)
-            XCloseDisplay(d);
-    }
-    bool connected() const { return d != nullptr; }
-    Window root() const { return DefaultRootWindow(d); }
-    unsigned long Intern(const char* name) const { return XInternAtom(d, name, False); }
-    void Set(Window on, const char* property, unsigned long type, std::vector<unsigned long> values)
-    {
-        XChangeProperty(d, on, Intern(property), type, 32, PropModeReplace,
-                        reinterpret_cast<unsigned char*>(values.data()), static_cast<int>(values.size()));
-        XSync(d, False);
-    }
-    // The next client message of that type sent to the root window.
-    std::optional<XClientMessageEvent> AwaitRequest(const char* type)
-    {
-        for (int i = 0; i < 1000; ++i) {
-            while (XPending(d) > 0) {
-                XEvent event;
-                XNextEvent(d, &event);
-                if (event.type == ClientMessage && event.xclient.message_type == Intern(type))
-                    return event.xclient;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        return std::nullopt;
-    }
+TEST_F(Apps, DBusActivatableAndTerminalApplicationsStartAsFromTheDesktopsMenu)
+{
+    // Started by the session bus, which runs the service of the same name.
+    sandbox.root().write("sys1/dbus-1/services/org.example.Probe.service",
+                         "[D-BUS Service]\nName=org.example.Probe\nExec=/bin/sh -c 'echo activated >> " + Log() + "'\n");
+    Entry("sys1", "org.example.Probe.desktop", "Type=Application\nName=Probe\nDBusActivatable=true\n");
+    SessionBus bus;
+    ASSERT_TRUE(bus.started());
+    bus.enter();
+    CData reply;
+    AppEntity::OpenApp("/Applications/org.example.Probe.app", &reply);
+    EXPECT_EQ(WaitForLine(Log(), "activated"), "activated");
 
-private:
-    Display* d;
-};
+    // A terminal application opens in the desktop's terminal (stand-ins of
+    // the ones GIO looks for first), in the folder its entry names.
+    const std::string folder = sandbox.root().file("bin");
+    StubTools terminals({"xdg-terminal-exec", "gnome-terminal"});
+    for (const char* terminal : {"xdg-terminal-exec", "gnome-terminal"})
+        terminals.define(terminal, "pwd >> '" + Log("cwd") + "'\n");
+    Entry("sys1", "top.desktop", "Type=Application\nName=Top\nExec=true --batch %U\nTerminal=true\nPath=" + folder + "\n");
+    AppEntity::OpenApp("/Applications/top.app", &reply);
+    EXPECT_EQ(WaitForLine(Log("cwd"), "/"), folder);
+    const std::vector<std::string> calls = terminals.calls();
+    EXPECT_TRUE(calls == std::vector<std::string>{"gnome-terminal -- true --batch"} ||
+                calls == std::vector<std::string>{"xdg-terminal-exec true --batch"})
+        << testing::PrintToString(calls);
+}
 
 TEST_F(Apps, WithAWindowManagerActivationAndClosingAreAskedOfIt)
 {
     CORVANE_START_XVFB(x, 640, 480);
-    FakeWindowManager manager(x.display());
+    FakeWindowManager manager;
     ASSERT_TRUE(manager.connected());
+    manager.announce();
     TestAppEntry();
-    // Known only by its window class: the program it names is not the one that runs.
+    // Known only by its window class: its command names no program to look for.
     Entry("sys1", "byclass.desktop",
-          "Type=Application\nName=By Class\nExec=/usr/bin/corvane-no-such-launcher\nStartupWMClass=corvanetestapp\n");
+          "Type=Application\nName=By Class\nExec=sh -c \"exit 0\"\nStartupWMClass=corvanetestapp\n");
     EXPECT_EQ(Running("byclass.app"), "0");
 
     ChildProcess app(AppArgs(Log()), {.stopSignal = SIGKILL});
     const unsigned long window = MappedWindow(Log());
     ASSERT_NE(window, 0u);
-    manager.Set(manager.root(), "_NET_CLIENT_LIST", XA_WINDOW, {window});
+    manager.set("_NET_CLIENT_LIST", XA_WINDOW, {window});
     EXPECT_EQ(Running("byclass.app"), "1");
 
     CData reply;
     AppEntity::ActiviteApp(kPath, &reply);
-    const auto activate = manager.AwaitRequest("_NET_ACTIVE_WINDOW");
+    const auto activate = manager.awaitRequest("_NET_ACTIVE_WINDOW");
     ASSERT_TRUE(activate.has_value());
     EXPECT_EQ(activate->window, window);
-    EXPECT_EQ(activate->data.l[0], 2) << "a request from a task switcher";
+    EXPECT_EQ(activate->data0, 2) << "a request from a task switcher";
 
     AppEntity::ExitApp("/Applications/byclass.app", &reply);
-    const auto close = manager.AwaitRequest("_NET_CLOSE_WINDOW");
+    const auto close = manager.awaitRequest("_NET_CLOSE_WINDOW");
     ASSERT_TRUE(close.has_value());
     EXPECT_EQ(close->window, window);
     EXPECT_EQ(reply.size, 0);
@@ -440,7 +424,7 @@ TEST_F(Apps, UnknownPathsAndStoppedApplicationsAreLeftAlone)
 {
     CORVANE_START_XVFB(x, 640, 480);
     TestAppEntry();
-    Entry("sys1", "stopped.desktop", "Type=Application\nName=Stopped\nExec=/usr/bin/corvane-no-such-program\n");
+    Entry("sys1", "stopped.desktop", "Type=Application\nName=Stopped\nExec=sh -c \"exit 0\"\n");
     ChildProcess app(AppArgs(Log()), {.stopSignal = SIGKILL});
     ASSERT_NE(MappedWindow(Log()), 0u);
 

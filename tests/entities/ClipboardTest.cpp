@@ -165,8 +165,6 @@ protected:
     void SetUp() override
     {
         Clipboard::SetUp();
-        sandbox.set("no_proxy", "*"); // straight to the loopback server
-        sandbox.set("NO_PROXY", "*");
         ASSERT_TRUE(http.listening());
         Config::setPushRegestId(kId);
         Config::setPushURL(http.url().c_str());

@@ -209,21 +209,6 @@ TEST(Openers, UrlsAndFilesGoToTheDesktopOpener)
     EXPECT_EQ(reply.size, 0);
 }
 
-TEST(FileDownload, SendsTheFileAndMarksAMissingOne)
-{
-    TempDir dir;
-    std::string bytes(100000, '\0');
-    for (std::size_t i = 0; i < bytes.size(); ++i)
-        bytes[i] = static_cast<char>(i * 31 % 251);
-    const std::string path = dir.write("data.bin", bytes);
-    InProcessServer server;
-    const InProcessServer::Reply reply = server.request("OpKey_GetFile", path);
-    EXPECT_EQ(reply.result, NR_OK);
-    EXPECT_EQ(reply.bytes, bytes);
-    EXPECT_EQ(server.request("OpKey_GetFile", dir.file("missing")).result, NR_FileUnavailable);
-    EXPECT_EQ(server.request("OpKey_GetFile", dir.path()).result, NR_FileUnavailable);
-}
-
 TEST(Thumbnail, PicturesBecomeJpegsWithTheLongerSideEightyKeepingTheAspectRatio)
 {
     const struct {

@@ -1,11 +1,9 @@
 // The mouse, keyboard, window and live-message entities against a recording
 // event poster: the exact event sequences they post.
 #include "EventPoster.h"
-#include "InProcessServer.h"
 #include "KeybdEntity.h"
 #include "MouseEntity.h"
 #include "MsgEntity.h"
-#include "MyClient.h"
 #include "PPTEntity.h"
 #include "RecordingEventPoster.h"
 #include "SCommon.h"
@@ -18,7 +16,6 @@
 #include <limits>
 #include <memory>
 #include <sstream>
-#include <thread>
 
 namespace {
 
@@ -307,28 +304,6 @@ TEST_F(InputEntities, LiveMessagesMoveClickAndType)
     record[256] = 0;
     MsgEntity::ProcessMsg(record);
     EXPECT_EQ(Texts(), (std::vector<std::u16string>{u"hello", u" ", u"a b", u"abc"}));
-}
-
-TEST_F(InputEntities, TheLiveChannelDeliversMessagesInOrder)
-{
-    InProcessServer server;
-    MyClient client;
-    client.SetInfo("127.0.0.1", server.port(), 5);
-    ASSERT_EQ(client.ConnService(), NR_OK);
-    poster.setPointerLocation({0, 0});
-    constexpr int kMoves = 300;
-    for (int i = 0; i <= kMoves; ++i) {
-        std::unique_ptr<char[]> message(i < kMoves ? GetMsgBuf(MsgType_Move, nullptr, 1.0f, 2.0f)
-                                                   : GetMsgBuf(MsgType_Text, "end", 0, 0));
-        ASSERT_EQ(client.SendMsg(message.get()), NR_OK);
-    }
-    for (int i = 0; i < 1000 && poster.count() < kMoves + 1; ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    const Seq posted = Posted();
-    ASSERT_EQ(posted.size(), kMoves + 1u);
-    for (int i = 0; i < kMoves; ++i)
-        ASSERT_EQ(posted[i], "Moved L " + std::to_string(i + 1) + "," + std::to_string(2 * (i + 1)));
-    EXPECT_EQ(poster.events().back().text, u"end");
 }
 
 } // namespace

@@ -1,5 +1,5 @@
-// Device information, remote scripts, push settings, the text-input command
-// and the laser pointer through a live server on loopback, with settings in
+// Device information, remote scripts, the text-input command and the laser
+// pointer through a live server on loopback, with settings in
 // a private home and main-thread work run by the test's own main queue.
 #include "Config.h"
 #include "InProcessServer.h"
@@ -7,11 +7,9 @@
 #include "LaserPointer.h"
 #include "ManualMainQueue.h"
 #include "MyClient.h"
-#include "RecordingDelegate.h"
 #include "RecordingInputWindow.h"
 #include "RecordingLaserPointer.h"
 #include "SCommon.h"
-#include "TempDir.h"
 #include "UserSandbox.h"
 
 #include <gtest/gtest.h>
@@ -65,31 +63,6 @@ TEST(RemoteScript, IsRefusedUnlessTheUserAllowedIt)
     std::filesystem::remove(marker);
     EXPECT_EQ(server.request("OpKey_Shell", script).bytes, "0");
     EXPECT_FALSE(std::filesystem::exists(marker));
-}
-
-TEST(WorkSync, SettingsAreStoredAndSentBackAndTheClipboardWatchSwitched)
-{
-    UserSandbox user;
-    RecordingDelegate delegate;
-    InProcessServer server;
-    const auto stored = [] {
-        return Strings{Config::getPushRegestId(), Config::getPushDeviceToken(), Config::getPushURL(),
-                       Config::getPushAuthorInfo()};
-    };
-    const std::string settings = "reg-1^_7token-2^_7http://127.0.0.1:9/push^_7Basic abc=";
-    EXPECT_EQ(server.request("OpKey_SyncWorkConfig", settings).bytes, settings);
-    EXPECT_EQ(stored(), (Strings{"reg-1", "token-2", "http://127.0.0.1:9/push", "Basic abc="}));
-    // Four empty fields split into nothing: nothing is stored, nothing sent.
-    EXPECT_EQ(server.request("OpKey_SyncWorkConfig", "^_7^_7^_7").bytes, "");
-    EXPECT_EQ(stored(), (Strings{"reg-1", "token-2", "http://127.0.0.1:9/push", "Basic abc="}));
-    // A fifth field is ignored.
-    EXPECT_EQ(server.request("OpKey_SyncWorkConfig", "a^_7b^_7c^_7d^_7e").bytes, "a^_7b^_7c^_7d");
-    EXPECT_EQ(stored(), (Strings{"a", "b", "c", "d"}));
-
-    for (const char* flag : {"1", "0", "7", "", "abc"})
-        EXPECT_EQ(server.request("OpKey_SyncWork", flag).bytes, "");
-    ASSERT_TRUE(delegate.waitFor([](RecordingDelegate& d) { return d.pasteboardCalls().size() == 5; }));
-    EXPECT_EQ(delegate.pasteboardCalls(), (Strings{"start", "stop", "start", "stop", "stop"}));
 }
 
 // The text-input window and the laser pointer are recorded; what a request
@@ -174,36 +147,6 @@ TEST_F(MainThreadRequests, InputCommandsDriveTheWindow)
     for (const char* body : {"0", "1", "2^_7abc", "3"})
         EXPECT_EQ(Input(body), "0^_7") << body;
     EXPECT_TRUE(window.calls().empty());
-}
-
-TEST_F(MainThreadRequests, APollCollectsASentTextExactlyOnce)
-{
-    window.type("draft");
-    EXPECT_EQ(Input("3"), "0^_7draft"); // typed but not sent
-    EXPECT_EQ(Calls(window), Strings({"getSendFlag", "getTxt"}));
-    window.type("meet at 10");
-    window.pressSend();
-    EXPECT_EQ(Input("3"), "1^_7meet at 10"); // the text as it stood before the reset
-    EXPECT_EQ(Calls(window), Strings({"getSendFlag", "getTxt", "resetSendFlag"}));
-    EXPECT_EQ(window.text(), "");
-    EXPECT_EQ(Input("3"), "0^_7");
-    EXPECT_EQ(Calls(window), Strings({"getSendFlag", "getTxt"}));
-}
-
-TEST_F(MainThreadRequests, TheInputConnectionWaitsForTheMainThread)
-{
-    std::atomic<bool> done{false};
-    std::string reply;
-    std::thread client([&] {
-        reply = server.request("OpKey_Input", "2^_7later").bytes;
-        done = true;
-    });
-    ASSERT_TRUE(mainQueue.waitForPending(1));
-    EXPECT_FALSE(done.load());
-    EXPECT_TRUE(window.calls().empty());
-    EXPECT_TRUE(mainQueue.runUntil([&] { return done.load(); }));
-    client.join();
-    EXPECT_EQ(reply, "0^_7later");
 }
 
 TEST_F(MainThreadRequests, LaserPointerChangesAreQueuedInOrderWithoutWaiting)

@@ -1,6 +1,7 @@
 // Real effects of the input operations on an X server of the test's own.
 #include "ChildProcess.h"
 #include "EventPoster.h"
+#include "FakeWindowManager.h"
 #include "InProcessServer.h"
 #include "KeybdEntity.h"
 #include "MouseEntity.h"
@@ -39,9 +40,6 @@ struct WindowEvent {
     unsigned long keysym = 0; // the unshifted keysym of a key event
     unsigned state = 0;       // modifier and button mask
     int x = 0, y = 0;
-    std::string message; // client messages: the type's name, first value, and window
-    long data0 = 0;
-    unsigned long about = 0;
 };
 using Events = std::vector<WindowEvent>;
 
@@ -71,8 +69,7 @@ constexpr unsigned kModifiers = ControlMask | ShiftMask | Mod1Mask;
 
 // Input through the desktop's event poster on an X server of the test's own,
 // into a plain Xlib window of the test's (through a connection of its own)
-// that has the focus and records the pointer and key events it gets and the
-// requests sent to the window manager (client messages to the root).
+// that has the focus and records the pointer and key events it gets.
 class X11InputTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -86,11 +83,9 @@ protected:
         xvfb.emplace(640, 480);
         ASSERT_TRUE(xvfb->started()) << "Xvfb did not start";
         ASSERT_NE(display = XOpenDisplay(nullptr), nullptr);
-        const Window root = DefaultRootWindow(display);
-        window = XCreateSimpleWindow(display, root, 0, 0, 400, 300, 0, 0, 0xFFFFFF);
+        window = XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 400, 300, 0, 0, 0xFFFFFF);
         XSelectInput(display, window, KeyPressMask | KeyReleaseMask | ButtonPressMask | ButtonReleaseMask |
                                           PointerMotionMask | StructureNotifyMask | FocusChangeMask);
-        XSelectInput(display, root, SubstructureNotifyMask);
         // Keymap changes come as XKB events in order with the key events, as toolkits see them.
         int opcode = 0, error = 0, major = XkbMajorVersion, minor = XkbMinorVersion;
         if (XkbQueryExtension(display, &opcode, &xkbEventBase, &error, &major, &minor))
@@ -127,14 +122,6 @@ protected:
                 e = {event.type, event.xbutton.button, 0, event.xbutton.state, event.xbutton.x_root, event.xbutton.y_root};
                 break;
             case MotionNotify: e = {event.type, 0, 0, event.xmotion.state, event.xmotion.x_root, event.xmotion.y_root}; break;
-            case ClientMessage: {
-                char* name = XGetAtomName(display, event.xclient.message_type);
-                e.message = name ? name : "";
-                XFree(name);
-                e.data0 = event.xclient.data.l[0];
-                e.about = event.xclient.window;
-                break;
-            }
             case MappingNotify: XRefreshKeyboardMapping(&event.xmapping); continue;
             default:
                 if (xkbEventBase != 0 && event.type == xkbEventBase)
@@ -378,19 +365,17 @@ TEST_F(X11InputTest, ApplicationSwitcherHoldsAltAcrossTabs)
 
 TEST_F(X11InputTest, MinimiseAndShowDesktopAskTheWindowManager)
 {
-    // This window is the active one, as a window manager would announce it.
-    XChangeProperty(display, DefaultRootWindow(display), XInternAtom(display, "_NET_ACTIVE_WINDOW", False), XA_WINDOW,
-                    32, PropModeReplace, reinterpret_cast<const unsigned char*>(&window), 1);
-    XSync(display, False);
+    FakeWindowManager manager;
+    manager.set("_NET_ACTIVE_WINDOW", XA_WINDOW, {window}); // as a window manager announces it
     WindowEntity::Exec(3);
     WindowEntity::Exec(4);
-    ASSERT_TRUE(WaitFor([](const Events& events) { return OfType(events, ClientMessage).size() >= 2; }));
-    const auto messages = OfType(received, ClientMessage);
-    EXPECT_EQ(messages[0].message, "WM_CHANGE_STATE");
-    EXPECT_EQ(messages[0].data0, IconicState);
-    EXPECT_EQ(messages[0].about, window);
-    EXPECT_EQ(messages[1].message, "_NET_SHOWING_DESKTOP");
-    EXPECT_EQ(messages[1].data0, 1);
+    const auto minimise = manager.awaitRequest("WM_CHANGE_STATE");
+    ASSERT_TRUE(minimise.has_value());
+    EXPECT_EQ(minimise->window, window);
+    EXPECT_EQ(minimise->data0, IconicState);
+    const auto showDesktop = manager.awaitRequest("_NET_SHOWING_DESKTOP");
+    ASSERT_TRUE(showDesktop.has_value());
+    EXPECT_EQ(showDesktop->data0, 1);
     const Events events = Settle(); // no keys were typed for them
     EXPECT_TRUE(OfType(events, KeyPress).empty());
     EXPECT_TRUE(OfType(events, KeyRelease).empty());

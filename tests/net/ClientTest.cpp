@@ -4,6 +4,7 @@
 #include "SRequest.h"
 #include "TCPClientSocket.h"
 
+#include <cerrno>
 #include <gtest/gtest.h>
 
 TEST(ProtocolClient, ConnectingToAClosedPortFailsAtOnce)
@@ -18,6 +19,7 @@ TEST(ProtocolClient, ConnectingToAClosedPortFailsAtOnce)
                 messages.find("getsockopt  failed") != std::string::npos)
         << messages;
     EXPECT_FALSE(request.bConnecting);
+    EXPECT_EQ(request.connectErrno, ECONNREFUSED);
 }
 
 TEST(ProtocolClient, AnEmptyReplyIsAnEmptyTerminatedBuffer)

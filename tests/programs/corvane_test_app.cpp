@@ -1,8 +1,8 @@
 // A small X application for the application tests: it opens one window
 // (WM_CLASS "corvane-test-app"/"CorvaneTestApp", _NET_WM_PID, WM_DELETE_WINDOW)
 // and appends what happens to it to a log file, one line each:
-//   started <pid> / arg <argument> / mapped <window id> / focus /
-//   delete-window / sigterm
+//   started <pid> / as <SIGPIPE handling> <own|inherited>-session /
+//   arg <argument> / mapped <window id> / focus / delete-window / sigterm
 // Options: --log FILE (required), --no-window (no X connection at all),
 // --refuse-close (stays open after WM_DELETE_WINDOW, like an application
 // asking to save), --lifetime SECONDS (ends by itself; default 120).
@@ -70,6 +70,10 @@ int main(int argc, char** argv)
         return 2;
     std::signal(SIGTERM, OnTerm);
     LogLine("started " + std::to_string(::getpid()));
+    struct sigaction pipe {};
+    ::sigaction(SIGPIPE, nullptr, &pipe);
+    LogLine(std::string("as ") + (pipe.sa_handler == SIG_IGN ? "sigpipe-ignored " : "sigpipe-default ") +
+            (::getsid(0) == ::getpid() ? "own-session" : "inherited-session"));
     for (int i = 1; i < argc; ++i)
         LogLine(std::string("arg ") + argv[i]);
 

@@ -55,48 +55,13 @@ ProgramResult PairingQrInNamespace(const std::vector<std::string>& addresses, co
     return RunProgram({"unshare", "-n", "sh", "-c", script, CORVANE_SERVER_EXE, file});
 }
 
-// Checks the written code: a 300 x 300 opaque image, white except for the
-// symbol, with at least four modules of white on every side (the module
-// size taken from the top-left finder, seven modules wide), and returns
-// what zbar reads from it.
+// The written code (the renderer's quiet zone and opacity are the QR
+// renderer tests' to check): a 300 x 300 PNG, and what zbar reads from it.
 std::string ReadPairingPng(const std::string& path)
 {
     QImage image;
     EXPECT_TRUE(image.load(QString::fromStdString(path), "PNG"));
-    EXPECT_EQ(image.width(), 300);
-    EXPECT_EQ(image.height(), 300);
-    image = image.convertToFormat(QImage::Format_RGBA8888);
-
-    int left = 300, top = 300, right = -1, bottom = -1;
-    for (int y = 0; y < image.height(); ++y) {
-        const uchar* pixel = image.constScanLine(y);
-        for (int x = 0; x < image.width(); ++x, pixel += 4) {
-            EXPECT_EQ(pixel[3], 255) << "transparent pixel at " << x << ", " << y;
-            const bool white = pixel[0] == 255 && pixel[1] == 255 && pixel[2] == 255;
-            const bool black = pixel[0] == 0 && pixel[1] == 0 && pixel[2] == 0;
-            EXPECT_TRUE(white || black) << "grey pixel at " << x << ", " << y;
-            if (black) {
-                left = std::min(left, x);
-                top = std::min(top, y);
-                right = std::max(right, x);
-                bottom = std::max(bottom, y);
-            }
-        }
-        if (::testing::Test::HasFailure())
-            return {};
-    }
-    EXPECT_GE(right, left);
-    int finder = 0;
-    while (left + finder < 300 && image.pixelColor(left + finder, top) == Qt::black)
-        ++finder;
-    const int module = finder / 7;
-    EXPECT_EQ(finder % 7, 0);
-    EXPECT_GT(module, 0);
-    EXPECT_GE(left, 4 * module);
-    EXPECT_GE(top, 4 * module);
-    EXPECT_GE(299 - right, 4 * module);
-    EXPECT_GE(299 - bottom, 4 * module);
-
+    EXPECT_EQ(image.size(), QSize(300, 300));
     const std::vector<std::string> decoded = ZbarDecoder::DecodeImage(image);
     EXPECT_EQ(decoded.size(), 1u);
     return decoded.empty() ? std::string() : decoded[0];

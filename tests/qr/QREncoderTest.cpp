@@ -2,6 +2,7 @@
 #include "QR_Encode.h"
 #include "ZbarDecoder.h"
 
+#include <QPainter>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -212,45 +213,58 @@ TEST(QREncoderQuietZone, OpaqueWhiteAroundACentredSymbolOfTheLargestModules)
 
 // --- Terminal text ---
 
-TEST(QREncoderTerminal, HalfBlocksWithAQuietZoneScanOnADarkTerminal)
+namespace {
+
+// What a terminal with the given default colours shows for text: a cell is
+// 4 pixels wide and 8 high (two square halves), the text starts two cells in.
+// Knows the reset (0) and black on white from the 256-colour palette
+// ("38;5;16;48;5;231"); any other colour code fails the test.
+QImage TerminalScreen(const std::string& text, QRgb foreground, QRgb background)
+{
+    QImage screen(4 * 90, 8 * 45, QImage::Format_RGB32);
+    screen.fill(background);
+    QPainter painter(&screen);
+    QRgb fg = foreground, bg = background;
+    for (std::size_t i = 0, x = 2, y = 2; i < text.size();) {
+        if (text[i] == '\x1b') {
+            const std::size_t end = text.find('m', i);
+            const std::string codes = text.substr(i + 2, end - i - 2);
+            EXPECT_TRUE(codes == "0" || codes == "38;5;16;48;5;231") << "colour codes " << codes;
+            fg = codes == "0" ? foreground : qRgb(0, 0, 0);
+            bg = codes == "0" ? background : qRgb(255, 255, 255);
+            i = end + 1;
+        } else if (text[i] == '\n') {
+            EXPECT_TRUE(fg == foreground && bg == background) << "colours still set at a line end";
+            x = 2, ++y, ++i;
+        } else {
+            const std::string glyph = text.substr(i, text[i] == ' ' ? 1 : 3);
+            EXPECT_TRUE(glyph == " " || glyph == "\u2580" || glyph == "\u2584" || glyph == "\u2588") << glyph;
+            const int left = static_cast<int>(4 * x), top = static_cast<int>(8 * y);
+            painter.fillRect(left, top, 4, 4, QColor(glyph == "\u2580" || glyph == "\u2588" ? fg : bg));
+            painter.fillRect(left, top + 4, 4, 4, QColor(glyph == "\u2584" || glyph == "\u2588" ? fg : bg));
+            i += glyph.size(), ++x;
+        }
+    }
+    return screen;
+}
+
+} // namespace
+
+TEST(QREncoderTerminal, HalfBlocksInBlackOnWhiteScanOnLightAndDarkTerminals)
 {
     for (const int version : {1, 12}) {
-        SCOPED_TRACE("version " + std::to_string(version));
         const std::unique_ptr<DataMatrix> matrix = MatrixOfVersion(version);
         ASSERT_NE(matrix, nullptr);
-        const int n = matrix->dimension();
-        const int total = n + 8;
-        // Read the text back into rows of ink (true) and blank cells, two
-        // module rows per line.
         const std::string text = QREncoder::renderTerminal(*matrix);
-        std::vector<std::vector<bool>> grid(2);
-        for (std::size_t i = 0; i < text.size();) {
-            const std::string glyph = text.substr(i, text[i] == '\n' || text[i] == ' ' ? 1 : 3);
-            i += glyph.size();
-            if (glyph == "\n") {
-                grid.resize(grid.size() + 2);
-                continue;
-            }
-            ASSERT_TRUE(glyph == " " || glyph == "\u2588" || glyph == "\u2580" || glyph == "\u2584") << glyph;
-            grid[grid.size() - 2].push_back(glyph == "\u2588" || glyph == "\u2580");
-            grid[grid.size() - 1].push_back(glyph == "\u2588" || glyph == "\u2584");
+        // Four module rows of quiet zone: two lines of white cells.
+        const std::string blank = "\x1b[38;5;16;48;5;231m" + std::string(matrix->dimension() + 8, ' ') + "\x1b[0m\n";
+        EXPECT_EQ(text.substr(0, 2 * blank.size()), blank + blank);
+        // Black text on white, and light grey on dark grey.
+        for (const auto& [foreground, background] : {std::pair(qRgb(0, 0, 0), qRgb(255, 255, 255)),
+                                                     std::pair(qRgb(229, 229, 229), qRgb(30, 30, 30))}) {
+            EXPECT_EQ(ZbarDecoder::DecodeImage(TerminalScreen(text, foreground, background)),
+                      std::vector<std::string>{kPairing})
+                << "version " << version << " on background " << std::hex << background;
         }
-        // The text ends with a line break; the odd last half line is blank.
-        ASSERT_TRUE(grid.back().empty());
-        grid.resize(grid.size() - 2);
-        ASSERT_EQ(static_cast<int>(grid.size()), total + 1);
-        for (const std::vector<bool>& row : grid)
-            ASSERT_EQ(static_cast<int>(row.size()), total);
-        EXPECT_EQ(grid[total], std::vector<bool>(total, false));
-        // Ink is light: the quiet zone is ink, dark modules are blank.
-        for (int y = 0; y < total; ++y) {
-            for (int x = 0; x < total; ++x) {
-                const bool inSymbol = x >= 4 && y >= 4 && x < n + 4 && y < n + 4;
-                ASSERT_EQ(grid[y][x], !inSymbol || matrix->valueAt(x - 4, y - 4) == 0) << x << ", " << y;
-            }
-        }
-        // The blocks are the light modules: drawn light, they scan.
-        EXPECT_EQ(ZbarDecoder::DecodeModules(total, [&](int x, int y) { return !grid[y][x]; }),
-                  std::vector<std::string>{kPairing});
     }
 }

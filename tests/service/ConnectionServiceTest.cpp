@@ -3,15 +3,14 @@
 #include "MyClient.h"
 #include "MyServiceOp.h"
 #include "RawConnection.h"
+#include "RecordingEventPoster.h"
 #include "RecordingDelegate.h"
 #include "SService.h"
-#include "ServiceProcess.h"
 #include "TempDir.h"
 
 #include <arpa/inet.h>
 #include <chrono>
 #include <gtest/gtest.h>
-#include <mutex>
 #include <thread>
 
 namespace {
@@ -25,44 +24,16 @@ std::string Padded(std::string text, std::size_t size = 256)
     return text;
 }
 
-// A service whose live channels only record the messages they receive.
-class LiveRecorder : public TCPServiceSocket {
-public:
-    LiveRecorder()
-    {
-        port = FreePort::tcp();
-        EXPECT_EQ(Start(), NR_OK);
-    }
-    ~LiveRecorder() { Shutdown(); }
-
-    // The messages so far, once there are at least count (or after 5 s).
-    std::vector<std::string> messages(size_t count)
-    {
-        for (int i = 0; i < 500 && logged() < count; ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        std::lock_guard lock(mutex);
-        return log;
-    }
-
-private:
-    struct Process : ServiceProcess {
-        Process(int sock, LiveRecorder& owner) : ServiceProcess(sock), owner(owner) {}
-        void ProcessLiveMsg(const char* msg) override
-        {
-            std::lock_guard lock(owner.mutex);
-            owner.log.emplace_back(msg);
-        }
-        LiveRecorder& owner;
-    };
-    void ProcessConn(ProcessParam* param) override { Process(param->sock, *this).ProcessConn(); }
-    size_t logged()
-    {
-        std::lock_guard lock(mutex);
-        return log.size();
-    }
-    std::mutex mutex;
-    std::vector<std::string> log;
-};
+// The texts that live messages typed so far, once there are at least count (or after 5 s).
+std::vector<std::string> Typed(const RecordingEventPoster& poster, std::size_t count)
+{
+    for (int i = 0; i < 500 && poster.count() < count; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    std::vector<std::string> texts;
+    for (const PostedEvent& event : poster.events())
+        texts.emplace_back(event.text.begin(), event.text.end()); // ASCII only
+    return texts;
+}
 
 // A service that sees every peer as coming from a public Internet address.
 class FarAwayPeers : public SService {
@@ -189,36 +160,39 @@ TEST(LiveChannel, CountsOpenChannelsAndTellsTheDelegate)
 
 TEST(LiveChannel, HandsOverWholeRecordsInOrderHoweverTheyArriveAndHasNoIdleLimit)
 {
-    LiveRecorder service;
-    service.idleSeconds = 1;
-    RawConnection phone(service.port);
+    RecordingEventPoster poster;
+    EventPoster::setInstance(&poster);
+    InProcessServer server;
+    server.service().idleSeconds = 1;
+    RawConnection phone(server.port());
     // Records sent together with the head are not lost; a record may come
     // in pieces, with pauses longer than the idle time between them.
-    const std::string split = Padded("11^_7 ^_712.50^_7-3.00");
-    phone.send(RawConnection::framed("keep_alive") + RawConnection::framed("") + Padded("9^_7 ^_70.00^_70.00") +
-               Padded("10^_7 ^_70.00^_70.00") + split.substr(0, 30));
-    std::vector<std::string> expected = {"9^_7 ^_70.00^_70.00", "10^_7 ^_70.00^_70.00"};
-    EXPECT_EQ(service.messages(2), expected);
+    const std::string split = Padded("8^_7third^_70.00^_70.00");
+    phone.send(RawConnection::framed("keep_alive") + RawConnection::framed("") + Padded("8^_7first^_70.00^_70.00") +
+               Padded("8^_7second^_70.00^_70.00") + split.substr(0, 30));
+    std::vector<std::string> expected = {"first", "second"};
+    EXPECT_EQ(Typed(poster, 2), expected);
     std::this_thread::sleep_for(std::chrono::milliseconds(1500));
     phone.send(split.substr(30, 100));
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
     phone.send(split.substr(130));
-    expected.push_back("11^_7 ^_712.50^_7-3.00");
-    EXPECT_EQ(service.messages(3), expected);
+    expected.push_back("third");
+    EXPECT_EQ(Typed(poster, 3), expected);
 
     // Text behind the first zero byte is not part of the message; a burst
     // of records arrives whole and in order.
-    std::string burst = Padded("0^_72^_70.00^_70.00").replace(100, 5, "extra");
-    expected.push_back("0^_72^_70.00^_70.00");
+    std::string burst = Padded("8^_7fourth^_70.00^_70.00").replace(100, 5, "extra");
+    expected.push_back("fourth");
     for (int i = 0; i < 40; ++i) {
         burst += Padded("8^_7n" + std::to_string(i) + "^_70.00^_70.00");
-        expected.push_back("8^_7n" + std::to_string(i) + "^_70.00^_70.00");
+        expected.push_back("n" + std::to_string(i));
     }
     phone.send(burst);
-    EXPECT_EQ(service.messages(expected.size()), expected);
+    EXPECT_EQ(Typed(poster, expected.size()), expected);
     // When the phone stops, the channel answers with an empty reply.
     ::shutdown(phone.socket(), SHUT_WR);
     EXPECT_EQ(phone.readAll(), kEmptyReply);
+    EventPoster::setInstance(nullptr);
 }
 
 TEST(FileReply, ArrivesExactlyOrReportsTheMissingFile)

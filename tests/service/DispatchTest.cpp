@@ -13,19 +13,24 @@ protected:
     InProcessServer server;
 };
 
-TEST_F(Dispatch, WorkSyncSettingsNeedFourFieldsAndAreEchoedBack)
+TEST_F(Dispatch, WorkSyncSettingsNeedFourFieldsAndAreStoredAndEchoedBack)
 {
-    // Four empty fields split into nothing: no call, nothing stored.
-    EXPECT_EQ(server.request("OpKey_SyncWorkConfig", "^_7^_7^_7").bytes, "");
-    EXPECT_EQ(server.request("OpKey_SyncWorkConfig", "id^_7token^_7url").bytes, "");
-    EXPECT_EQ(Config::getPushRegestId(), "");
-    const auto reply = server.request("OpKey_SyncWorkConfig", "reg-1^_7tok-2^_7https://push.example/v3^_7Basic abc^_7extra");
+    const auto stored = [] {
+        return std::vector<std::string>{Config::getPushRegestId(), Config::getPushDeviceToken(), Config::getPushURL(),
+                                        Config::getPushAuthorInfo()};
+    };
+    const std::vector<std::string> first = {"reg-1", "tok-2", "https://push.example/v3", "Basic abc"};
+    const auto reply = server.request("OpKey_SyncWorkConfig", "reg-1^_7tok-2^_7https://push.example/v3^_7Basic abc");
     EXPECT_EQ(reply.result, NR_OK);
     EXPECT_EQ(reply.bytes, "reg-1^_7tok-2^_7https://push.example/v3^_7Basic abc");
-    EXPECT_EQ(Config::getPushRegestId(), "reg-1");
-    EXPECT_EQ(Config::getPushDeviceToken(), "tok-2");
-    EXPECT_EQ(Config::getPushURL(), "https://push.example/v3");
-    EXPECT_EQ(Config::getPushAuthorInfo(), "Basic abc");
+    EXPECT_EQ(stored(), first);
+    // Four empty fields split into nothing, three are too few: no reply, nothing changed.
+    EXPECT_EQ(server.request("OpKey_SyncWorkConfig", "^_7^_7^_7").bytes, "");
+    EXPECT_EQ(server.request("OpKey_SyncWorkConfig", "id^_7token^_7url").bytes, "");
+    EXPECT_EQ(stored(), first);
+    // A fifth field is ignored.
+    EXPECT_EQ(server.request("OpKey_SyncWorkConfig", "a^_7b^_7c^_7d^_7e").bytes, "a^_7b^_7c^_7d");
+    EXPECT_EQ(stored(), (std::vector<std::string>{"a", "b", "c", "d"}));
 }
 
 TEST_F(Dispatch, TheClipboardWatchSwitchReadsTheBodyAsANumber)

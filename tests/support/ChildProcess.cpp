@@ -1,254 +1,133 @@
 #include "ChildProcess.h"
 
-#include "TempDir.h"
+#include <glib.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <chrono>
-#include <cstdlib>
 #include <fcntl.h>
-#include <poll.h>
-#include <stdexcept>
-#include <string_view>
 #include <sys/prctl.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
-
-extern char** environ;
 
 namespace {
 
 // How long stop() lets the child end on its stop signal before SIGKILL.
 constexpr int kStopGraceMs = 10000;
-// How long an ended child's output may take to drain; longer only when a
-// process the child started still holds the pipe.
-constexpr int kOutputGraceMs = 2000;
 
-// The file that argv[0] names: itself when it has a '/', otherwise the first
-// executable of that name in PATH; "" when there is none.
-std::string ProgramPath(const std::string& name)
+// What the child does between fork and exec (only async-signal-safe calls:
+// the test has other threads).
+struct ChildSetup {
+    int deathSignal;
+    pid_t parent;
+};
+
+void SetUpChild(gpointer data)
 {
-    if (name.find('/') != std::string::npos)
-        return name;
-    const char* path = std::getenv("PATH");
-    const std::string folders = path != nullptr && *path != 0 ? path : "/usr/local/bin:/usr/bin:/bin";
-    for (std::size_t begin = 0;;) {
-        const std::size_t end = folders.find(':', begin);
-        const std::string folder = folders.substr(begin, end - begin);
-        const std::string candidate = (folder.empty() ? "." : folder) + "/" + name;
-        struct stat info {};
-        if (::stat(candidate.c_str(), &info) == 0 && S_ISREG(info.st_mode) && ::access(candidate.c_str(), X_OK) == 0)
-            return candidate;
-        if (end == std::string::npos)
-            return {};
-        begin = end + 1;
+    const auto* setup = static_cast<const ChildSetup*>(data);
+    ::prctl(PR_SET_PDEATHSIG, setup->deathSignal);
+    if (::getppid() != setup->parent) // the starter died before the line above
+        ::_exit(127);
+    // Started as from a shell: no blocked and no ignored signals.
+    sigset_t none;
+    sigemptyset(&none);
+    ::sigprocmask(SIG_SETMASK, &none, nullptr);
+    for (int signal = 1; signal < NSIG; ++signal) {
+        struct sigaction current {};
+        if (::sigaction(signal, nullptr, &current) == 0 && current.sa_handler == SIG_IGN) {
+            current.sa_handler = SIG_DFL;
+            ::sigaction(signal, &current, nullptr);
+        }
     }
 }
 
-std::string_view NameOf(std::string_view variable)
+int OpenForAppending(const std::string& path)
 {
-    return variable.substr(0, variable.find('='));
-}
-
-// The test's environment with the changes ("NAME=VALUE") made.
-std::vector<std::string> Environment(const std::vector<std::string>& changes)
-{
-    std::vector<std::string> variables;
-    for (char** entry = environ; *entry != nullptr; ++entry) {
-        const std::string_view variable(*entry);
-        const bool changed = std::any_of(changes.begin(), changes.end(), [&](const std::string& change) {
-            return NameOf(change) == NameOf(variable);
-        });
-        if (!changed)
-            variables.emplace_back(variable);
-    }
-    variables.insert(variables.end(), changes.begin(), changes.end());
-    return variables;
-}
-
-std::vector<char*> Pointers(std::vector<std::string>& strings)
-{
-    std::vector<char*> pointers;
-    for (std::string& text : strings)
-        pointers.push_back(text.data());
-    pointers.push_back(nullptr);
-    return pointers;
-}
-
-// A pipe whose ends no other child of the test inherits.
-bool Pipe(int& readEnd, int& writeEnd)
-{
-    int fds[2];
-    if (::pipe2(fds, O_CLOEXEC) != 0)
-        return false;
-    readEnd = fds[0];
-    writeEnd = fds[1];
-    return true;
-}
-
-void CloseIfOpen(int& fd)
-{
-    if (fd >= 0)
-        ::close(fd);
-    fd = -1;
+    return path.empty() ? -1 : ::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
 }
 
 } // namespace
 
-ChildProcess::ChildProcess(const std::vector<std::string>& argv) : ChildProcess(argv, Options{}, -1, -1)
-{
-}
+ChildProcess::ChildProcess(const std::vector<std::string>& argv) : ChildProcess(argv, Options{}, "", "") {}
 
 ChildProcess::ChildProcess(const std::vector<std::string>& argv, const Options& options)
-    : ChildProcess(argv, options, -1, -1)
+    : ChildProcess(argv, options, "", "")
 {
 }
 
-ChildProcess::ChildProcess(const std::vector<std::string>& argv, const Options& options, int outFile, int errFile)
+ChildProcess::ChildProcess(const std::vector<std::string>& argv, const Options& options, const std::string& outFile,
+                           const std::string& errFile)
     : stopSignal(options.stopSignal)
 {
-    start(argv, options, outFile, errFile);
+    if (argv.empty())
+        return;
+    std::string collectedFile;
+    if (options.out == Stream::Collect || options.err == Stream::Collect) {
+        files = std::make_unique<TempDir>();
+        collectedFile = files->write("output", "");
+        collectedFd = ::open(collectedFile.c_str(), O_RDONLY | O_CLOEXEC);
+    }
+    const auto target = [&](Stream stream, const std::string& file) {
+        return OpenForAppending(!file.empty() ? file : stream == Stream::Collect ? collectedFile : "");
+    };
+    const int outFd = target(options.out, outFile);
+    const int errFd = target(options.err, errFile);
+
+    std::vector<const char*> args;
+    for (const std::string& arg : argv)
+        args.push_back(arg.c_str());
+    args.push_back(nullptr);
+    gchar** environment = g_get_environ();
+    for (const std::string& change : options.environment) {
+        const std::size_t equals = change.find('=');
+        environment = g_environ_setenv(environment, change.substr(0, equals).c_str(),
+                                       equals == std::string::npos ? "" : change.c_str() + equals + 1, TRUE);
+    }
+    // GLib forks, looks argv[0] up in PATH, closes every other descriptor
+    // above standard error and reports a failed exec.
+    int flags = G_SPAWN_DO_NOT_REAP_CHILD | G_SPAWN_SEARCH_PATH;
+    if (!options.input)
+        flags |= G_SPAWN_CHILD_INHERITS_STDIN;
+    if (options.out == Stream::Discard && outFile.empty())
+        flags |= G_SPAWN_STDOUT_TO_DEV_NULL;
+    if (options.err == Stream::Discard && errFile.empty())
+        flags |= G_SPAWN_STDERR_TO_DEV_NULL;
+    ChildSetup setup{stopSignal, ::getpid()};
+    GPid pid = 0;
+    if (g_spawn_async_with_pipes_and_fds(nullptr, args.data(), environment, static_cast<GSpawnFlags>(flags),
+                                         SetUpChild, &setup, -1, outFd, errFd, options.keepOpen.data(),
+                                         options.keepOpen.data(), options.keepOpen.size(), &pid,
+                                         options.input ? &inputFd : nullptr, nullptr, nullptr, nullptr))
+        child = pid;
+    g_strfreev(environment);
+    for (const int fd : {outFd, errFd}) {
+        if (fd >= 0)
+            ::close(fd);
+    }
 }
 
 ChildProcess::~ChildProcess()
 {
     stop();
     closeInput();
-    finishOutput(0);
-}
-
-void ChildProcess::start(const std::vector<std::string>& argv, const Options& options, int outFile, int errFile)
-{
-    outputEnded = true; // until a stream is collected
-    if (argv.empty())
-        return;
-    const std::string path = ProgramPath(argv[0]);
-    if (path.empty())
-        return;
-
-    // Everything the child needs is made here: between fork and exec it may
-    // only make async-signal-safe calls, since the test has other threads.
-    std::vector<std::string> args = argv;
-    std::vector<std::string> variables = Environment(options.environment);
-    const std::vector<char*> argp = Pointers(args);
-    const std::vector<char*> envp = Pointers(variables);
-
-    int childInput = -1;
-    int childOutput = -1; // the write end of the collecting pipe
-    int devNull = -1;
-    int errorPipe[2] = {-1, -1}; // carries exec's errno; closed by a successful exec
-    const auto closeChildSide = [&] {
-        CloseIfOpen(childInput);
-        CloseIfOpen(childOutput);
-        CloseIfOpen(devNull);
-        CloseIfOpen(errorPipe[1]);
-    };
-    const auto fail = [&](const char* what) {
-        closeChildSide();
-        CloseIfOpen(errorPipe[0]);
-        CloseIfOpen(inputFd);
-        CloseIfOpen(outputFd);
-        throw std::runtime_error(std::string(what) + " failed for " + argv[0]);
-    };
-    if (options.input && !Pipe(childInput, inputFd))
-        fail("pipe");
-    if ((options.out == Stream::Collect || options.err == Stream::Collect) && !Pipe(outputFd, childOutput))
-        fail("pipe");
-    if (options.out == Stream::Discard || options.err == Stream::Discard) {
-        devNull = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
-        if (devNull < 0)
-            fail("open /dev/null");
-    }
-    if (!Pipe(errorPipe[0], errorPipe[1]))
-        fail("pipe");
-    const auto target = [&](Stream stream, int file) {
-        if (file >= 0)
-            return file;
-        return stream == Stream::Collect ? childOutput : stream == Stream::Discard ? devNull : -1;
-    };
-    // The descriptor that becomes standard input, output and error (-1: the test's own).
-    const int sources[3] = {childInput, target(options.out, outFile), target(options.err, errFile)};
-    struct sigaction defaultAction {};
-    defaultAction.sa_handler = SIG_DFL;
-    sigset_t noSignals;
-    sigemptyset(&noSignals);
-    const int deathSignal = stopSignal;
-    const pid_t parent = ::getpid();
-
-    const pid_t pid = ::fork();
-    if (pid < 0)
-        fail("fork");
-    if (pid == 0) {
-        ::prctl(PR_SET_PDEATHSIG, deathSignal);
-        if (::getppid() != parent) // the starter died before the line above
-            ::_exit(127);
-        for (int fd = 0; fd < 3; ++fd) {
-            if (sources[fd] == fd)
-                ::fcntl(fd, F_SETFD, 0);
-            else if (sources[fd] >= 0)
-                ::dup2(sources[fd], fd);
-        }
-        // Nothing else of the test's leaks into the program: no other child's
-        // pipe, no listening socket.
-        ::close_range(3, ~0U, CLOSE_RANGE_CLOEXEC);
-        for (int fd : options.keepOpen)
-            ::fcntl(fd, F_SETFD, 0);
-        // Started as from a shell: no blocked and no ignored signals.
-        ::sigprocmask(SIG_SETMASK, &noSignals, nullptr);
-        for (int signal = 1; signal < NSIG; ++signal) {
-            struct sigaction current {};
-            if (::sigaction(signal, nullptr, &current) == 0 && current.sa_handler == SIG_IGN)
-                ::sigaction(signal, &defaultAction, nullptr);
-        }
-        ::execve(path.c_str(), argp.data(), envp.data());
-        const int error = errno;
-        [[maybe_unused]] const ssize_t told = ::write(errorPipe[1], &error, sizeof error);
-        ::_exit(127);
-    }
-    closeChildSide();
-    int execError = 0;
-    ssize_t got;
-    while ((got = ::read(errorPipe[0], &execError, sizeof execError)) < 0 && errno == EINTR) {
-    }
-    CloseIfOpen(errorPipe[0]);
-    if (got > 0) {
-        // The program could not be run: the child ended at once.
-        while (::waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
-        }
-        CloseIfOpen(inputFd);
-        CloseIfOpen(outputFd);
-        return;
-    }
-    child = pid;
-    if (outputFd >= 0) {
-        outputEnded = false;
-        reader = std::thread([this] { readOutput(); });
-    }
+    if (collectedFd >= 0)
+        ::close(collectedFd);
 }
 
 ChildProcess::Result ChildProcess::Run(const std::vector<std::string>& argv, const std::string& input)
 {
     TempDir files;
-    const std::string outPath = files.file("out");
-    const std::string errPath = files.file("err");
-    const int outFd = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    const int errFd = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
     Result result;
-    if (outFd >= 0 && errFd >= 0) {
+    {
         // Standard input always a pipe: a program that reads it meets the end
         // of the input rather than the test's terminal.
-        ChildProcess program(argv, Options{.input = true}, outFd, errFd);
+        ChildProcess program(argv, Options{.input = true}, files.write("out", ""), files.write("err", ""));
         program.write(input);
         program.closeInput();
         result.status = program.wait();
     }
-    if (outFd >= 0)
-        ::close(outFd);
-    if (errFd >= 0)
-        ::close(errFd);
-    result.out = TempDir::read(outPath);
-    result.err = TempDir::read(errPath);
+    result.out = TempDir::read(files.file("out"));
+    result.err = TempDir::read(files.file("err"));
     return result;
 }
 
@@ -256,12 +135,11 @@ void ChildProcess::reaped(int status)
 {
     ended = true;
     exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    finishOutput(kOutputGraceMs);
 }
 
 bool ChildProcess::running()
 {
-    if (child <= 0 || ended)
+    if (!started() || ended)
         return false;
     int status = 0;
     const pid_t done = ::waitpid(child, &status, WNOHANG);
@@ -273,7 +151,7 @@ bool ChildProcess::running()
 
 int ChildProcess::wait(int timeoutMs)
 {
-    if (child <= 0 || ended)
+    if (!started() || ended)
         return exitStatus;
     if (timeoutMs < 0) {
         int status = 0;
@@ -284,13 +162,10 @@ int ChildProcess::wait(int timeoutMs)
         return exitStatus;
     }
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    auto pause = std::chrono::milliseconds(1);
     while (running()) {
-        const auto left = deadline - std::chrono::steady_clock::now();
-        if (left <= std::chrono::steady_clock::duration::zero())
+        if (std::chrono::steady_clock::now() >= deadline)
             return -1;
-        std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(pause, left));
-        pause = std::min(pause * 2, std::chrono::milliseconds(20));
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
     return exitStatus;
 }
@@ -338,56 +213,36 @@ bool ChildProcess::write(const std::string& bytes)
 
 void ChildProcess::closeInput()
 {
-    CloseIfOpen(inputFd);
+    if (inputFd >= 0)
+        ::close(inputFd);
+    inputFd = -1;
 }
 
-void ChildProcess::readOutput()
+bool ChildProcess::endedAnyThread() const
 {
-    char buffer[65536];
-    // Looks up now and then whether the owner has given up on the rest.
-    while (!abandoned) {
-        pollfd ready{outputFd, POLLIN, 0};
-        const int events = ::poll(&ready, 1, 100);
-        if (events == 0 || (events < 0 && errno == EINTR))
-            continue;
-        if (events < 0)
-            break;
-        const ssize_t got = ::read(outputFd, buffer, sizeof buffer);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got <= 0)
-            break;
-        std::lock_guard lock(mutex);
-        collected.append(buffer, static_cast<std::size_t>(got));
-        arrived.notify_all();
-    }
-    std::lock_guard lock(mutex);
-    outputEnded = true;
-    arrived.notify_all();
+    siginfo_t info{};
+    // Peeks without reaping; a child already reaped is no longer ours to ask.
+    return ::waitid(P_PID, static_cast<id_t>(child), &info, WEXITED | WNOHANG | WNOWAIT) != 0 || info.si_pid == child;
 }
 
-void ChildProcess::finishOutput(int timeoutMs)
+void ChildProcess::readCollected()
 {
-    if (!reader.joinable())
-        return;
-    {
-        std::unique_lock lock(mutex);
-        arrived.wait_for(lock, std::chrono::milliseconds(timeoutMs), [this] { return outputEnded; });
-    }
-    abandoned = true;
-    reader.join();
-    CloseIfOpen(outputFd);
+    char piece[65536];
+    for (ssize_t got; collectedFd >= 0 && (got = ::read(collectedFd, piece, sizeof piece)) > 0;)
+        collected.append(piece, static_cast<std::size_t>(got));
 }
 
 std::string ChildProcess::output()
 {
-    std::lock_guard lock(mutex);
+    std::lock_guard lock(collectedMutex);
+    readCollected();
     return collected;
 }
 
 std::size_t ChildProcess::outputSize()
 {
-    std::lock_guard lock(mutex);
+    std::lock_guard lock(collectedMutex);
+    readCollected();
     return collected.size();
 }
 
@@ -399,7 +254,17 @@ bool ChildProcess::waitForOutput(const std::string& text, int timeoutMs)
 
 bool ChildProcess::waitForOutput(const std::function<bool(const std::string&)>& done, int timeoutMs)
 {
-    std::unique_lock lock(mutex);
-    arrived.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return outputEnded || done(collected); });
-    return done(collected);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (;;) {
+        const bool over = !started() || endedAnyThread(); // before the reading, which then has it all
+        {
+            std::lock_guard lock(collectedMutex);
+            readCollected();
+            if (done(collected))
+                return true;
+        }
+        if (over || std::chrono::steady_clock::now() >= deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
 }

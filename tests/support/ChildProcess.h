@@ -1,28 +1,31 @@
 #pragma once
 
-#include <atomic>
-#include <condition_variable>
+#include "TempDir.h"
+
 #include <csignal>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <sys/types.h>
-#include <thread>
 #include <vector>
 
-// A program that a test or benchmark starts and owns: argv[0] with a '/' is
-// a path, otherwise it is looked up in PATH. The child never outlives the
-// thread that started it (it gets the stop signal when that thread ends,
-// even when the test crashes), and it is ended only through its own PID:
-// the destructor stops it. One thread at a time controls it; output() and
-// waitForOutput() may be called from any thread.
+// A program that a test or benchmark starts and owns, through GLib's
+// g_spawn (QProcess in Qt 6.4 starts children with a vfork-style clone that
+// ThreadSanitizer cannot follow): argv[0] with a '/' is a path, otherwise it
+// is looked up in PATH. The child never outlives the thread that started it
+// (it gets the stop signal when that thread ends, even when the test
+// crashes), and it is ended only through its own PID: the destructor stops
+// it. One thread at a time controls it; output() and waitForOutput() may be
+// called from any thread: collected output goes to a file, so the child
+// never waits for a reader.
 class ChildProcess {
 public:
     // What becomes of standard output or error.
     enum class Stream {
         Inherit, // the test's own
         Discard, // /dev/null
-        Collect, // read by a thread into output(); both streams share it when both collect
+        Collect, // into output(); both streams share it when both collect
     };
 
     struct Options {
@@ -62,7 +65,8 @@ public:
     bool running();
     // Waits for it to end (timeoutMs < 0: however long it takes) and returns
     // its exit status; -1 after a signal death, or when it still runs at the
-    // time-out. Once it has ended, what it wrote is all in output().
+    // time-out. Once it has ended, what it wrote is all in output() (what
+    // a process it started writes later comes later).
     int wait(int timeoutMs = -1);
     // Sends the stop signal, then SIGKILL when it has not ended after a
     // grace period; returns the exit status as wait() does.
@@ -72,10 +76,10 @@ public:
     std::string output();
     std::size_t outputSize();
     // Waits until the output contains text; false after timeoutMs, or once
-    // the output has ended without it.
+    // the program has ended without writing it.
     bool waitForOutput(const std::string& text, int timeoutMs = 5000);
-    // The same with a test of the whole output so far (called under a lock,
-    // after every piece that arrives).
+    // The same with a test of the whole output so far (called with it, under
+    // a lock, every millisecond while it grows).
     bool waitForOutput(const std::function<bool(const std::string&)>& done, int timeoutMs);
 
     // Writes to the standard input pipe; false when the child no longer reads.
@@ -84,23 +88,23 @@ public:
 
 private:
     // Run's: standard output and error go to these files instead.
-    ChildProcess(const std::vector<std::string>& argv, const Options& options, int outFile, int errFile);
-    void start(const std::vector<std::string>& argv, const Options& options, int outFile, int errFile);
+    ChildProcess(const std::vector<std::string>& argv, const Options& options, const std::string& outFile,
+                 const std::string& errFile);
     void reaped(int status);
-    void readOutput();
-    // Lets the reader take what is still in the pipe, then ends it.
-    void finishOutput(int timeoutMs);
+    // Whether the child has ended, asked of the kernel without reaping it
+    // (so from any thread).
+    bool endedAnyThread() const;
+
+    // Adds what the collected streams wrote since the last call.
+    void readCollected();
 
     pid_t child = -1;
     bool ended = false;
     int exitStatus = -1;
     int stopSignal = SIGTERM;
     int inputFd = -1;
-    int outputFd = -1;
-    std::thread reader;
-    std::atomic<bool> abandoned{false};
-    std::mutex mutex; // guards collected and outputEnded
-    std::condition_variable arrived;
+    std::unique_ptr<TempDir> files; // the collected output's file
+    int collectedFd = -1;           // read side of that file
+    std::mutex collectedMutex;      // guards collectedFd's position and collected
     std::string collected;
-    bool outputEnded = false;
 };

@@ -28,3 +28,12 @@ int FreePort::udp()
 {
     return BindZero(SOCK_DGRAM);
 }
+
+LaunchOptions FreePort::launchOptions()
+{
+    LaunchOptions options;
+    options.tcpPort = tcp();
+    options.udpPort = udp();
+    options.broadcast = "127.255.255.255";
+    return options;
+}

@@ -2,22 +2,26 @@
 
 #include <condition_variable>
 #include <cstddef>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
 #include <utility>
 #include <vector>
 
-// A small HTTP/1.1 server on a free 127.0.0.1 port, standing in for a push
-// service: on a thread of its own it takes connections one at a time, reads
-// one request each (head and a Content-Length body), records it and
-// answers with the status and text it was given.
+namespace httplib {
+class Server;
+}
+
+// A small HTTP/1.1 server (cpp-httplib) on a free 127.0.0.1 port, standing
+// in for a push service: it records every POST and GET request and answers
+// each with the status and text it was given.
 class LoopbackHttpServer {
 public:
     struct Request {
         std::string method;
         std::string target;
-        std::vector<std::pair<std::string, std::string>> headers; // as sent
+        std::vector<std::pair<std::string, std::string>> headers; // by name; one name's values as sent
         std::string body;
 
         // The values of every header of this name (case-insensitive).
@@ -29,7 +33,7 @@ public:
     LoopbackHttpServer(const LoopbackHttpServer&) = delete;
     LoopbackHttpServer& operator=(const LoopbackHttpServer&) = delete;
 
-    bool listening() const { return listener >= 0; }
+    bool listening() const { return tcpPort > 0; }
     int port() const { return tcpPort; }
     // "http://127.0.0.1:<port>/v3/push"
     std::string url() const;
@@ -39,16 +43,10 @@ public:
     bool waitForRequests(std::size_t count, int timeoutMs = 10000) const;
 
 private:
-    void Serve();
-    void HandleConnection(int fd);
-
-    int listener = -1;
-    int wakePipe[2] = {-1, -1};
-    int tcpPort = 0;
-    const int status;
-    const std::string responseText;
+    std::unique_ptr<httplib::Server> server;
+    int tcpPort = -1;
     mutable std::mutex mutex;
     mutable std::condition_variable arrived;
     std::vector<Request> received;
-    std::thread server;
+    std::thread serving;
 };

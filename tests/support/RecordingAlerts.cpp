@@ -16,7 +16,7 @@ void RecordingAlerts::show(const QString& message, const QString& informativeTex
     std::function<void(const Alert&)> callback;
     {
         std::lock_guard lock(mutex);
-        shown.push_back(alert);
+        recorded.push_back(alert);
         callback = whileShown;
     }
     if (callback)
@@ -26,13 +26,21 @@ void RecordingAlerts::show(const QString& message, const QString& informativeTex
 std::vector<RecordingAlerts::Alert> RecordingAlerts::alerts()
 {
     std::lock_guard lock(mutex);
-    return shown;
+    return recorded;
+}
+
+std::string RecordingAlerts::shown()
+{
+    QString lines;
+    for (const Alert& alert : alerts())
+        lines += alert.message + '|' + alert.informativeText + '|' + alert.button + '\n';
+    return lines.toStdString();
 }
 
 void RecordingAlerts::clear()
 {
     std::lock_guard lock(mutex);
-    shown.clear();
+    recorded.clear();
 }
 
 void RecordingAlerts::setWhileShown(std::function<void(const Alert&)> callback)

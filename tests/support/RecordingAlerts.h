@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <mutex>
+#include <string>
 #include <vector>
 
 // Alerts for tests: each alert is recorded and counts as dismissed at once.
@@ -22,6 +23,8 @@ public:
     void show(const QString& message, const QString& informativeText, const QString& button) override;
 
     std::vector<Alert> alerts();
+    // The alerts so far, one "message|informative text|button" line each.
+    std::string shown();
     void clear();
     // Called while an alert is "on screen", after it has been recorded:
     // lets a test look at the state the user would see behind it.
@@ -29,6 +32,6 @@ public:
 
 private:
     std::mutex mutex;
-    std::vector<Alert> shown;
+    std::vector<Alert> recorded;
     std::function<void(const Alert&)> whileShown;
 };

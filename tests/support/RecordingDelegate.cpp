@@ -12,64 +12,44 @@ RecordingDelegate::~RecordingDelegate()
     AppDelegateHooks::setCurrent(nullptr);
 }
 
+void RecordingDelegate::change(const std::function<void()>& edit)
+{
+    {
+        std::lock_guard lock(mutex);
+        edit();
+    }
+    changed.notify_all();
+}
+
 void RecordingDelegate::setConnectCnt(int count)
 {
-    std::lock_guard lock(mutex);
-    countLog.push_back(count);
-    changed.notify_all();
+    change([&] { countLog.push_back(count); });
 }
 
 void RecordingDelegate::closeQRCode()
 {
-    std::lock_guard lock(mutex);
-    ++closeCalls;
-    changed.notify_all();
+    change([&] { ++closeCalls; });
 }
 
 void RecordingDelegate::myUDPAnswer(MyUDP*, int type, const char* name, const char* ip, int sysType)
 {
-    std::lock_guard lock(mutex);
-    answerLog.push_back({type, name ? name : "", ip ? ip : "", sysType});
-    changed.notify_all();
+    change([&] { answerLog.push_back({type, name ? name : "", ip ? ip : "", sysType}); });
 }
 
 void RecordingDelegate::startPasteboardTimer()
 {
-    std::lock_guard lock(mutex);
-    pasteboardLog.push_back("start");
-    changed.notify_all();
+    change([&] { pasteboardLog.push_back("start"); });
 }
 
 void RecordingDelegate::stopPasteboardTimer()
 {
-    std::lock_guard lock(mutex);
-    pasteboardLog.push_back("stop");
-    changed.notify_all();
+    change([&] { pasteboardLog.push_back("stop"); });
 }
 
-std::vector<int> RecordingDelegate::counts()
-{
-    std::lock_guard lock(mutex);
-    return countLog;
-}
-
-std::vector<RecordingDelegate::Answer> RecordingDelegate::answers()
-{
-    std::lock_guard lock(mutex);
-    return answerLog;
-}
-
-int RecordingDelegate::closeQRCodeCalls()
-{
-    std::lock_guard lock(mutex);
-    return closeCalls;
-}
-
-std::vector<std::string> RecordingDelegate::pasteboardCalls()
-{
-    std::lock_guard lock(mutex);
-    return pasteboardLog;
-}
+std::vector<int> RecordingDelegate::counts() { return read(countLog); }
+std::vector<RecordingDelegate::Answer> RecordingDelegate::answers() { return read(answerLog); }
+int RecordingDelegate::closeQRCodeCalls() { return read(closeCalls); }
+std::vector<std::string> RecordingDelegate::pasteboardCalls() { return read(pasteboardLog); }
 
 bool RecordingDelegate::waitFor(const std::function<bool(RecordingDelegate&)>& pred, int timeoutMs)
 {

@@ -36,6 +36,15 @@ public:
     bool waitFor(const std::function<bool(RecordingDelegate&)>& pred, int timeoutMs = 5000);
 
 private:
+    // Edits the record under the lock and wakes the waiters.
+    void change(const std::function<void()>& edit);
+    template <class T>
+    T read(const T& value)
+    {
+        std::lock_guard lock(mutex);
+        return value;
+    }
+
     std::mutex mutex;
     std::condition_variable changed;
     std::vector<int> countLog;

@@ -22,54 +22,31 @@ ScreenSize RecordingEventPoster::mainScreenSize()
 
 void RecordingEventPoster::postMouse(MouseEventType type, MouseButton button, ScreenPoint at, int clickState)
 {
-    PostedEvent event;
-    event.kind = PostedEvent::Kind::Mouse;
-    event.mouseType = type;
-    event.button = button;
-    event.at = at;
-    event.clickState = clickState;
     {
         std::lock_guard lock(mutex);
         pointer = at; // a mouse event takes the pointer to its position
     }
-    record(std::move(event));
+    record({.kind = PostedEvent::Kind::Mouse, .mouseType = type, .button = button, .at = at, .clickState = clickState});
 }
 
 void RecordingEventPoster::postScroll(int verticalPixels, int horizontalPixels)
 {
-    PostedEvent event;
-    event.kind = PostedEvent::Kind::Scroll;
-    event.verticalPixels = verticalPixels;
-    event.horizontalPixels = horizontalPixels;
-    record(std::move(event));
+    record({.kind = PostedEvent::Kind::Scroll, .verticalPixels = verticalPixels, .horizontalPixels = horizontalPixels});
 }
 
 void RecordingEventPoster::postKey(std::uint16_t keyCode, bool down, std::uint64_t flags, KeyPurpose purpose)
 {
-    PostedEvent event;
-    event.kind = PostedEvent::Kind::Key;
-    event.keyCode = keyCode;
-    event.down = down;
-    event.flags = flags;
-    event.purpose = purpose;
-    record(std::move(event));
+    record({.kind = PostedEvent::Kind::Key, .keyCode = keyCode, .down = down, .flags = flags, .purpose = purpose});
 }
 
 void RecordingEventPoster::postUnicodeKeyDown(const char16_t* units, std::size_t count)
 {
-    PostedEvent event;
-    event.kind = PostedEvent::Kind::Text;
-    event.keyCode = 0;
-    event.down = true;
-    event.text.assign(units, count);
-    record(std::move(event));
+    record({.kind = PostedEvent::Kind::Text, .keyCode = 0, .down = true, .text = std::u16string(units, count)});
 }
 
 void RecordingEventPoster::declareUserActivity()
 {
-    PostedEvent event;
-    event.kind = PostedEvent::Kind::UserActivity;
-    record(std::move(event));
+    record({.kind = PostedEvent::Kind::UserActivity});
 }
 
 void RecordingEventPoster::setEventSource(bool available)

@@ -63,23 +63,9 @@ void RecordingInputWindow::pressSend()
     sendFlag = true;
 }
 
-bool RecordingInputWindow::visible() const
-{
-    std::lock_guard lock(mutex);
-    return shown;
-}
-
-std::string RecordingInputWindow::text() const
-{
-    std::lock_guard lock(mutex);
-    return field;
-}
-
-std::vector<RecordedCall> RecordingInputWindow::calls() const
-{
-    std::lock_guard lock(mutex);
-    return recorded;
-}
+bool RecordingInputWindow::visible() const { return read(shown); }
+std::string RecordingInputWindow::text() const { return read(field); }
+std::vector<RecordedCall> RecordingInputWindow::calls() const { return read(recorded); }
 
 void RecordingInputWindow::clearCalls()
 {

@@ -30,7 +30,13 @@ public:
     void clearCalls();
 
 private:
-    void record(std::string what);
+    void record(std::string what); // with the lock held
+    template <class T>
+    T read(const T& value) const
+    {
+        std::lock_guard lock(mutex);
+        return value;
+    }
 
     mutable std::mutex mutex;
     bool shown = false;

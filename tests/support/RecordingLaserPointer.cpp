@@ -20,25 +20,10 @@ void RecordingLaserPointer::record(std::string what)
     recorded.push_back({std::move(what), std::this_thread::get_id()});
 }
 
-void RecordingLaserPointer::show()
-{
-    record("show");
-}
-
-void RecordingLaserPointer::hide()
-{
-    record("hide");
-}
-
-void RecordingLaserPointer::alphaSwitch()
-{
-    record("alphaSwitch");
-}
-
-void RecordingLaserPointer::move(float dx, float dy)
-{
-    record("move " + Number(dx) + " " + Number(dy));
-}
+void RecordingLaserPointer::show() { record("show"); }
+void RecordingLaserPointer::hide() { record("hide"); }
+void RecordingLaserPointer::alphaSwitch() { record("alphaSwitch"); }
+void RecordingLaserPointer::move(float dx, float dy) { record("move " + Number(dx) + " " + Number(dy)); }
 
 void RecordingLaserPointer::lightColor(int rgb, float alpha, bool show)
 {

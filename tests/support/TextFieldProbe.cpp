@@ -1,5 +1,6 @@
 #include "TextFieldProbe.h"
 
+#include <QByteArray>
 #include <stdexcept>
 
 namespace {
@@ -24,25 +25,6 @@ std::vector<std::string> Lines(const std::string& output, const std::string& pre
     return found;
 }
 
-std::string FromHex(const std::string& hex)
-{
-    std::string bytes;
-    for (std::size_t i = 0; i + 1 < hex.size(); i += 2)
-        bytes.push_back(static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16)));
-    return bytes;
-}
-
-std::string ToHex(const std::string& bytes)
-{
-    static const char digits[] = "0123456789abcdef";
-    std::string hex;
-    for (const unsigned char c : bytes) {
-        hex.push_back(digits[c >> 4]);
-        hex.push_back(digits[c & 15]);
-    }
-    return hex;
-}
-
 // The hex-decoded rest of the last complete line with the prefix; "" before
 // there is one. Searched from the end: the output of a long typing run is
 // large and is searched after every piece that arrives.
@@ -60,7 +42,8 @@ std::string Last(const std::string& output, const std::string& prefix)
     else
         return {};
     const std::size_t from = at + start.size() - 1;
-    return FromHex(output.substr(from, output.find('\n', from) - from));
+    return QByteArray::fromHex(QByteArray::fromStdString(output.substr(from, output.find('\n', from) - from)))
+        .toStdString();
 }
 
 std::vector<std::string> ProbeArgv(const TextFieldProbe::Options& options)
@@ -146,7 +129,7 @@ bool TextFieldProbe::waitForLineAfter(std::size_t mark, const std::string& line,
 
 void TextFieldProbe::copy(const std::string& text)
 {
-    probe.write("COPY " + ToHex(text) + "\n");
+    probe.write("COPY " + QByteArray::fromStdString(text).toHex().toStdString() + "\n");
 }
 
 std::string TextFieldProbe::clipboard(int timeoutMs)

@@ -14,6 +14,12 @@ UserSandbox::UserSandbox()
     set("XDG_DATA_HOME", dataHome());
     set("XDG_CACHE_HOME", dir.file("cache"));
     set("XDG_RUNTIME_DIR", dir.file("runtime"));
+    // No session bus (a SessionBus of the test's own may enter later): the
+    // user's own session never hears of a test, and GLib does not start one.
+    set("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + dir.file("runtime/bus"));
+    // HTTP goes straight to the test's loopback servers, past any proxy.
+    set("no_proxy", "*");
+    set("NO_PROXY", "*");
 }
 
 UserSandbox::~UserSandbox()

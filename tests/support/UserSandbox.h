@@ -8,8 +8,9 @@
 
 // A private home for one test: HOME and the XDG variables point into a
 // temporary tree (with Documents and Desktop folders), so settings, login
-// items, uploads and screenshots never touch the real user's files. The
-// previous environment comes back on destruction.
+// items, uploads and screenshots never touch the real user's files, the
+// session bus address leads nowhere and no HTTP proxy is used. The previous environment comes back on
+// destruction.
 class UserSandbox {
 public:
     UserSandbox();

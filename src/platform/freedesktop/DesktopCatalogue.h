@@ -8,7 +8,8 @@
 
 // The applications installed for the user: the desktop entries in the
 // "applications" folders of XDG_DATA_HOME and every XDG_DATA_DIRS, read
-// afresh on each call.
+// afresh on each call (GIO's own application list follows changes through
+// file monitors, a moment late, and reads those folders once per process).
 class DesktopCatalogue {
 public:
     DesktopCatalogue() = delete;
@@ -18,17 +19,13 @@ public:
     // /usr/local/share:/usr/share), each with "/applications".
     static std::vector<std::string> folders();
 
-    // The entries a user sees, ordered by name. Of several files with one
-    // entry id the one in the first folder counts, even when it hides the
-    // application. Left out: other types than Application, Hidden, NoDisplay,
-    // OnlyShowIn / NotShowIn against XDG_CURRENT_DESKTOP, a TryExec program
-    // that is not installed, and entries without Exec or Name.
+    // The entries a user sees (DesktopEntry::shown), ordered by name, then
+    // id. Of several files with one entry id the one in the first folder
+    // counts, even when it hides the application or GIO refuses it.
     static std::vector<DesktopEntry> applications();
     // The listed entry of that id, if any.
     static std::optional<DesktopEntry> find(const std::string& id);
 
-    // Whether an entry is listed by the rules above.
-    static bool shown(const DesktopEntry& entry);
     // The full path of an installed program given by path or by name
     // (looked up in PATH); empty when there is none.
     static std::string findProgram(const std::string& program);

@@ -1,21 +1,21 @@
 #pragma once
 
-#include <map>
+#include <memory>
 #include <optional>
 #include <string>
-#include <vector>
 
-// The [Desktop Entry] group of one .desktop file: its keys with their
-// localised variants, read by the Desktop Entry rules (escapes, lists,
-// booleans, the LC_MESSAGES locale matching).
+struct _GDesktopAppInfo;
+
+// One application's desktop entry as GIO reads it (GDesktopAppInfo), so the
+// Desktop Entry rules (escapes, lists, booleans, localised keys, field codes,
+// TryExec) are the ones the desktop itself applies. Copies share the entry.
 class DesktopEntry {
 public:
-    // Reads the file. Empty when it cannot be read, is larger than a desktop
-    // entry sensibly is, or has no [Desktop Entry] group.
+    // Reads the file. Empty when GIO does not take it as an application:
+    // [Desktop Entry] is not its first group, its Type is not Application,
+    // the program of TryExec or Exec is not installed, or Exec does not
+    // parse.
     static std::optional<DesktopEntry> load(const std::string& filePath, const std::string& id);
-    // The same from text already in memory.
-    static std::optional<DesktopEntry> parse(const std::string& text, const std::string& filePath,
-                                             const std::string& id);
 
     // The entry id ("org.example.Editor" for org/example/Editor.desktop)
     // and the file it came from.
@@ -23,27 +23,32 @@ public:
     const std::string& filePath() const { return path; }
 
     bool has(const std::string& key) const;
-    // The unlocalised value with the string escapes (\s \n \t \r \\) undone;
-    // empty when the key is absent.
+    // The value with its escapes undone; empty when the key is absent.
     std::string string(const std::string& key) const;
-    // The value for the messages locale of the environment (LC_ALL,
-    // LC_MESSAGES, LANG): lang_COUNTRY@MODIFIER, lang_COUNTRY, lang@MODIFIER,
-    // lang, then the unlocalised value.
-    std::string localeString(const std::string& key) const;
-    // "true" (or the old "1") is true; anything else is false.
-    bool boolean(const std::string& key) const;
-    // A ';'-separated list ("\;" is a literal semicolon); empty items dropped.
-    std::vector<std::string> list(const std::string& key) const;
+    // The localised Name, for the messages locale as GLib reads it when the
+    // entry is read (LANGUAGE, LC_ALL, LC_MESSAGES, LANG).
+    std::string name() const;
+    // The Exec value; empty for a D-Bus activatable entry without one.
+    std::string commandLine() const;
 
-    // The locale name used for localised keys, without its encoding part:
-    // "de_DE@euro" for LANG=de_DE.UTF-8@euro; empty for C/POSIX or unset.
-    static std::string messagesLocale();
+    // Whether a user sees it in the desktop's menus: named, with an Exec or
+    // D-Bus activatable, not Hidden, and shown on this desktop (NoDisplay,
+    // OnlyShowIn and NotShowIn against XDG_CURRENT_DESKTOP, which GIO reads
+    // once per process).
+    bool shown() const { return listed; }
+    // The icon as GIO reads Icon: an absolute file path, or a theme icon
+    // name without a stray .png/.svg/.xpm extension; empty without one.
+    std::string icon() const;
+    // Starts the application as the desktop's menus do: a D-Bus activatable
+    // application through the session bus, any other by its Exec with the
+    // field codes expanded for no files (Terminal and Path honoured), in a
+    // session of its own, standard input and output on /dev/null, SIGPIPE
+    // at its default. False, with a log line, when it could not be started.
+    bool launch() const;
 
 private:
-    DesktopEntry() = default;
-    std::string raw(const std::string& key) const;
-
+    std::shared_ptr<_GDesktopAppInfo> info;
     std::string entryId;
     std::string path;
-    std::map<std::string, std::string> values; // key (with its [locale]) -> raw value
+    bool listed = false;
 };
