@@ -124,6 +124,7 @@ bool AppDelegate::startUDP()
         pUDP = std::make_unique<MyUDP>();
         pUDP->port = options.udpPort;
         std::snprintf(pUDP->broadcastIp, sizeof pUDP->broadcastIp, "%s", options.broadcast.c_str());
+        pUDP->lanOnly = Config::isLanOnly();
         pUDP->delegate = this;
     }
     return pUDP->Start() == NR_OK;

@@ -1,5 +1,6 @@
 #include "SCommon.h"
 
+#include <arpa/inet.h>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -142,6 +143,11 @@ bool isLanAddress(std::uint32_t a)
         || (a >> 16) == ((192u << 8) | 168u)  // 192.168.0.0/16
         || (a >> 16) == ((169u << 8) | 254u)  // link-local 169.254.0.0/16
         || (a >> 22) == ((100u << 2) | 1u);   // shared 100.64.0.0/10
+}
+
+bool servesPeer(const sockaddr_in& peer, bool lanOnly)
+{
+    return !lanOnly || (peer.sin_family == AF_INET && isLanAddress(ntohl(peer.sin_addr.s_addr)));
 }
 
 std::string hostName()

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <netinet/in.h>
 #include <string>
 #include <vector>
 
@@ -84,6 +85,10 @@ char* GetMsgBuf(MsgType type, const char* str, float x, float y);
 // Whether an IPv4 address (host byte order) belongs to the local network:
 // loopback, private (RFC 1918), link-local or shared (100.64/10) ranges.
 bool isLanAddress(std::uint32_t hostOrderAddress);
+
+// The address rule of every service (TCP requests and discovery): with
+// lanOnly set, only peers at local network addresses are served.
+bool servesPeer(const sockaddr_in& peer, bool lanOnly);
 
 // The host name, at most 127 bytes; empty when it cannot be read.
 std::string hostName();

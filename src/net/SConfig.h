@@ -18,10 +18,18 @@ constexpr long kDatagramLen = 256;          // one discovery datagram
 constexpr std::size_t kUploadPathMax = 1023; // longest upload target path
 
 // Limits that protect the service from hostile or broken peers.
-constexpr long long kMaxPayload = 64LL * 1024 * 1024; // head/body length cap
-constexpr int kRequestIdleSeconds = 30;     // silence allowed while reading head/body
+constexpr long long kMaxPayload = 64LL * 1024 * 1024; // body length cap
+constexpr long long kMaxHead = 256;         // head length cap: heads are operation names
+constexpr long long kFirstBodyStep = 64 * 1024;       // body memory before its bytes arrive
+constexpr long long kLargeBody = 1024 * 1024;         // bodies above this draw on the budget
+constexpr long long kBodyBudget = 256LL * 1024 * 1024; // large bodies in flight together
+constexpr int kRequestIdleSeconds = 30;     // time for head and body (plus the rate allowance)
+constexpr long long kMinBodyRate = 64 * 1024; // bytes/s a long body is allowed at least
 constexpr int kUploadIdleSeconds = 60;      // silence allowed while receiving an upload
 constexpr int kMaxConnections = 1024;       // concurrent connections
+constexpr int kMaxConnectionsPerAddress = 64; // concurrent connections of one peer address
+constexpr int kDiscoveryAnswerBurst = 8;    // discovery answers sent back to back at most
+constexpr int kDiscoveryAnswersPerSecond = 4; // and on average beyond that
 
 constexpr const char* kFieldSep = "^_7";     // between fields; ends list records
 constexpr const char* kRecordSep = "^%_";    // between fields inside one record

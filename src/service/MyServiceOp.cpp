@@ -37,7 +37,7 @@ MyServiceOp::MyServiceOp(int connSock) : ServiceProcess(connSock) {}
 CData* MyServiceOp::ProcessBussiness(CData* requestHead, CData* requestBody)
 {
     AppDelegateHooks* delegate = AppDelegateHooks::current();
-    const bool live = requestHead->Text() == SConfig::kHeadKeepAlive;
+    const bool live = HeadIs(*requestHead, SConfig::kHeadKeepAlive);
     if (live) {
         const int count = ++keepAliveCnt;
         if (delegate)
@@ -250,20 +250,32 @@ enum Operation {
     Op_SyncWorkConfig, Op_SyncWork, Op_HotKey, Op_Input, Op_Count
 };
 
-constexpr const char* kOperationNames[Op_Count] = {
-    "OpKey_GetDeviceInfo", "OpKey_GetFileList", "OpKey_GetFileIcon", "OpKey_GetFile", "OpKey_ScreenShot",
-    "OpKey_GetAppList", "OpKey_OpenApp", "OpKey_CloseApp", "OpKey_ActivityApp", "OpKey_SafeExitApp",
-    "OpKey_WriteStr", "OpKey_WriteKeyCode", "OpKey_Command", "OpKey_ScanConnect", "OpKey_PPTExec",
-    "OpKey_WindowExec", "OpKey_OpenURL", "OpKey_WriteKeyCode2", "OpKey_CreateFloder", "OpKey_Shell",
-    "OpKey_LightColor", "OpKey_LightSize", "OpKey_GetChipBoardData", "OpKey_GetRichChipBoardData",
-    "OpKey_TimeSchedule", "OpKey_GetTimeSchedule", "OpKey_SyncWorkConfig", "OpKey_SyncWork", "OpKey_HotKey",
-    "OpKey_Input",
+// Each name, and whether the log may show the body's text: only bodies
+// that are paths or numbers. Typed text, texts for the input window,
+// scripts, addresses that may carry tokens and the push credentials are
+// logged by their length.
+struct OperationInfo {
+    const char* name;
+    bool bodyShownInLog;
 };
 
-int FindOperation(const char* head)
+constexpr OperationInfo kOperations[Op_Count] = {
+    {"OpKey_GetDeviceInfo", true},   {"OpKey_GetFileList", true},      {"OpKey_GetFileIcon", true},
+    {"OpKey_GetFile", true},         {"OpKey_ScreenShot", true},       {"OpKey_GetAppList", true},
+    {"OpKey_OpenApp", true},         {"OpKey_CloseApp", true},         {"OpKey_ActivityApp", true},
+    {"OpKey_SafeExitApp", true},     {"OpKey_WriteStr", false},        {"OpKey_WriteKeyCode", true},
+    {"OpKey_Command", true},         {"OpKey_ScanConnect", true},      {"OpKey_PPTExec", true},
+    {"OpKey_WindowExec", true},      {"OpKey_OpenURL", false},         {"OpKey_WriteKeyCode2", true},
+    {"OpKey_CreateFloder", true},    {"OpKey_Shell", false},           {"OpKey_LightColor", true},
+    {"OpKey_LightSize", true},       {"OpKey_GetChipBoardData", true}, {"OpKey_GetRichChipBoardData", true},
+    {"OpKey_TimeSchedule", true},    {"OpKey_GetTimeSchedule", true},  {"OpKey_SyncWorkConfig", false},
+    {"OpKey_SyncWork", true},        {"OpKey_HotKey", true},           {"OpKey_Input", false},
+};
+
+int FindOperation(const CData& head)
 {
     for (int op = 0; op < Op_Count; ++op) {
-        if (std::strcmp(head, kOperationNames[op]) == 0)
+        if (ServiceProcess::HeadIs(head, kOperations[op].name))
             return op;
     }
     return -1;
@@ -271,13 +283,20 @@ int FindOperation(const char* head)
 
 } // namespace
 
+bool MyServiceOp::BodyShownInLog(const CData& requestHead) const
+{
+    if (HeadIs(requestHead, SConfig::kHeadUpload) || HeadIs(requestHead, SConfig::kHeadKeepAlive))
+        return true; // a folder and a file name; nothing
+    const int op = FindOperation(requestHead);
+    return op >= 0 && kOperations[op].bodyShownInLog;
+}
+
 void MyServiceOp::ProcessOpBussiness(CData* requestHead, CData* requestBody, CData* reply)
 {
     if (requestHead == nullptr || requestBody == nullptr || reply == nullptr)
         return;
-    const char* headText = requestHead->pData ? requestHead->pData : "";
     const char* text = requestBody->pData ? requestBody->pData : "";
-    const int op = FindOperation(headText);
+    const int op = FindOperation(*requestHead);
     if (op < 0)
         return;
     const auto fields = [text] { return split(text, SConfig::kFieldSep); };

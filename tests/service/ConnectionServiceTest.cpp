@@ -10,6 +10,7 @@
 
 #include <arpa/inet.h>
 #include <chrono>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <mutex>
 #include <thread>
@@ -84,7 +85,10 @@ TEST(ConnectionService, PeersThatQuitEarlyOrNameNoOperationGetNothingAndTheServi
     for (int i = 0; i < 3; ++i)
         EXPECT_TRUE(RawConnection(server.port()).connected());
     RawConnection(server.port()).send(std::string(30, '1')); // half a size packet
-    for (const char* head : {"OpKey_NoSuchOperation", "Keep_Alive", "opkey_getdeviceinfo", ""}) {
+    // A head is the whole payload: one with more behind a zero byte names
+    // nothing, not even a live channel.
+    for (const std::string& head : std::vector<std::string>{"OpKey_NoSuchOperation", "Keep_Alive", "opkey_getdeviceinfo", "",
+                                   std::string("keep_alive\0", 11), std::string("OpKey_GetDeviceInfo\0x", 21)}) {
         RawConnection peer(server.port());
         peer.send(RawConnection::framed(head) + RawConnection::framed("body"));
         EXPECT_EQ(peer.readAll(), kEmptyReply) << "head '" << head << "'";
@@ -99,11 +103,89 @@ TEST(ConnectionService, AnnouncedLengthsAboveTheCapAreRefusedWithoutAReply)
         peer.send(Padded(length, 64));
         EXPECT_EQ(peer.readAll(), "") << length;
     }
-    // The body is checked the same way.
-    RawConnection peer(server.port());
-    peer.send(RawConnection::framed("OpKey_GetDeviceInfo") + Padded("4611686018427387904", 64));
-    EXPECT_EQ(peer.readAll(), "");
+    // The body is checked the same way; a head has a small cap of its own.
+    for (const std::string& request : {RawConnection::framed("OpKey_GetDeviceInfo") + Padded("4611686018427387904", 64),
+                                       RawConnection::framed(std::string(257, 'k')) + RawConnection::framed("")}) {
+        RawConnection peer(server.port());
+        peer.send(request);
+        EXPECT_EQ(peer.readAll(), "");
+    }
     EXPECT_EQ(server.request("OpKey_NoSuchOperation").result, NR_OK);
+}
+
+TEST(ConnectionService, AnnouncedBodiesCostMemoryAsTheirBytesArriveAndDrawOnABudget)
+{
+    const auto residentBytes = [] {
+        long pages = 0, resident = 0;
+        std::ifstream("/proc/self/statm") >> pages >> resident;
+        return resident * ::sysconf(_SC_PAGESIZE);
+    };
+    InProcessServer server;
+    constexpr long long kMiB = 1024 * 1024;
+    server.service().bodyBudget.SetTotal(128 * kMiB);
+    const std::string announce = RawConnection::framed("OpKey_GetFile") + Padded(std::to_string(64 * kMiB), 64) + "x";
+    const long before = residentBytes();
+    std::vector<std::unique_ptr<RawConnection>> peers;
+    for (int i = 0; i < 2; ++i) {
+        peers.push_back(std::make_unique<RawConnection>(server.port()));
+        peers.back()->send(announce);
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_LT(residentBytes() - before, 16 * kMiB);
+    // The budget is spent: another large body is refused at once, a small
+    // request is still served.
+    RawConnection refused(server.port());
+    refused.send(announce);
+    EXPECT_TRUE(refused.waitForClose(5000));
+    EXPECT_EQ(server.request("OpKey_NoSuchOperation", std::string(1000, 'b')).result, NR_OK);
+    // What a finished request took comes back.
+    peers.clear();
+    bool served = false;
+    for (int i = 0; i < 100 && !served; ++i) {
+        RawConnection peer(server.port());
+        peer.send(announce);
+        served = !peer.waitForClose(50);
+    }
+    EXPECT_TRUE(served);
+}
+
+TEST(ConnectionService, ARequestMustArriveInTimeHoweverSlowlyItTrickles)
+{
+    InProcessServer server;
+    server.service().idleSeconds = 1;
+    RawConnection peer(server.port());
+    const std::string request = RawConnection::framed("OpKey_GetDeviceInfo") + RawConnection::framed("");
+    bool closed = false;
+    for (std::size_t i = 0; i < request.size() && !closed; ++i) {
+        peer.send(request.substr(i, 1)); // a byte every 200 ms: never silent for the idle time
+        closed = peer.waitForClose(200);
+    }
+    EXPECT_TRUE(closed);
+}
+
+TEST(ConnectionService, OneAddressCannotTakeEveryConnection)
+{
+    InProcessServer server;
+    // Live channels, requests being read and silent connections all count.
+    std::vector<std::unique_ptr<RawConnection>> crowd;
+    for (int i = 0; i < 64; ++i) {
+        crowd.push_back(std::make_unique<RawConnection>(server.port(), "127.0.0.2"));
+        if (i % 2 == 0)
+            crowd.back()->send(RawConnection::framed("keep_alive") + RawConnection::framed(""));
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    RawConnection oneTooMany(server.port(), "127.0.0.2");
+    EXPECT_TRUE(oneTooMany.waitForClose(5000));
+    RawConnection other(server.port(), "127.0.0.3");
+    other.send(RawConnection::framed("OpKey_NoSuchOperation") + RawConnection::framed(""));
+    EXPECT_EQ(other.readAll(), kEmptyReply);
+    crowd.pop_back();
+    bool admitted = false; // once one of them has gone, the address may connect again
+    for (int i = 0; i < 100 && !admitted; ++i) {
+        RawConnection again(server.port(), "127.0.0.2");
+        admitted = !again.waitForClose(50);
+    }
+    EXPECT_TRUE(admitted);
 }
 
 TEST(ConnectionService, APeerThatFallsSilentIsDroppedAfterTheIdleTime)

@@ -8,11 +8,16 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-RawConnection::RawConnection(int port)
+RawConnection::RawConnection(int port, const char* from)
 {
     fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_in address{};
     address.sin_family = AF_INET;
+    if (from != nullptr) {
+        address.sin_addr.s_addr = inet_addr(from);
+        if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0)
+            close();
+    }
     address.sin_port = htons(static_cast<uint16_t>(port));
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0)

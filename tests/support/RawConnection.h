@@ -6,7 +6,8 @@
 // exactly the bytes they choose (partial packets, silence, huge lengths).
 class RawConnection {
 public:
-    explicit RawConnection(int port);
+    // From 127.0.0.1, or from another loopback address (127.0.0.2, ...).
+    explicit RawConnection(int port, const char* from = nullptr);
     ~RawConnection();
     RawConnection(const RawConnection&) = delete;
     RawConnection& operator=(const RawConnection&) = delete;
