@@ -163,7 +163,10 @@ void FileEntity::GetFileIcon(const char* path, CData* reply)
 
 void FileEntity::GetScreenShotFile(CData* reply)
 {
-    const std::string path = UserFolders::desktop() + "/screenshot.png";
+    // Minimal and freshly made accounts often have no desktop folder yet.
+    const std::string desktop = UserFolders::desktop();
+    createFolders(desktop);
+    const std::string path = desktop + "/screenshot.png";
     if (!PngFile::save(ScreenCapture::grabRoot(), path)) {
         Log::Printf("Failed to write image to %s\n", path.c_str());
         // What a missing file gets: size -1 and no bytes, rather than an

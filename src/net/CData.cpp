@@ -54,7 +54,8 @@ void CData::SetDataByFilePath(const char* path)
     pFilePath = new char[len + 1];
     std::memcpy(pFilePath, path, len + 1);
     size = -1;
-    const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
+    // Without blocking: opening a pipe would wait for a writer for ever.
+    const int fd = ::open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         return;
     struct stat st {};

@@ -33,7 +33,7 @@ long long getFileSize(const char* path)
 {
     if (path == nullptr)
         return -1;
-    const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
+    const int fd = ::open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC); // a pipe must not block
     if (fd < 0)
         return -1;
     struct stat st {};

@@ -220,8 +220,10 @@ TEST(FileDownload, SendsTheFileAndMarksAMissingOne)
     const InProcessServer::Reply reply = server.request("OpKey_GetFile", path);
     EXPECT_EQ(reply.result, NR_OK);
     EXPECT_EQ(reply.bytes, bytes);
-    EXPECT_EQ(server.request("OpKey_GetFile", dir.file("missing")).result, NR_FileUnavailable);
-    EXPECT_EQ(server.request("OpKey_GetFile", dir.path()).result, NR_FileUnavailable);
+    // A pipe is no file to send, and must not hold the request up.
+    ASSERT_EQ(::mkfifo(dir.file("pipe").c_str(), 0600), 0);
+    for (const std::string& other : {dir.file("missing"), dir.path(), dir.file("pipe")})
+        EXPECT_EQ(server.request("OpKey_GetFile", other).result, NR_FileUnavailable) << other;
 }
 
 TEST(Thumbnail, PicturesBecomeJpegsWithTheLongerSideEightyKeepingTheAspectRatio)
@@ -269,6 +271,18 @@ TEST(FileIcon, EverythingElseGetsItsIconAsPngAndTenMebibytesIsTheThumbnailLimit)
         EXPECT_TRUE(IsPng(reply)) << "'" << path << "'";
         EXPECT_FALSE(Decode(reply).isNull()) << path;
     }
+
+    // Pictures that claim more pixels than are worth decoding: a 1-bit PNG
+    // of 5600 x 5600 and a JPEG whose header claims 40000 x 40000.
+    QImage mono(5600, 5600, QImage::Format_Mono);
+    mono.fill(1);
+    ASSERT_TRUE(mono.save(QString::fromStdString(dir.file("bomb.png")), "PNG"));
+    std::string jpeg = TempDir::read(TwoColours(dir, "small.jpg", 16, 16, "JPEG"));
+    const std::size_t frame = jpeg.find("\xff\xc0");
+    ASSERT_NE(frame, std::string::npos);
+    jpeg.replace(frame + 5, 4, "\x9c\x40\x9c\x40"); // height and width 40000
+    for (const std::string& bomb : {dir.file("bomb.png"), dir.write("bomb.jpg", jpeg)})
+        EXPECT_TRUE(IsPng(server.request("OpKey_GetFileIcon", bomb).bytes)) << bomb;
 
     // A picture padded to one byte less than 10 MiB gets its thumbnail, to exactly that its icon.
     const std::string padded = TwoColours(dir, "padded.jpg", 200, 100, "JPEG");
@@ -319,6 +333,7 @@ TEST(Screenshot, IsAPngOfTheWholeDisplayKeepingEveryPixelOnTheDesktop)
 {
     CORVANE_START_XVFB(xvfb, 333, 217); // odd sizes: rows are not a multiple of anything
     UserSandbox user;
+    std::filesystem::remove_all(user.desktop()); // made by the first capture
     InProcessServer server;
     for (int round = 0; round < 2; ++round) {
         QImage picture(333, 217, QImage::Format_RGB32);
