@@ -104,7 +104,7 @@ void FileEntity::GetFileList(const char* path, CData* reply)
     // that name exists.
     if (AppEntity::ListVirtualFolder(folder.c_str(), reply))
         return;
-    std::string listing = folder + SConfig::kFieldSep;
+    std::string listing = wirePath(folder) + SConfig::kFieldSep;
     AppendFolderEntries(folder, listing);
     SetText(reply, listing);
 }

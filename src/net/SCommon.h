@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <netinet/in.h>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // Types and functions shared by the service, the client and discovery.
@@ -89,6 +90,18 @@ bool isLanAddress(std::uint32_t hostOrderAddress);
 // The address rule of every service (TCP requests and discovery): with
 // lanOnly set, only peers at local network addresses are served.
 bool servesPeer(const sockaddr_in& peer, bool lanOnly);
+
+// File names and paths on the wire. A Linux name is any bytes, but the
+// phone reads replies as UTF-8 and loses a whole listing over one bad byte.
+// A name that is valid UTF-8 is sent as it is. In any other, every byte that
+// is not part of a valid character goes as the character U+EF00 + byte
+// (U+EF80 to U+EFFF, private use), and so does every byte of a character of
+// that range the name itself holds, so that localPath undoes it exactly and
+// the file can still be fetched by the name the phone was given.
+std::string wirePath(std::string_view bytes);
+// A path from the phone: each character U+EF80 to U+EFFF becomes the byte
+// it stands for; everything else stays as it is.
+std::string localPath(std::string_view text);
 
 // The host name, at most 127 bytes; empty when it cannot be read.
 std::string hostName();

@@ -82,7 +82,7 @@ static int CreateTempBeside(const std::string& target, std::string& tempPath)
 void MyServiceOp::ProcessUpload(CData*, CData* requestBody, CData* reply)
 {
     Log::Printf("MyServiceOp::ProcessUpload\n");
-    const std::vector<std::string> fields = split(requestBody->pData ? requestBody->pData : "", SConfig::kFieldSep);
+    const std::vector<std::string> fields = split(localPath(requestBody->pData ? requestBody->pData : ""), SConfig::kFieldSep);
     const bool contact = fields.size() > 2 && std::atoi(fields[2].c_str()) != 0;
 
     // The phone sends the length right after the body without waiting.
@@ -299,24 +299,27 @@ void MyServiceOp::ProcessOpBussiness(CData* requestHead, CData* requestBody, CDa
     const int op = FindOperation(*requestHead);
     if (op < 0)
         return;
+    // Paths come back in the form the listings gave them.
+    const std::string localText = localPath(text);
+    const char* path = localText.c_str();
     const auto fields = [text] { return split(text, SConfig::kFieldSep); };
 
     switch (op) {
     case Op_GetDeviceInfo: DeviceEntity::GetInfo(reply); break;
-    case Op_GetFileList: FileEntity::GetFileList(text, reply); break;
-    case Op_GetFileIcon: FileEntity::GetFileIcon(text, reply); break;
+    case Op_GetFileList: FileEntity::GetFileList(path, reply); break;
+    case Op_GetFileIcon: FileEntity::GetFileIcon(path, reply); break;
     case Op_GetFile:
         if (std::strcmp(text, "backup_contact") == 0)
             FileEntity::GetFile(ContactBackupPath().c_str(), reply);
         else
-            FileEntity::GetFile(text, reply);
+            FileEntity::GetFile(path, reply);
         break;
     case Op_ScreenShot: FileEntity::GetScreenShotFile(reply); break;
     case Op_GetAppList: AppEntity::GetAppList(reply); break;
-    case Op_OpenApp: AppEntity::OpenApp(text, reply); break;
-    case Op_CloseApp: AppEntity::CloseApp(text, reply); break;
-    case Op_ActivityApp: AppEntity::ActiviteApp(text, reply); break;
-    case Op_SafeExitApp: AppEntity::ExitApp(text, reply); break;
+    case Op_OpenApp: AppEntity::OpenApp(path, reply); break;
+    case Op_CloseApp: AppEntity::CloseApp(path, reply); break;
+    case Op_ActivityApp: AppEntity::ActiviteApp(path, reply); break;
+    case Op_SafeExitApp: AppEntity::ExitApp(path, reply); break;
     case Op_WriteStr: KeybdEntity::InputChar(text); break;
     case Op_WriteKeyCode: KeybdEntity::InputChar(std::atoi(text)); break;
     case Op_Command: CommandEntity::Exec(static_cast<CommandType>(std::atoi(text))); break;
@@ -331,7 +334,7 @@ void MyServiceOp::ProcessOpBussiness(CData* requestHead, CData* requestBody, CDa
         if (const auto f = fields(); f.size() == 2)
             KeybdEntity::InputChar(IntField(f[0]), IntField(f[1]));
         break;
-    case Op_CreateFloder: FileEntity::CreateFloder(text, reply); break;
+    case Op_CreateFloder: FileEntity::CreateFloder(path, reply); break;
     case Op_Shell: DeviceEntity::ExecShell(text, reply); break;
     case Op_LightColor:
         if (const auto f = fields(); f.size() == 3)

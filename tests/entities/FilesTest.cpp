@@ -81,6 +81,13 @@ TEST(FileListing, DescribesEveryKindOfEntryByteForByteInDirectoryOrder)
     ASSERT_EQ(::symlink("subfolder", (folder + "/link-to-folder").c_str()), 0);
     ASSERT_EQ(::symlink("nowhere/at/all", (folder + "/dangling").c_str()), 0);
     dir.write("listed/caret^%_name^_7.txt", "z");
+    // Names that are not UTF-8 go as characters that stand for their bytes
+    // (and so do characters of that range in a name).
+    const std::map<std::string, std::string> wire = {
+        {"bad\xff\xfe.txt", "bad\xee\xbf\xbf\xee\xbf\xbe.txt"},
+        {"pua\xee\xbe\x80", "pua\xee\xbf\xae\xee\xbe\xbe\xee\xbe\x80"}};
+    for (const auto& [name, sent] : wire)
+        dir.write("listed/" + name, sent);
     // Hidden, folder, size (-1: the folder's own), modification time set and expected.
     const std::map<std::string, std::tuple<bool, bool, long long, std::string>> entries = {
         {"visible.txt", {false, false, 12, "1600000000.123456"}},
@@ -92,6 +99,8 @@ TEST(FileListing, DescribesEveryKindOfEntryByteForByteInDirectoryOrder)
         {"link-to-folder", {false, true, 9, "1100000000.000010"}},
         {"dangling", {false, false, 14, "1000000000.000100"}},
         {"caret^%_name^_7.txt", {false, false, 1, "900000000.000000"}}, // nothing is escaped
+        {"bad\xff\xfe.txt", {false, false, 13, "800000000.000000"}},
+        {"pua\xee\xbe\x80", {false, false, 12, "700000000.000000"}},
     };
     for (const auto& [name, facts] : entries) {
         const std::string& time = std::get<3>(facts);
@@ -106,13 +115,16 @@ TEST(FileListing, DescribesEveryKindOfEntryByteForByteInDirectoryOrder)
     for (const std::string& name : order) {
         const auto& [hidden, directory, size, modified] = entries.at(name);
         const std::string path = folder + "/" + name;
-        want += Record(name, hidden, directory, size < 0 ? FileFacts::size(path) : size, FileFacts::created(path),
-                       modified);
+        want += Record(wire.count(name) ? wire.at(name) : name, hidden, directory,
+                       size < 0 ? FileFacts::size(path) : size, FileFacts::created(path), modified);
     }
     InProcessServer server;
     const InProcessServer::Reply reply = server.request("OpKey_GetFileList", folder);
     ASSERT_EQ(reply.result, NR_OK);
     EXPECT_EQ(reply.bytes, want);
+    // The names the phone was given fetch the files (each holds its sent name).
+    for (const auto& [name, sent] : wire)
+        EXPECT_EQ(server.request("OpKey_GetFile", folder + "/" + sent).bytes, sent);
 }
 
 TEST(FileListing, PathsAreTakenLiterallyAndWithoutAFolderGiveOnlyThePath)
