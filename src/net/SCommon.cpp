@@ -4,8 +4,10 @@
 #include <arpa/inet.h>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <limits>
 #include <random>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -28,6 +30,16 @@ std::vector<std::string> split(const std::string& text, const std::string& sep)
         position = found + sep.size();
     }
     return pieces;
+}
+
+float realField(const std::string& field)
+{
+    const double value = std::atof(field.c_str());
+    if (value > std::numeric_limits<float>::max())
+        return std::numeric_limits<float>::max();
+    if (value < -std::numeric_limits<float>::max())
+        return -std::numeric_limits<float>::max();
+    return static_cast<float>(value);
 }
 
 long long getFileSize(const char* path)

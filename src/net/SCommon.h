@@ -57,6 +57,11 @@ enum UDPMsgType : int {
 // field moves the following ones forward.
 std::vector<std::string> split(const std::string& text, const std::string& sep);
 
+// A real field of a message or body, read with the C atof rules and
+// narrowed to float; a value beyond the float range becomes the largest
+// float of its sign (converting it as it stands would be undefined).
+float realField(const std::string& field);
+
 // Length of the regular file at path, or -1 when it cannot be opened as one.
 long long getFileSize(const char* path);
 

@@ -338,7 +338,7 @@ void MyServiceOp::ProcessOpBussiness(CData* requestHead, CData* requestBody, CDa
     case Op_Shell: DeviceEntity::ExecShell(text, reply); break;
     case Op_LightColor:
         if (const auto f = fields(); f.size() == 3)
-            PPTEntity::LightColor(IntField(f[0]), static_cast<float>(std::atof(f[1].c_str())), IntField(f[2]) != 0);
+            PPTEntity::LightColor(IntField(f[0]), realField(f[1]), IntField(f[2]) != 0);
         break;
     case Op_LightSize:
         if (const auto f = fields(); f.size() == 3)
