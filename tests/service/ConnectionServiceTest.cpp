@@ -1,3 +1,4 @@
+#include "ClientTool.h"
 #include "FreePort.h"
 #include "InProcessServer.h"
 #include "MyClient.h"
@@ -13,6 +14,7 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <mutex>
+#include <sstream>
 #include <thread>
 
 namespace {
@@ -301,6 +303,16 @@ TEST(LiveChannel, HandsOverWholeRecordsInOrderHoweverTheyArriveAndHasNoIdleLimit
     // When the phone stops, the channel answers with an empty reply.
     ::shutdown(phone.socket(), SHUT_WR);
     EXPECT_EQ(phone.readAll(), kEmptyReply);
+}
+
+TEST(LiveChannel, TheClientToolSendsTheTextBetweenTheTypeAndTheLastTwoWords)
+{
+    LiveRecorder service;
+    std::istringstream lines("8 hi 1 11\n8  a  b\t2 3 \n5 . -1.5 2\n");
+    std::ostringstream errors;
+    EXPECT_EQ(ClientTool(lines, stdout, errors).Run({"--port", std::to_string(service.port), "live"}), 0);
+    EXPECT_EQ(service.messages(3), (std::vector<std::string>{"8^_7hi^_71.00^_711.00", "8^_7a  b^_72.00^_73.00",
+                                                             "5^_7.^_7-1.50^_72.00"}));
 }
 
 TEST(FileReply, ArrivesExactlyOrReportsTheMissingFile)
