@@ -8,7 +8,9 @@
 #include <cstring>
 #include <fcntl.h>
 #include <limits>
+#include <pthread.h>
 #include <random>
+#include <sched.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -254,6 +256,12 @@ std::string localPath(std::string_view text)
         }
     }
     return out;
+}
+
+void useNormalScheduling()
+{
+    const sched_param normal{};
+    pthread_setschedparam(pthread_self(), SCHED_OTHER, &normal);
 }
 
 std::string hostName()

@@ -108,5 +108,11 @@ std::string wirePath(std::string_view bytes);
 // it stands for; everything else stays as it is.
 std::string localPath(std::string_view text);
 
+// Makes the calling thread use the normal time-sharing policy. A thread
+// inherits the policy of the thread that starts it, and a live channel's
+// thread runs at real-time priority while the channel lasts; helpers it
+// starts must not.
+void useNormalScheduling();
+
 // The host name, at most 127 bytes; empty when it cannot be read.
 std::string hostName();

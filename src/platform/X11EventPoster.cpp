@@ -1,6 +1,7 @@
 #include "X11EventPoster.h"
 
 #include "Log.h"
+#include "SCommon.h"
 #include "X11Display.h"
 #include "X11KeyTable.h"
 
@@ -359,7 +360,10 @@ void X11EventPoster::wakeRestorer()
     if (!keyboard.hasBoundSpares())
         return;
     if (!restorer.joinable())
-        restorer = std::thread([this] { restoreLoop(); });
+        restorer = std::thread([this] {
+            useNormalScheduling(); // started from a live channel's thread
+            restoreLoop();
+        });
     restoreWake.notify_all();
 }
 
