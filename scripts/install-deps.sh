@@ -10,6 +10,7 @@ libgtest-dev libgmock-dev libbenchmark-dev
 xvfb xauth x11-utils xdotool xclip trayer desktop-file-utils
 zbar-tools libzbar-dev libqrencode-dev iproute2
 nginx-light socat wrk imagemagick shellcheck
+clang libclang-rt-14-dev
 "
 
 missing=""
