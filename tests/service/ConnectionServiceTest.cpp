@@ -67,6 +67,19 @@ private:
     std::vector<std::string> log;
 };
 
+// Whether the service keeps a new connection from `from` that sends bytes
+// open, trying for up to 5 s (one that just closed takes a moment to go).
+bool KeptOpen(int port, const std::string& bytes, const char* from = nullptr)
+{
+    for (int i = 0; i < 100; ++i) {
+        RawConnection peer(port, from);
+        peer.send(bytes);
+        if (!peer.waitForClose(50))
+            return true;
+    }
+    return false;
+}
+
 // A service that sees every peer as coming from a public Internet address.
 class FarAwayPeers : public SService {
 public:
@@ -140,15 +153,8 @@ TEST(ConnectionService, AnnouncedBodiesCostMemoryAsTheirBytesArriveAndDrawOnABud
     refused.send(announce);
     EXPECT_TRUE(refused.waitForClose(5000));
     EXPECT_EQ(server.request("OpKey_NoSuchOperation", std::string(1000, 'b')).result, NR_OK);
-    // What a finished request took comes back.
     peers.clear();
-    bool served = false;
-    for (int i = 0; i < 100 && !served; ++i) {
-        RawConnection peer(server.port());
-        peer.send(announce);
-        served = !peer.waitForClose(50);
-    }
-    EXPECT_TRUE(served);
+    EXPECT_TRUE(KeptOpen(server.port(), announce)); // what a finished request took comes back
 }
 
 TEST(ConnectionService, ARequestMustArriveInTimeHoweverSlowlyItTrickles)
@@ -182,12 +188,7 @@ TEST(ConnectionService, OneAddressCannotTakeEveryConnection)
     other.send(RawConnection::framed("OpKey_NoSuchOperation") + RawConnection::framed(""));
     EXPECT_EQ(other.readAll(), kEmptyReply);
     crowd.pop_back();
-    bool admitted = false; // once one of them has gone, the address may connect again
-    for (int i = 0; i < 100 && !admitted; ++i) {
-        RawConnection again(server.port(), "127.0.0.2");
-        admitted = !again.waitForClose(50);
-    }
-    EXPECT_TRUE(admitted);
+    EXPECT_TRUE(KeptOpen(server.port(), "", "127.0.0.2")); // once one has gone, the address may connect again
 }
 
 TEST(ConnectionService, APeerThatFallsSilentIsDroppedAfterTheIdleTime)
