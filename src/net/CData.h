@@ -44,6 +44,5 @@ public:
     char* pFilePath = nullptr;
 
 private:
-
     int fileFd = -1;
 };
