@@ -164,11 +164,13 @@ TEST(ConnectionService, ARequestMustArriveInTimeHoweverSlowlyItTrickles)
     RawConnection peer(server.port());
     const std::string request = RawConnection::framed("OpKey_GetDeviceInfo") + RawConnection::framed("");
     bool closed = false;
-    for (std::size_t i = 0; i < request.size() && !closed; ++i) {
-        peer.send(request.substr(i, 1)); // a byte every 200 ms: never silent for the idle time
+    std::size_t sent = 0;
+    for (; sent < request.size() && !closed; ++sent) {
+        peer.send(request.substr(sent, 1)); // a byte every 200 ms: never silent for the idle time
         closed = peer.waitForClose(200);
     }
     EXPECT_TRUE(closed);
+    EXPECT_LT(sent, request.size()) << "the peer had its whole request read";
 }
 
 TEST(ConnectionService, OneAddressCannotTakeEveryConnection)
