@@ -31,6 +31,8 @@ public:
         const int on = 1;
         ::setsockopt(phone, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
         ::setsockopt(phone, SOL_SOCKET, SO_BROADCAST, &on, sizeof on);
+        const int room = 1 << 20; // the phone hears its own broadcasts too
+        ::setsockopt(phone, SOL_SOCKET, SO_RCVBUF, &room, sizeof room);
         address.sin_family = AF_INET;
         address.sin_port = htons(static_cast<uint16_t>(udp.port));
         EXPECT_EQ(::bind(phone, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
@@ -146,7 +148,7 @@ TEST_F(Discovery, ReportsABroadcastThatCannotBeSent)
 TEST_F(Discovery, AFloodOfQueriesDrawsOnlyAFewAnswers)
 {
     ASSERT_EQ(udp.Start(), NR_OK);
-    for (int i = 0; i < 200; ++i)
+    for (int i = 0; i < 100; ++i)
         send("0^_7iPhone^_71^_7" + kPhoneId);
     const std::size_t answers = hearAnswers(1000).size();
     EXPECT_GE(answers, 1u);
