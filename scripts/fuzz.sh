@@ -1,7 +1,7 @@
 #!/bin/sh
 # Builds the libFuzzer targets (clang, AddressSanitizer + UndefinedBehavior-
 # Sanitizer) and runs each for the given number of seconds:
-#   scripts/fuzz.sh 6          the smoke run of scripts/test.sh
+#   scripts/fuzz.sh 5          the smoke run of scripts/test.sh
 #   scripts/fuzz.sh 3600       a long run: one hour per target
 # Seeds come from fuzz/corpus/<target>; what a run finds is kept in
 # build-fuzz/corpus/<target> and seeds the next run. A target that finds a

@@ -15,5 +15,5 @@ export CORVANE_REQUIRE_X=1
 (cd "$top/build-asan" && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
    ctest --output-on-failure --no-tests=error --parallel 2)
 # Every fuzz target for a few seconds, from its committed seeds.
-"$top/scripts/fuzz.sh" 6
+"$top/scripts/fuzz.sh" 5
 echo "test.sh: all tests passed"
