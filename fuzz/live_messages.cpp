@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <unistd.h>
 
 namespace {
 
@@ -44,9 +45,10 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
     // Music keys look for a player among the desktop entries: there are
     // none in an empty data tree, so nothing is ever started.
-    char root[] = "/tmp/corvane-fuzz-live-XXXXXX";
+    static char root[] = "/tmp/corvane-fuzz-live-XXXXXX";
     if (::mkdtemp(root) == nullptr)
         std::abort();
+    std::atexit([] { ::rmdir(root); });
     for (const char* name : {"HOME", "XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_DATA_DIRS"})
         ::setenv(name, root, 1);
     EventPoster::setInstance(&poster);

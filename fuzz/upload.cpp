@@ -58,6 +58,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
     if (::mkdtemp(root) == nullptr)
         std::abort();
     home = root;
+    std::atexit([] { fs::remove_all(home); });
     ::setenv("HOME", root, 1);
     ::setenv("XDG_CONFIG_HOME", (home + "/.config").c_str(), 1);
     return 0;
