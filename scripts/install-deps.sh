@@ -25,8 +25,9 @@ fonts-noto-cjk
 # The test suite: GoogleTest, a private X server and the tools the tests
 # drive it with, headless GNOME (mutter with PipeWire and XWayland), KDE
 # (KWin) and wlroots (sway, with grim to compare screenshots) sessions on a
-# private session bus, the QR decoder, a loopback HTTP
-# server, network namespaces, the script and package checkers. The
+# private session bus, the QR decoder, a loopback HTTP server, network
+# namespaces, the script and package checkers, clang for the libFuzzer
+# targets. The
 # benchmarks are compiled with the tests (so CI keeps them building), which
 # needs their two libraries.
 test_packages="
@@ -35,6 +36,7 @@ mutter pipewire wireplumber xwayland kwin-wayland sway grim
 xvfb xdotool xclip trayer desktop-file-utils
 libzbar-dev iproute2 shellcheck lintian
 libbenchmark-dev libqrencode-dev
+clang libclang-rt-14-dev
 "
 
 # The reference tools the benchmarks measure against in the same run.

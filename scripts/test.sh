@@ -1,8 +1,9 @@
 #!/bin/sh
 # Builds Corvane and passes the whole test suite: once in the release build,
-# once in an AddressSanitizer + UndefinedBehaviorSanitizer build. The release
-# build is made for the system prefix, so its tests also check the Debian
-# package it makes (lintian).
+# once in an AddressSanitizer + UndefinedBehaviorSanitizer build, then runs
+# each fuzz target briefly (scripts/fuzz.sh). The release build is made for
+# the system prefix, so its tests also check the Debian package it makes
+# (lintian).
 set -eu
 top=$(cd "$(dirname "$0")/.." && pwd)
 "$top/scripts/install-deps.sh" test
@@ -17,6 +18,8 @@ export CORVANE_REQUIRE_GNOME=1
 "$top/scripts/build.sh" "$top/build-asan" -DCORVANE_BUILD_TESTS=ON -DCORVANE_SANITIZE=asan -DCORVANE_BUILD_BENCH=OFF
 (cd "$top/build-asan" && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
    ctest --output-on-failure --no-tests=error --parallel 2)
+# Every fuzz target for a few seconds, from its committed seeds.
+"$top/scripts/fuzz.sh" 5
 echo "test.sh: all tests passed"
 
 # Tests stay at most half the size of the product: non-blank, non-comment

@@ -160,6 +160,7 @@ bool AppDelegate::startUDP()
         pUDP = std::make_unique<MyUDP>();
         pUDP->port = options.udpPort;
         std::snprintf(pUDP->broadcastIp, sizeof pUDP->broadcastIp, "%s", options.broadcast.c_str());
+        pUDP->lanOnly = Config::isLanOnly();
         pUDP->delegate = this;
         pUDP->peerNames = &deviceApproval.names();
     }

@@ -10,6 +10,7 @@
 #include "SUpload.h"
 
 #include <cerrno>
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -200,27 +201,28 @@ int ClientTool::Live()
     std::string line;
     while (std::getline(in, line)) {
         // TYPE TEXT X Y: the text is everything between the type and the
-        // last two numbers, so it may hold blanks.
-        std::istringstream words(line);
-        std::vector<std::string> parts;
-        for (std::string word; words >> word;)
-            parts.push_back(word);
-        if (parts.size() < 4) {
+        // last two words, so it may hold blanks.
+        std::vector<std::pair<std::size_t, std::size_t>> words; // start and end of each
+        for (std::size_t end = 0;;) {
+            const std::size_t start = line.find_first_not_of(" \t", end);
+            if (start == std::string::npos)
+                break;
+            end = std::min(line.find_first_of(" \t", start), line.size());
+            words.emplace_back(start, end);
+        }
+        if (words.size() < 4) {
             std::fprintf(err, "corvane-client: live: expected \"TYPE TEXT X Y\", got: %s\n", line.c_str());
             continue;
         }
-        const std::size_t textStart = line.find(parts[1], line.find(parts[0]) + parts[0].size());
-        const std::size_t textEnd = line.rfind(parts[parts.size() - 2]);
-        std::string text = line.substr(textStart, textEnd - textStart);
-        while (!text.empty() && (text.back() == ' ' || text.back() == '\t'))
-            text.pop_back();
-        char* message = GetMsgBuf(static_cast<MsgType>(std::atoi(parts[0].c_str())), text.c_str(),
-                                  static_cast<float>(std::atof(parts[parts.size() - 2].c_str())),
-                                  static_cast<float>(std::atof(parts.back().c_str())));
+        const auto word = [&](std::size_t i) { return line.substr(words[i].first, words[i].second - words[i].first); };
+        const std::size_t x = words.size() - 2;
+        const std::string text = line.substr(words[1].first, words[x - 1].second - words[1].first);
+        char* message = GetMsgBuf(static_cast<MsgType>(std::atoi(word(0).c_str())), text.c_str(), realField(word(x)),
+                                  realField(word(x + 1)));
         const NetResult sent = client.SendMsg(message);
         delete[] message;
         if (sent != NR_OK)
-            return Failure(sent);
+            return Failure(sent, &client);
     }
     return 0;
 }

@@ -13,17 +13,31 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <algorithm>
 #include <clocale>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <optional>
+#include <sys/resource.h>
+
+namespace {
+constexpr rlim_t kWantedDescriptors = 8192;
+}
 
 int main(int argc, char** argv)
 {
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
     std::signal(SIGPIPE, SIG_IGN);
+    // Every connection takes a descriptor, and so does every file it sends:
+    // the service's connection limit needs more than the common soft limit
+    // of 1024.
+    rlimit files{};
+    if (::getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur < kWantedDescriptors) {
+        files.rlim_cur = std::min<rlim_t>(files.rlim_max, kWantedDescriptors);
+        ::setrlimit(RLIMIT_NOFILE, &files);
+    }
 
     LaunchOptions options;
     if (!options.Parse(argc, argv)) {

@@ -19,9 +19,9 @@ constexpr int kShellTimeLimitSeconds = 60;
 void DeviceEntity::GetInfo(CData* reply)
 {
     const std::string user = UserFolders::userName();
-    const std::string home = UserFolders::home();
-    const std::string documents = UserFolders::documents();
-    const std::string desktop = UserFolders::desktop();
+    const std::string home = wirePath(UserFolders::home());
+    const std::string documents = wirePath(UserFolders::documents());
+    const std::string desktop = wirePath(UserFolders::desktop());
     const std::string host = hostName();
     const std::string password = Config::getConnPwd();
     const bool autoStart = Config::isAutoStart();

@@ -104,7 +104,7 @@ void FileEntity::GetFileList(const char* path, CData* reply)
     // that name exists.
     if (AppEntity::ListVirtualFolder(folder.c_str(), reply))
         return;
-    std::string listing = folder + SConfig::kFieldSep;
+    std::string listing = wirePath(folder) + SConfig::kFieldSep;
     AppendFolderEntries(folder, listing);
     SetText(reply, listing);
 }
@@ -163,7 +163,10 @@ void FileEntity::GetFileIcon(const char* path, CData* reply)
 
 void FileEntity::GetScreenShotFile(CData* reply)
 {
-    const std::string path = UserFolders::desktop() + "/screenshot.png";
+    // Minimal and freshly made accounts often have no desktop folder yet.
+    const std::string desktop = UserFolders::desktop();
+    createFolders(desktop);
+    const std::string path = desktop + "/screenshot.png";
     if (!PngFile::save(ScreenCapture::instance().grab(), path)) {
         Log::Printf("Failed to write image to %s\n", path.c_str());
         // What a missing file gets: size -1 and no bytes, rather than an

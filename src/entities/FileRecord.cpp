@@ -36,9 +36,9 @@ void AppendFields(std::string& out, const FileEntryInfo& info)
     out += sep;
     out += info.hidden ? '1' : '0';
     out += sep;
-    out += info.displayName;
+    out += wirePath(info.displayName);
     out += sep;
-    out += info.name;
+    out += wirePath(info.name);
     out += sep;
     out += info.isDirectory ? '1' : '0';
     out += sep;
@@ -63,6 +63,6 @@ void FileRecord::AppendClipboardEntry(std::string& out, const FileEntryInfo& inf
 {
     AppendFields(out, info);
     out += SConfig::kRecordSep;
-    out += path;
+    out += wirePath(path);
     out += SConfig::kFieldSep;
 }

@@ -17,6 +17,7 @@ struct FileEntryInfo {
 };
 
 // Writes file entry records. Fields are joined by "^%_"; nothing is escaped.
+// Names and paths go as wirePath gives them, so a record is always UTF-8.
 class FileRecord {
 public:
     FileRecord() = delete;

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <glib.h>
 #include <iterator>
 #include <optional>
@@ -38,7 +39,8 @@ void KeybdEntity::InputChar(const char* text)
     if (text == nullptr)
         return;
     const std::optional<std::u16string> units = Utf16FromUtf8(text);
-    Log::Printf("%s\n", units ? text : "(null)");
+    // The text may be a password: the log has its length only.
+    Log::Printf("<%zu bytes>\n", std::strlen(text));
     if (!units)
         return;
     EventPoster& poster = EventPoster::instance();

@@ -25,8 +25,8 @@ struct ScheduleInfo {
     long delay;   // seconds after setTime at which it is due
 };
 
-// The process-wide list of pending entries. Its lock also covers the whole
-// tick, so a request never sees the list halfway through a tick.
+// The process-wide list of pending entries. Its lock also covers the tick's
+// scan, so a request never sees the list halfway through a tick.
 struct ScheduleList {
     std::mutex lock;
     std::vector<ScheduleInfo> entries;
@@ -200,20 +200,29 @@ void TimeEntity::alarm_stop()
 
 void TimeEntity::alarm_handler(int)
 {
-    ScheduleList& list = List();
-    std::lock_guard guard(list.lock);
-    LogLine("alarm_handler\n");
-    for (auto it = list.entries.begin(); it != list.entries.end();) {
-        if (static_cast<long>(std::time(nullptr)) < DueTime(*it)) {
-            ++it;
-            continue;
+    // The due entries leave the list under its lock; their commands run
+    // after it is released, so that requests are answered while a command
+    // runs (a shutdown script may take its full time limit).
+    std::vector<TimeScheduleType> due;
+    {
+        ScheduleList& list = List();
+        std::lock_guard guard(list.lock);
+        LogLine("alarm_handler\n");
+        for (auto it = list.entries.begin(); it != list.entries.end();) {
+            if (static_cast<long>(std::time(nullptr)) < DueTime(*it)) {
+                ++it;
+                continue;
+            }
+            due.push_back(it->type);
+            it = list.entries.erase(it);
         }
+        if (list.entries.empty())
+            alarm_stop();
+    }
+    for (const TimeScheduleType type : due) {
         LogLine("time schedule ok!!!\n");
         // Blocks until the command's script has ended; its outcome is not
-        // examined and the entry goes either way.
-        CommandEntity::Exec(CommandOf(it->type));
-        it = list.entries.erase(it);
+        // examined and the entry is gone either way.
+        CommandEntity::Exec(CommandOf(type));
     }
-    if (list.entries.empty())
-        alarm_stop();
 }

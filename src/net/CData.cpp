@@ -1,5 +1,6 @@
 #include "CData.h"
 
+#include <algorithm>
 #include <cstring>
 #include <fcntl.h>
 #include <new>
@@ -53,7 +54,8 @@ void CData::SetDataByFilePath(const char* path)
     pFilePath = new char[len + 1];
     std::memcpy(pFilePath, path, len + 1);
     size = -1;
-    const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
+    // Without blocking: opening a pipe would wait for a writer for ever.
+    const int fd = ::open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         return;
     struct stat st {};
@@ -73,6 +75,22 @@ bool CData::Allocate(long long len)
     pData = new (std::nothrow) char[static_cast<size_t>(len) + 1]();
     if (pData == nullptr)
         return false;
+    size = len;
+    return true;
+}
+
+bool CData::Resize(long long len)
+{
+    if (len < 0 || pFilePath != nullptr)
+        return false;
+    char* grown = new (std::nothrow) char[static_cast<size_t>(len) + 1];
+    if (grown == nullptr)
+        return false;
+    if (pData != nullptr)
+        std::memcpy(grown, pData, static_cast<size_t>(std::min(size, len)));
+    grown[len] = 0;
+    delete[] pData;
+    pData = grown;
     size = len;
     return true;
 }

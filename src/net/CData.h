@@ -24,6 +24,11 @@ public:
     // Memory payload for the receive path: len + 1 zeroed bytes.
     // Returns false, leaving the payload empty, when they cannot be allocated.
     bool Allocate(long long len);
+    // Makes the memory payload len bytes long, keeping the bytes it holds
+    // (as many as fit); the bytes beyond them are left unset and byte len
+    // is 0. Returns false, changing nothing, when the memory cannot be had.
+    // The receive path grows a body this way as its bytes arrive.
+    bool Resize(long long len);
 
     // The memory payload as text (empty for a file payload).
     std::string_view Text() const;
@@ -31,12 +36,13 @@ public:
     // The descriptor opened by SetDataByFilePath, or -1.
     int FileDescriptor() const { return fileFd; }
 
+    // Back to an empty payload, releasing what it held.
+    void Clear();
+
     long long size = 0;
     char* pData = nullptr;
     char* pFilePath = nullptr;
 
 private:
-    void Clear();
-
     int fileFd = -1;
 };

@@ -1,11 +1,17 @@
 #include "SCommon.h"
 
+#include <algorithm>
+#include <arpa/inet.h>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
+#include <limits>
+#include <pthread.h>
 #include <random>
+#include <sched.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -29,11 +35,21 @@ std::vector<std::string> split(const std::string& text, const std::string& sep)
     return pieces;
 }
 
+float realField(const std::string& field)
+{
+    const double value = std::atof(field.c_str());
+    if (value > std::numeric_limits<float>::max())
+        return std::numeric_limits<float>::max();
+    if (value < -std::numeric_limits<float>::max())
+        return -std::numeric_limits<float>::max();
+    return static_cast<float>(value);
+}
+
 long long getFileSize(const char* path)
 {
     if (path == nullptr)
         return -1;
-    const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
+    const int fd = ::open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC); // a pipe must not block
     if (fd < 0)
         return -1;
     struct stat st {};
@@ -133,6 +149,110 @@ bool isLanAddress(std::uint32_t a)
         || (a >> 16) == ((192u << 8) | 168u)  // 192.168.0.0/16
         || (a >> 16) == ((169u << 8) | 254u)  // link-local 169.254.0.0/16
         || (a >> 22) == ((100u << 2) | 1u);   // shared 100.64.0.0/10
+}
+
+bool servesPeer(const sockaddr_in& peer, bool lanOnly)
+{
+    return !lanOnly || (peer.sin_family == AF_INET && isLanAddress(ntohl(peer.sin_addr.s_addr)));
+}
+
+namespace {
+
+// The length of the valid UTF-8 character at the start of bytes (shortest
+// form, no surrogates, at most U+10FFFF), or 0; its code point in cp.
+std::size_t Utf8Character(std::string_view bytes, char32_t& cp)
+{
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(bytes[i]); };
+    const unsigned char lead = byte(0);
+    std::size_t length;
+    char32_t least;
+    if (lead < 0x80) {
+        cp = lead;
+        return 1;
+    } else if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2, least = 0x80, cp = lead & 0x1F;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3, least = 0x800, cp = lead & 0x0F;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4, least = 0x10000, cp = lead & 0x07;
+    } else {
+        return 0;
+    }
+    if (bytes.size() < length)
+        return 0;
+    for (std::size_t i = 1; i < length; ++i) {
+        if ((byte(i) & 0xC0) != 0x80)
+            return 0;
+        cp = (cp << 6) | (byte(i) & 0x3F);
+    }
+    if (cp < least || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
+        return 0;
+    return length;
+}
+
+constexpr char32_t kByteCharacters = 0xEF00; // U+EF80..U+EFFF stand for bytes 0x80..0xFF
+
+bool StandsForByte(char32_t cp)
+{
+    return cp >= kByteCharacters + 0x80 && cp <= kByteCharacters + 0xFF;
+}
+
+void AppendUtf8(std::string& out, char32_t cp) // cp < 0x10000 here
+{
+    if (cp < 0x80) {
+        out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        out += static_cast<char>(0xC0 | (cp >> 6));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xE0 | (cp >> 12));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+}
+
+} // namespace
+
+std::string wirePath(std::string_view bytes)
+{
+    std::string out;
+    out.reserve(bytes.size());
+    for (std::size_t i = 0; i < bytes.size();) {
+        char32_t cp = 0;
+        const std::size_t length = Utf8Character(bytes.substr(i), cp);
+        if (length > 0 && !StandsForByte(cp)) {
+            out.append(bytes, i, length);
+            i += length;
+            continue;
+        }
+        // One byte at a time, also through a character of the escape range.
+        for (const std::size_t end = i + std::max<std::size_t>(length, 1); i < end; ++i)
+            AppendUtf8(out, kByteCharacters + static_cast<unsigned char>(bytes[i]));
+    }
+    return out;
+}
+
+std::string localPath(std::string_view text)
+{
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size();) {
+        char32_t cp = 0;
+        const std::size_t length = Utf8Character(text.substr(i), cp);
+        if (length > 0 && StandsForByte(cp)) {
+            out += static_cast<char>(cp - kByteCharacters);
+            i += length;
+        } else {
+            out += text[i++];
+        }
+    }
+    return out;
+}
+
+void useNormalScheduling()
+{
+    const sched_param normal{};
+    pthread_setschedparam(pthread_self(), SCHED_OTHER, &normal);
 }
 
 std::string hostName()

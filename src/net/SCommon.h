@@ -2,7 +2,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <netinet/in.h>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // Types and functions shared by the service, the client and discovery.
@@ -55,6 +57,11 @@ enum UDPMsgType : int {
 // field moves the following ones forward.
 std::vector<std::string> split(const std::string& text, const std::string& sep);
 
+// A real field of a message or body, read with the C atof rules and
+// narrowed to float; a value beyond the float range becomes the largest
+// float of its sign (converting it as it stands would be undefined).
+float realField(const std::string& field);
+
 // Length of the regular file at path, or -1 when it cannot be opened as one.
 long long getFileSize(const char* path);
 
@@ -85,6 +92,28 @@ char* GetMsgBuf(MsgType type, const char* str, float x, float y);
 // Whether an IPv4 address (host byte order) belongs to the local network:
 // loopback, private (RFC 1918), link-local or shared (100.64/10) ranges.
 bool isLanAddress(std::uint32_t hostOrderAddress);
+
+// The address rule of every service (TCP requests and discovery): with
+// lanOnly set, only peers at local network addresses are served.
+bool servesPeer(const sockaddr_in& peer, bool lanOnly);
+
+// File names and paths on the wire. A Linux name is any bytes, but the
+// phone reads replies as UTF-8 and loses a whole listing over one bad byte.
+// A name that is valid UTF-8 is sent as it is. In any other, every byte that
+// is not part of a valid character goes as the character U+EF00 + byte
+// (U+EF80 to U+EFFF, private use), and so does every byte of a character of
+// that range the name itself holds, so that localPath undoes it exactly and
+// the file can still be fetched by the name the phone was given.
+std::string wirePath(std::string_view bytes);
+// A path from the phone: each character U+EF80 to U+EFFF becomes the byte
+// it stands for; everything else stays as it is.
+std::string localPath(std::string_view text);
+
+// Makes the calling thread use the normal time-sharing policy. A thread
+// inherits the policy of the thread that starts it, and a live channel's
+// thread runs at real-time priority while the channel lasts; helpers it
+// starts must not.
+void useNormalScheduling();
 
 // The host name, at most 127 bytes; empty when it cannot be read.
 std::string hostName();

@@ -18,10 +18,18 @@ constexpr long kDatagramLen = 256;          // one discovery datagram
 constexpr std::size_t kUploadPathMax = 1023; // longest upload target path
 
 // Limits that protect the service from hostile or broken peers.
-constexpr long long kMaxPayload = 64LL * 1024 * 1024; // head/body length cap
-constexpr int kRequestIdleSeconds = 30;     // silence allowed while reading head/body
+constexpr long long kMaxPayload = 64LL * 1024 * 1024; // body length cap
+constexpr long long kMaxHead = 256;         // head length cap: heads are operation names
+constexpr long long kFirstBodyStep = 64 * 1024;       // body memory before its bytes arrive
+constexpr long long kLargeBody = 1024 * 1024;         // bodies above this draw on the budget
+constexpr long long kBodyBudget = 256LL * 1024 * 1024; // large bodies in flight together
+constexpr int kRequestIdleSeconds = 30;     // time for head and body (plus the rate allowance)
+constexpr long long kMinBodyRate = 64 * 1024; // bytes/s a long body is allowed at least
 constexpr int kUploadIdleSeconds = 60;      // silence allowed while receiving an upload
 constexpr int kMaxConnections = 1024;       // concurrent connections
+constexpr int kMaxConnectionsPerAddress = 64; // concurrent connections of one peer address
+constexpr int kDiscoveryAnswerBurst = 8;    // discovery answers sent back to back at most
+constexpr int kDiscoveryAnswersPerSecond = 4; // and on average beyond that
 
 constexpr const char* kFieldSep = "^_7";     // between fields; ends list records
 constexpr const char* kRecordSep = "^%_";    // between fields inside one record
@@ -36,38 +44,42 @@ constexpr const char* kHeadUpload = "upload";
 struct OperationHead {
     const char* head;
     const char* body;
+    // Whether the log may show the body's text: only bodies that are paths
+    // or numbers. Typed text, texts for the input window, scripts, addresses
+    // that may carry tokens and the push credentials are logged by length.
+    bool bodyShownInLog;
 };
 constexpr OperationHead kOperationHeads[] = {
-    {"OpKey_GetDeviceInfo", ""},
-    {"OpKey_GetFileList", "FOLDER"},
-    {"OpKey_GetFileIcon", "FILE"},
-    {"OpKey_GetFile", "FILE, or backup_contact"},
-    {"OpKey_ScreenShot", ""},
-    {"OpKey_GetAppList", ""},
-    {"OpKey_OpenApp", "/Applications/ENTRY.app"},
-    {"OpKey_CloseApp", "/Applications/ENTRY.app"},
-    {"OpKey_ActivityApp", "/Applications/ENTRY.app"},
-    {"OpKey_SafeExitApp", "/Applications/ENTRY.app"},
-    {"OpKey_WriteStr", "TEXT"},
-    {"OpKey_WriteKeyCode", "KEYCODE"},
-    {"OpKey_Command", "COMMAND"},
-    {"OpKey_ScanConnect", ""},
-    {"OpKey_PPTExec", "COMMAND"},
-    {"OpKey_WindowExec", "COMMAND"},
-    {"OpKey_OpenURL", "URL"},
-    {"OpKey_WriteKeyCode2", "KEYCODE^_7SELECTOR"},
-    {"OpKey_CreateFloder", "FOLDER"},
-    {"OpKey_Shell", "SCRIPT"},
-    {"OpKey_LightColor", "COLOUR^_7ALPHA^_7SHOW"},
-    {"OpKey_LightSize", "WIDTH^_7HEIGHT^_7SHOW"},
-    {"OpKey_GetChipBoardData", ""},
-    {"OpKey_GetRichChipBoardData", ""},
-    {"OpKey_TimeSchedule", "COMMAND^_7TYPE^_7SECONDS"},
-    {"OpKey_GetTimeSchedule", ""},
-    {"OpKey_SyncWorkConfig", "ID^_7TOKEN^_7URL^_7AUTHORIZATION"},
-    {"OpKey_SyncWork", "0 or 1"},
-    {"OpKey_HotKey", "KEYCODE^_7MODIFIERS"},
-    {"OpKey_Input", "COMMAND^_7TEXT"},
+    {"OpKey_GetDeviceInfo", "", true},
+    {"OpKey_GetFileList", "FOLDER", true},
+    {"OpKey_GetFileIcon", "FILE", true},
+    {"OpKey_GetFile", "FILE, or backup_contact", true},
+    {"OpKey_ScreenShot", "", true},
+    {"OpKey_GetAppList", "", true},
+    {"OpKey_OpenApp", "/Applications/ENTRY.app", true},
+    {"OpKey_CloseApp", "/Applications/ENTRY.app", true},
+    {"OpKey_ActivityApp", "/Applications/ENTRY.app", true},
+    {"OpKey_SafeExitApp", "/Applications/ENTRY.app", true},
+    {"OpKey_WriteStr", "TEXT", false},
+    {"OpKey_WriteKeyCode", "KEYCODE", true},
+    {"OpKey_Command", "COMMAND", true},
+    {"OpKey_ScanConnect", "", true},
+    {"OpKey_PPTExec", "COMMAND", true},
+    {"OpKey_WindowExec", "COMMAND", true},
+    {"OpKey_OpenURL", "URL", false},
+    {"OpKey_WriteKeyCode2", "KEYCODE^_7SELECTOR", true},
+    {"OpKey_CreateFloder", "FOLDER", true},
+    {"OpKey_Shell", "SCRIPT", false},
+    {"OpKey_LightColor", "COLOUR^_7ALPHA^_7SHOW", true},
+    {"OpKey_LightSize", "WIDTH^_7HEIGHT^_7SHOW", true},
+    {"OpKey_GetChipBoardData", "", true},
+    {"OpKey_GetRichChipBoardData", "", true},
+    {"OpKey_TimeSchedule", "COMMAND^_7TYPE^_7SECONDS", true},
+    {"OpKey_GetTimeSchedule", "", true},
+    {"OpKey_SyncWorkConfig", "ID^_7TOKEN^_7URL^_7AUTHORIZATION", false},
+    {"OpKey_SyncWork", "0 or 1", true},
+    {"OpKey_HotKey", "KEYCODE^_7MODIFIERS", true},
+    {"OpKey_Input", "COMMAND^_7TEXT", false},
 };
 
 } // namespace SConfig

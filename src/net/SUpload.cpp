@@ -12,7 +12,7 @@
 
 NetResult SUpload::UploadFile(const char* path, const char* folder, const char* name, bool contact, CData* reply)
 {
-    const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
+    const int fd = ::open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC); // a pipe must not block
     if (fd < 0)
         return NR_SendError;
     struct stat st {};

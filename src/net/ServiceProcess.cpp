@@ -2,6 +2,7 @@
 
 #include "BaseSocket.h"
 #include "Log.h"
+#include "PayloadBudget.h"
 #include "SConfig.h"
 
 #include <algorithm>
@@ -9,16 +10,56 @@
 #include <cstdlib>
 #include <cstdio>
 #include <cstring>
+#include <poll.h>
 #include <pthread.h>
 #include <sched.h>
 #include <sys/socket.h>
 #include <sys/uio.h>
 
-ServiceProcess::ServiceProcess(int connSock) : sock(connSock), maxPayload(SConfig::kMaxPayload) {}
+ServiceProcess::ServiceProcess(int connSock) : sock(connSock) {}
+
+ServiceProcess::~ServiceProcess()
+{
+    ReleaseBody();
+}
 
 void ServiceProcess::ProcessLiveMsg(const char*) {}
 void ServiceProcess::ProcessUpload(CData*, CData*, CData*) {}
 void ServiceProcess::ProcessOpBussiness(CData*, CData*, CData*) {}
+
+bool ServiceProcess::BodyShownInLog(const CData&) const
+{
+    return false;
+}
+
+bool ServiceProcess::HeadIs(const CData& requestHead, std::string_view name)
+{
+    return !requestHead.IsFile() && requestHead.Text() == name;
+}
+
+void ServiceProcess::ReleaseBody()
+{
+    body.Clear();
+    if (budgetUsed != nullptr)
+        budgetUsed->Give(budgetTaken);
+    budgetUsed = nullptr;
+    budgetTaken = 0;
+}
+
+bool ServiceProcess::WaitReadable()
+{
+    for (;;) {
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        if (left <= 0)
+            return false;
+        const long long idle = static_cast<long long>(limits.seconds) * 1000;
+        pollfd connection{sock, POLLIN, 0};
+        const int ready = ::poll(&connection, 1, static_cast<int>(std::min<long long>(left, idle)));
+        if (ready < 0 && errno == EINTR)
+            continue;
+        return ready > 0; // 0: silent for the idle time, or the time is up
+    }
+}
 
 size_t ServiceProcess::TakeReadAhead(char* buf, size_t max)
 {
@@ -38,8 +79,13 @@ bool ServiceProcess::ReadExact(char* buf, long long len)
         const bool small = remaining < static_cast<long long>(sizeof readAhead);
         char* target = small ? readAhead : position;
         const size_t want = small ? sizeof readAhead : static_cast<size_t>(std::min<long long>(remaining, SConfig::kPayloadChunk));
-        const ssize_t got = ::recv(sock, target, want, 0);
+        // Under a deadline the socket is only read when it has bytes, so a
+        // silent peer cannot keep the read waiting past the deadline.
+        const bool timed = deadline != Clock::time_point::max();
+        const ssize_t got = ::recv(sock, target, want, timed ? MSG_DONTWAIT : 0);
         if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0 && timed && (errno == EAGAIN || errno == EWOULDBLOCK) && WaitReadable())
             continue;
         if (got <= 0) {
             *position = 0;
@@ -68,24 +114,43 @@ long long ServiceProcess::ReadSizePacket()
     return std::atoll(packet);
 }
 
-bool ServiceProcess::RecvSizeAndData(CData* data)
+bool ServiceProcess::RecvSizeAndData(CData* data, long long maxLength)
 {
     const long long length = ReadSizePacket();
-    if (length < 0 || length > maxPayload)
+    if (length < 0 || length > maxLength)
         return false;
-    if (!data->Allocate(length))
+    if (length > SConfig::kLargeBody && limits.bodyBudget != nullptr) {
+        if (budgetUsed != nullptr || !limits.bodyBudget->Take(length))
+            return false;
+        budgetUsed = limits.bodyBudget;
+        budgetTaken = length;
+    }
+    // A long payload may take longer, but only at a useful rate.
+    if (deadline != Clock::time_point::max() && limits.minBodyRate > 0)
+        deadline += std::chrono::seconds(length / limits.minBodyRate);
+    // The memory grows with the bytes received, doubling each time the
+    // bytes so far have filled it.
+    if (!data->Resize(std::min(length, SConfig::kFirstBodyStep)))
         return false;
-    return ReadExact(data->pData, length);
+    for (long long have = 0;;) {
+        if (!ReadExact(data->pData + have, data->size - have))
+            return false;
+        have = data->size;
+        if (have == length)
+            return true;
+        if (!data->Resize(std::min(length, have * 2)))
+            return false;
+    }
 }
 
 NetResult ServiceProcess::RecvHead(CData* data)
 {
-    return RecvSizeAndData(data) ? NR_OK : NR_RecvHeadError;
+    return RecvSizeAndData(data, limits.maxHead) ? NR_OK : NR_RecvHeadError;
 }
 
 NetResult ServiceProcess::RecvBody(CData* data)
 {
-    return RecvSizeAndData(data) ? NR_OK : NR_RecvBodyError;
+    return RecvSizeAndData(data, limits.maxBody) ? NR_OK : NR_RecvBodyError;
 }
 
 // A small memory reply goes out together with its size packet in one call,
@@ -130,9 +195,11 @@ NetResult ServiceProcess::SendResponse(CData* reply)
 
 NetResult ServiceProcess::ProcessConn()
 {
+    deadline = Clock::now() + std::chrono::seconds(limits.seconds);
     NetResult result = RecvHead(&head);
     if (result == NR_OK)
         result = RecvBody(&body);
+    deadline = Clock::time_point::max(); // what follows has limits of its own
     if (result != NR_OK)
         return result;
     CData* reply = ProcessBussiness(&head, &body);
@@ -145,13 +212,15 @@ NetResult ServiceProcess::ProcessConn()
 
 CData* ServiceProcess::ProcessBussiness(CData* requestHead, CData* requestBody)
 {
-    Log::Printf("ProcessBussiness:\n[Head]:%s\n[Body]:%s\n", requestHead->pData ? requestHead->pData : "",
-                requestBody->pData ? requestBody->pData : "");
-    CData* reply = new CData;
     const char* headText = requestHead->pData ? requestHead->pData : "";
-    if (std::strcmp(headText, SConfig::kHeadKeepAlive) == 0) {
+    if (BodyShownInLog(*requestHead))
+        Log::Printf("ProcessBussiness:\n[Head]:%s\n[Body]:%s\n", headText, requestBody->pData ? requestBody->pData : "");
+    else
+        Log::Printf("ProcessBussiness:\n[Head]:%s\n[Body]:<%lld bytes>\n", headText, requestBody->size);
+    CData* reply = new CData;
+    if (HeadIs(*requestHead, SConfig::kHeadKeepAlive)) {
         RunLiveChannel();
-    } else if (std::strcmp(headText, SConfig::kHeadUpload) == 0) {
+    } else if (HeadIs(*requestHead, SConfig::kHeadUpload)) {
         try {
             ProcessUpload(requestHead, requestBody, reply);
         } catch (...) {
@@ -181,6 +250,8 @@ void ServiceProcess::RunLiveChannel()
     sched_param realtime{};
     realtime.sched_priority = 99;
     const bool raised = pthread_setschedparam(pthread_self(), SCHED_RR, &realtime) == 0;
+    // The channel needs nothing of its body.
+    ReleaseBody();
 
     // Live channels may stay quiet for as long as the user does nothing.
     const timeval noLimit{0, 0};

@@ -2,14 +2,34 @@
 
 #include "CData.h"
 #include "NetResult.h"
+#include "SConfig.h"
+
+#include <chrono>
+#include <string_view>
+
+class PayloadBudget;
 
 // Runs the one request of a connection: receives the framed head and body,
 // routes by the head and sends the framed reply. A "keep_alive" head turns
 // the connection into a live channel of 256-byte messages instead.
 class ServiceProcess {
 public:
+    // What reading one request may cost.
+    struct Limits {
+        long long maxHead = SConfig::kMaxHead;
+        long long maxBody = SConfig::kMaxPayload;
+        // Head and body must have arrived within this time of the start,
+        // plus one second for every minBodyRate bytes of the body, and the
+        // peer may never be silent for longer: a peer that sends a byte now
+        // and then cannot hold the connection.
+        int seconds = SConfig::kRequestIdleSeconds;
+        long long minBodyRate = SConfig::kMinBodyRate;
+        // Bodies above SConfig::kLargeBody take their length from it, when set.
+        PayloadBudget* bodyBudget = nullptr;
+    };
+
     explicit ServiceProcess(int sock);
-    virtual ~ServiceProcess() = default;
+    virtual ~ServiceProcess();
     ServiceProcess(const ServiceProcess&) = delete;
     ServiceProcess& operator=(const ServiceProcess&) = delete;
 
@@ -17,10 +37,21 @@ public:
     virtual void ProcessLiveMsg(const char* msg);
     virtual void ProcessUpload(CData* head, CData* body, CData* reply);
     virtual void ProcessOpBussiness(CData* head, CData* body, CData* reply);
+    // Whether the log may show the text of a body sent with this head;
+    // otherwise only its length is logged. Bodies can carry typed text,
+    // clipboard contents and credentials, so the answer here is no.
+    virtual bool BodyShownInLog(const CData& head) const;
+
+    // The one rule for telling heads apart: every byte of the head, and
+    // nothing more, spells the name.
+    static bool HeadIs(const CData& head, std::string_view name);
 
     // Reads one size packet and its payload. Fails on a negative length, on
-    // one above maxPayload (nothing is allocated for it) and on a short read.
-    bool RecvSizeAndData(CData* data);
+    // one above maxLength, on a large body the budget cannot cover, on a
+    // short read and when the request's time is up. The payload's memory
+    // grows as its bytes arrive, so an announced length costs nothing until
+    // the bytes come.
+    bool RecvSizeAndData(CData* data, long long maxLength);
     NetResult RecvHead(CData* data);
     NetResult RecvBody(CData* data);
     NetResult SendResponse(CData* reply);
@@ -41,10 +72,21 @@ public:
     CData head;
     CData body;
     int sock;
-    long long maxPayload;
+    Limits limits;
 
 private:
+    using Clock = std::chrono::steady_clock;
+
     void RunLiveChannel();
+    // Waits until the connection has bytes to read; false when the request's
+    // time is up or the peer was silent for too long.
+    bool WaitReadable();
+    // Frees the body and what it took from the budget.
+    void ReleaseBody();
+
+    Clock::time_point deadline = Clock::time_point::max(); // for head and body
+    PayloadBudget* budgetUsed = nullptr;
+    long long budgetTaken = 0;
 
     char readAhead[4096];
     size_t aheadStart = 0;

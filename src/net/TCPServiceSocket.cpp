@@ -40,7 +40,8 @@ bool IsResourceShortage(int error)
 } // namespace
 
 TCPServiceSocket::TCPServiceSocket()
-    : idleSeconds(SConfig::kRequestIdleSeconds), maxConnections(SConfig::kMaxConnections)
+    : idleSeconds(SConfig::kRequestIdleSeconds), maxConnections(SConfig::kMaxConnections), maxPerAddress(SConfig::kMaxConnectionsPerAddress),
+      bodyBudget(SConfig::kBodyBudget)
 {
 }
 
@@ -139,7 +140,15 @@ void TCPServiceSocket::ProcessConn(ProcessParam*) {}
 
 bool TCPServiceSocket::AcceptPeer(const sockaddr_in& peer)
 {
-    return !lanOnly || isLanAddress(ntohl(peer.sin_addr.s_addr));
+    return servesPeer(peer, lanOnly);
+}
+
+ServiceProcess::Limits TCPServiceSocket::RequestLimits()
+{
+    ServiceProcess::Limits limits;
+    limits.seconds = idleSeconds;
+    limits.bodyBudget = &bodyBudget;
+    return limits;
 }
 
 void TCPServiceSocket::SpawnAcceptor()
@@ -209,9 +218,7 @@ void TCPServiceSocket::AcceptLoop()
         // Someone must go on accepting while this thread serves.
         if (accepting == 0)
             SpawnAcceptor();
-        const bool full = static_cast<int>(openSocks.size()) >= maxConnections;
-        if (!full)
-            openSocks.insert(conn);
+        const bool full = !openSocks.Admit(conn, peer.sin_addr.s_addr, maxConnections, maxPerAddress);
         lock.unlock();
         if (full)
             ::close(conn);
@@ -286,6 +293,6 @@ void TCPServiceSocket::ProcessSocketThread(ProcessParam* param)
 void TCPServiceSocket::EndOpenConnections()
 {
     std::lock_guard lock(threadMutex);
-    for (const int conn : openSocks)
+    for (const int conn : openSocks.Sockets())
         ::shutdown(conn, SHUT_RDWR);
 }

@@ -1,14 +1,16 @@
 #pragma once
 
 #include "BaseSocket.h"
+#include "ConnectionTable.h"
 #include "NetResult.h"
 #include "PeerGate.h"
+#include "PayloadBudget.h"
+#include "ServiceProcess.h"
 
 #include <atomic>
 #include <condition_variable>
 #include <mutex>
 #include <netinet/in.h>
-#include <set>
 
 class TCPServiceSocket;
 
@@ -50,6 +52,9 @@ public:
     // local network ranges are served.
     virtual bool AcceptPeer(const sockaddr_in& peer);
 
+    // The limits a connection's request is read under, as set now.
+    ServiceProcess::Limits RequestLimits();
+
     // Entry of every accepting thread.
     static void AcceptThread(TCPServiceSocket* service);
     // Runs one accepted connection to its end and closes it.
@@ -65,8 +70,14 @@ public:
     // Asked about every peer that lanOnly lets in, before its connection is
     // read; null serves them all. Must outlive the service's connections.
     std::atomic<PeerGate*> peerGate{nullptr};
-    std::atomic<int> idleSeconds;    // silence allowed while a request is read or sent
+    // Time for a request's head and body (see ServiceProcess::Limits), and
+    // the silence allowed while a reply is sent.
+    std::atomic<int> idleSeconds;
     std::atomic<int> maxConnections; // connections served at once; more are closed at once
+    // Connections of one peer address at once, whatever their state; more
+    // are closed at once, so one device cannot fill the service.
+    std::atomic<int> maxPerAddress;
+    PayloadBudget bodyBudget;        // large request bodies in flight together
 
 private:
     void AcceptLoop();
@@ -86,5 +97,5 @@ private:
     int accepting = 0;   // threads inside accept on listenFd
     int threads = 0;     // every thread of this service
     std::atomic<int> listenIdleSeconds{0}; // the idle limits set on the listening socket
-    std::set<int> openSocks; // connections being served
+    ConnectionTable openSocks; // connections being served
 };

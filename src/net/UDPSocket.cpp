@@ -12,7 +12,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-UDPSocket::UDPSocket()
+UDPSocket::UDPSocket() : answers(SConfig::kDiscoveryAnswerBurst, SConfig::kDiscoveryAnswersPerSecond)
 {
     port = SConfig::kDiscoveryPort;
     sock = -1;
@@ -106,6 +106,8 @@ void UDPSocket::ProcessRecvThread(int fd)
 
 void UDPSocket::HandleDatagram(const char* text, const sockaddr_in& from)
 {
+    if (!servesPeer(from, lanOnly))
+        return;
     const std::vector<std::string> fields = split(text, SConfig::kFieldSep);
     if (fields.size() < 4)
         return;
@@ -121,7 +123,10 @@ void UDPSocket::ProcessMsg(const char* uuid, UDPMsgType type, const char* name, 
 {
     switch (type) {
     case UDPMsg_Query:
-        SendBoardcast(UDPMsg_Answer);
+        // A query dropped here still hears the answers to the others: they
+        // are broadcast.
+        if (answers.Take())
+            SendBoardcast(UDPMsg_Answer);
         break;
     case UDPMsg_Leaving:
         Log::Printf("ProcessMsg===>uuid:%s msgType:%d name:%s ip:%s sysType:%d\n", uuid, static_cast<int>(type), name,

@@ -3,6 +3,7 @@
 #include "BaseSocket.h"
 #include "NetResult.h"
 #include "SCommon.h"
+#include "TokenBucket.h"
 
 #include <atomic>
 #include <netinet/in.h>
@@ -11,6 +12,11 @@
 // Discovery: a UDP socket bound to the discovery port with a receive thread
 // that answers queries, and a sender of broadcast datagrams. Each datagram is
 // "type^_7name^_7sysType^_7id" padded with zero bytes to 256.
+//
+// Datagrams from peers the address rule does not serve (see servesPeer) are
+// dropped, and queries are answered at a bounded rate: each answer is a
+// broadcast twenty times the size of a query, which must not let a flood of
+// queries turn this host into an amplifier.
 class UDPSocket : public BaseSocket {
 public:
     UDPSocket();
@@ -30,6 +36,7 @@ public:
 
     // Where broadcasts go; set before Start.
     char broadcastIp[64] = "255.255.255.255";
+    std::atomic<bool> lanOnly{true};
     sockaddr_in serverAddr{};
     std::thread recvThread;
     // The errno of the step that made the last Start fail (0 after a good one).
@@ -37,4 +44,5 @@ public:
 
 private:
     std::atomic<bool> stopping{false};
+    TokenBucket answers; // used by the receive thread only
 };

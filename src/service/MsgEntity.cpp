@@ -30,19 +30,6 @@ int ScrollSteps(float value)
     return static_cast<int>(value);
 }
 
-// Reads a real field with atof and narrows it to float; values beyond the
-// float range become the largest float of their sign rather than relying on
-// an out-of-range conversion.
-float RealField(const std::string& field)
-{
-    const double value = std::atof(field.c_str());
-    if (value > std::numeric_limits<float>::max())
-        return std::numeric_limits<float>::max();
-    if (value < -std::numeric_limits<float>::max())
-        return -std::numeric_limits<float>::max();
-    return static_cast<float>(value);
-}
-
 } // namespace
 
 void MsgEntity::ProcessMsg(const char* msg)
@@ -54,8 +41,8 @@ void MsgEntity::ProcessMsg(const char* msg)
         return; // every message carries four fields; a shorter one is garbage
     const int type = std::atoi(fields[0].c_str());
     const int argument = std::atoi(fields[1].c_str());
-    const float x = RealField(fields[2]);
-    const float y = RealField(fields[3]);
+    const float x = realField(fields[2]);
+    const float y = realField(fields[3]);
 
     switch (type) {
     case MsgType_LeftAction: MouseEntity::LeftSingleTap(argument); break;

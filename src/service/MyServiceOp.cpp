@@ -38,7 +38,7 @@ MyServiceOp::MyServiceOp(int connSock) : ServiceProcess(connSock) {}
 CData* MyServiceOp::ProcessBussiness(CData* requestHead, CData* requestBody)
 {
     AppDelegateHooks* delegate = AppDelegateHooks::current();
-    const bool live = requestHead->Text() == SConfig::kHeadKeepAlive;
+    const bool live = HeadIs(*requestHead, SConfig::kHeadKeepAlive);
     if (live) {
         const int count = ++keepAliveCnt;
         if (delegate)
@@ -83,7 +83,7 @@ static int CreateTempBeside(const std::string& target, std::string& tempPath)
 void MyServiceOp::ProcessUpload(CData*, CData* requestBody, CData* reply)
 {
     Log::Printf("MyServiceOp::ProcessUpload\n");
-    const std::vector<std::string> fields = split(requestBody->pData ? requestBody->pData : "", SConfig::kFieldSep);
+    const std::vector<std::string> fields = split(localPath(requestBody->pData ? requestBody->pData : ""), SConfig::kFieldSep);
     const bool contact = fields.size() > 2 && std::atoi(fields[2].c_str()) != 0;
 
     // The phone sends the length right after the body without waiting.
@@ -253,10 +253,10 @@ enum Operation {
 
 static_assert(std::size(SConfig::kOperationHeads) == Op_Count, "one head for each operation, in this order");
 
-int FindOperation(const char* head)
+int FindOperation(const CData& head)
 {
     for (int op = 0; op < Op_Count; ++op) {
-        if (std::strcmp(head, SConfig::kOperationHeads[op].head) == 0)
+        if (ServiceProcess::HeadIs(head, SConfig::kOperationHeads[op].head))
             return op;
     }
     return -1;
@@ -264,33 +264,43 @@ int FindOperation(const char* head)
 
 } // namespace
 
+bool MyServiceOp::BodyShownInLog(const CData& requestHead) const
+{
+    if (HeadIs(requestHead, SConfig::kHeadUpload) || HeadIs(requestHead, SConfig::kHeadKeepAlive))
+        return true; // a folder and a file name; nothing
+    const int op = FindOperation(requestHead);
+    return op >= 0 && SConfig::kOperationHeads[op].bodyShownInLog;
+}
+
 void MyServiceOp::ProcessOpBussiness(CData* requestHead, CData* requestBody, CData* reply)
 {
     if (requestHead == nullptr || requestBody == nullptr || reply == nullptr)
         return;
-    const char* headText = requestHead->pData ? requestHead->pData : "";
     const char* text = requestBody->pData ? requestBody->pData : "";
-    const int op = FindOperation(headText);
+    const int op = FindOperation(*requestHead);
     if (op < 0)
         return;
+    // Paths come back in the form the listings gave them.
+    const std::string localText = localPath(text);
+    const char* path = localText.c_str();
     const auto fields = [text] { return split(text, SConfig::kFieldSep); };
 
     switch (op) {
     case Op_GetDeviceInfo: DeviceEntity::GetInfo(reply); break;
-    case Op_GetFileList: FileEntity::GetFileList(text, reply); break;
-    case Op_GetFileIcon: FileEntity::GetFileIcon(text, reply); break;
+    case Op_GetFileList: FileEntity::GetFileList(path, reply); break;
+    case Op_GetFileIcon: FileEntity::GetFileIcon(path, reply); break;
     case Op_GetFile:
         if (std::strcmp(text, "backup_contact") == 0)
             FileEntity::GetFile(ContactBackupPath().c_str(), reply);
         else
-            FileEntity::GetFile(text, reply);
+            FileEntity::GetFile(path, reply);
         break;
     case Op_ScreenShot: FileEntity::GetScreenShotFile(reply); break;
     case Op_GetAppList: AppEntity::GetAppList(reply); break;
-    case Op_OpenApp: AppEntity::OpenApp(text, reply); break;
-    case Op_CloseApp: AppEntity::CloseApp(text, reply); break;
-    case Op_ActivityApp: AppEntity::ActiviteApp(text, reply); break;
-    case Op_SafeExitApp: AppEntity::ExitApp(text, reply); break;
+    case Op_OpenApp: AppEntity::OpenApp(path, reply); break;
+    case Op_CloseApp: AppEntity::CloseApp(path, reply); break;
+    case Op_ActivityApp: AppEntity::ActiviteApp(path, reply); break;
+    case Op_SafeExitApp: AppEntity::ExitApp(path, reply); break;
     case Op_WriteStr: KeybdEntity::InputChar(text); break;
     case Op_WriteKeyCode: KeybdEntity::InputChar(std::atoi(text)); break;
     case Op_Command: CommandEntity::Exec(static_cast<CommandType>(std::atoi(text))); break;
@@ -305,11 +315,11 @@ void MyServiceOp::ProcessOpBussiness(CData* requestHead, CData* requestBody, CDa
         if (const auto f = fields(); f.size() == 2)
             KeybdEntity::InputChar(IntField(f[0]), IntField(f[1]));
         break;
-    case Op_CreateFloder: FileEntity::CreateFloder(text, reply); break;
+    case Op_CreateFloder: FileEntity::CreateFloder(path, reply); break;
     case Op_Shell: DeviceEntity::ExecShell(text, reply); break;
     case Op_LightColor:
         if (const auto f = fields(); f.size() == 3)
-            PPTEntity::LightColor(IntField(f[0]), static_cast<float>(std::atof(f[1].c_str())), IntField(f[2]) != 0);
+            PPTEntity::LightColor(IntField(f[0]), realField(f[1]), IntField(f[2]) != 0);
         break;
     case Op_LightSize:
         if (const auto f = fields(); f.size() == 3)

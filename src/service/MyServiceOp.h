@@ -18,6 +18,7 @@ public:
     void ProcessLiveMsg(const char* msg) override;
     void ProcessUpload(CData* head, CData* body, CData* reply) override;
     void ProcessOpBussiness(CData* head, CData* body, CData* reply) override;
+    bool BodyShownInLog(const CData& head) const override;
 
     // Where the phone's contact backup is kept:
     // "<Documents>/Corvane/backup_contact.vcf".

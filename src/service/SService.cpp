@@ -11,5 +11,6 @@ void SService::ProcessConn(ProcessParam* param)
 {
     TCPServiceSocket::ProcessConn(param);
     MyServiceOp op(param->sock);
+    op.limits = RequestLimits();
     op.ProcessConn();
 }

@@ -8,6 +8,8 @@
 #include "FakeWindowManager.h"
 #include "FileFacts.h"
 #include "IconTheme.h"
+#include "InProcessServer.h"
+#include "MyClient.h"
 #include "SCommon.h"
 #include "SessionBus.h"
 #include "StubTools.h"
@@ -23,6 +25,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <memory>
+#include <pthread.h>
 #include <thread>
 #include <unistd.h>
 
@@ -348,6 +352,32 @@ TEST_F(Apps, DBusActivatableAndTerminalApplicationsStartAsFromTheDesktopsMenu)
     EXPECT_TRUE(calls == std::vector<std::string>{"gnome-terminal -- true --batch"} ||
                 calls == std::vector<std::string>{"xdg-terminal-exec true --batch"})
         << testing::PrintToString(calls);
+}
+
+// The live channel's thread runs at real-time priority where the system
+// grants it; the player a music key starts must not.
+TEST_F(Apps, AMusicKeyStartsThePlayerWithNormalScheduling)
+{
+    sched_param realtime{};
+    realtime.sched_priority = 99;
+    if (pthread_setschedparam(pthread_self(), SCHED_RR, &realtime) != 0)
+        GTEST_SKIP() << "real-time scheduling is not granted here";
+    const sched_param normal{};
+    pthread_setschedparam(pthread_self(), SCHED_OTHER, &normal);
+    const std::string policy = sandbox.root().file("policy");
+    const std::string player = sandbox.root().write("bin/player", "#!/bin/sh\nchrt -p $$ > '" + policy + ".new' && mv '" +
+                                                                       policy + ".new' '" + policy + "'\n");
+    std::filesystem::permissions(player, std::filesystem::perms::owner_exec, std::filesystem::perm_options::add);
+    Entry("sys1", "iTunes.desktop", "Type=Application\nName=Player\nExec=\"" + player + "\"\n");
+    InProcessServer server;
+    MyClient phone;
+    phone.SetInfo("127.0.0.1", server.port(), 5);
+    ASSERT_EQ(phone.ConnService(), NR_OK);
+    std::unique_ptr<char[]> playPause(GetMsgBuf(MsgType_MusicPlayPause, nullptr, 0, 0));
+    ASSERT_EQ(phone.SendMsg(playPause.get()), NR_OK);
+    for (int i = 0; i < 500 && !std::filesystem::exists(policy); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    EXPECT_NE(TempDir::read(policy).find("SCHED_OTHER"), std::string::npos) << TempDir::read(policy);
 }
 
 TEST_F(Apps, WithAWindowManagerActivationAndClosingAreAskedOfIt)

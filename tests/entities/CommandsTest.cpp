@@ -21,6 +21,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
+#include <future>
 #include <set>
 #include <thread>
 #include <unistd.h>
@@ -329,6 +330,23 @@ TEST_F(Schedules, ADueEntryRunsAtTheNextTickLeavesTheListAndTheTimerStops)
     ASSERT_FALSE(lines.empty());
     EXPECT_EQ(lines.back(), "alarm_handler");
     EXPECT_EQ(stubs.calls(), Calls{"systemctl suspend"});
+}
+
+TEST_F(Schedules, RequestsAreAnsweredWhileADueCommandRuns)
+{
+    const std::string release = sandbox.root().file("release");
+    stubs.define("systemctl", "while [ ! -e '" + release + "' ]; do sleep 0.05; done; rm '" + release + "'");
+    Schedule(Schedule_Add, TimeSchedule_Sleep, 0);
+    for (int i = 0; i < 500 && stubs.calls().empty(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    ASSERT_EQ(stubs.calls(), Calls{"systemctl suspend"});
+    auto listed = std::async(std::launch::async, [] { return Pending(); });
+    const bool answered = listed.wait_for(std::chrono::seconds(3)) == std::future_status::ready;
+    sandbox.root().write("release", "");
+    EXPECT_TRUE(answered) << "the list waited for the command";
+    EXPECT_TRUE(listed.get().empty());
+    for (int i = 0; i < 500 && std::filesystem::exists(release); ++i) // the command has seen it
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
 }
 
 TEST_F(Schedules, ConcurrentRequestsKeepOneEntryPerKind)

@@ -81,6 +81,13 @@ TEST(FileListing, DescribesEveryKindOfEntryByteForByteInDirectoryOrder)
     ASSERT_EQ(::symlink("subfolder", (folder + "/link-to-folder").c_str()), 0);
     ASSERT_EQ(::symlink("nowhere/at/all", (folder + "/dangling").c_str()), 0);
     dir.write("listed/caret^%_name^_7.txt", "z");
+    // Names that are not UTF-8 go as characters that stand for their bytes
+    // (and so do characters of that range in a name).
+    const std::map<std::string, std::string> wire = {
+        {"bad\xff\xfe.txt", "bad\xee\xbf\xbf\xee\xbf\xbe.txt"},
+        {"pua\xee\xbe\x80", "pua\xee\xbf\xae\xee\xbe\xbe\xee\xbe\x80"}};
+    for (const auto& [name, sent] : wire)
+        dir.write("listed/" + name, sent);
     // Hidden, folder, size (-1: the folder's own), modification time set and expected.
     const std::map<std::string, std::tuple<bool, bool, long long, std::string>> entries = {
         {"visible.txt", {false, false, 12, "1600000000.123456"}},
@@ -92,6 +99,8 @@ TEST(FileListing, DescribesEveryKindOfEntryByteForByteInDirectoryOrder)
         {"link-to-folder", {false, true, 9, "1100000000.000010"}},
         {"dangling", {false, false, 14, "1000000000.000100"}},
         {"caret^%_name^_7.txt", {false, false, 1, "900000000.000000"}}, // nothing is escaped
+        {"bad\xff\xfe.txt", {false, false, 13, "800000000.000000"}},
+        {"pua\xee\xbe\x80", {false, false, 12, "700000000.000000"}},
     };
     for (const auto& [name, facts] : entries) {
         const std::string& time = std::get<3>(facts);
@@ -106,13 +115,16 @@ TEST(FileListing, DescribesEveryKindOfEntryByteForByteInDirectoryOrder)
     for (const std::string& name : order) {
         const auto& [hidden, directory, size, modified] = entries.at(name);
         const std::string path = folder + "/" + name;
-        want += Record(name, hidden, directory, size < 0 ? FileFacts::size(path) : size, FileFacts::created(path),
-                       modified);
+        want += Record(wire.count(name) ? wire.at(name) : name, hidden, directory,
+                       size < 0 ? FileFacts::size(path) : size, FileFacts::created(path), modified);
     }
     InProcessServer server;
     const InProcessServer::Reply reply = server.request("OpKey_GetFileList", folder);
     ASSERT_EQ(reply.result, NR_OK);
     EXPECT_EQ(reply.bytes, want);
+    // The names the phone was given fetch the files (each holds its sent name).
+    for (const auto& [name, sent] : wire)
+        EXPECT_EQ(server.request("OpKey_GetFile", folder + "/" + sent).bytes, sent);
 }
 
 TEST(FileListing, PathsAreTakenLiterallyAndWithoutAFolderGiveOnlyThePath)
@@ -255,6 +267,18 @@ TEST(FileIcon, EverythingElseGetsItsIconAsPngAndTenMebibytesIsTheThumbnailLimit)
         EXPECT_FALSE(Decode(reply).isNull()) << path;
     }
 
+    // Pictures that claim more pixels than are worth decoding: a 1-bit PNG
+    // of 5600 x 5600 and a JPEG whose header claims 40000 x 40000.
+    QImage mono(5600, 5600, QImage::Format_Mono);
+    mono.fill(1);
+    ASSERT_TRUE(mono.save(QString::fromStdString(dir.file("bomb.png")), "PNG"));
+    std::string jpeg = TempDir::read(TwoColours(dir, "small.jpg", 16, 16, "JPEG"));
+    const std::size_t frame = jpeg.find("\xff\xc0");
+    ASSERT_NE(frame, std::string::npos);
+    jpeg.replace(frame + 5, 4, "\x9c\x40\x9c\x40"); // height and width 40000
+    for (const std::string& bomb : {dir.file("bomb.png"), dir.write("bomb.jpg", jpeg)})
+        EXPECT_TRUE(IsPng(server.request("OpKey_GetFileIcon", bomb).bytes)) << bomb;
+
     // A picture padded to one byte less than 10 MiB gets its thumbnail, to exactly that its icon.
     const std::string padded = TwoColours(dir, "padded.jpg", 200, 100, "JPEG");
     ASSERT_EQ(::truncate(padded.c_str(), 10 * 1024 * 1024 - 1), 0);
@@ -304,6 +328,7 @@ TEST(Screenshot, IsAPngOfTheWholeDisplayKeepingEveryPixelOnTheDesktop)
 {
     CORVANE_START_XVFB(xvfb, 333, 217); // odd sizes: rows are not a multiple of anything
     UserSandbox user;
+    std::filesystem::remove_all(user.desktop()); // made by the first capture
     InProcessServer server;
     for (int round = 0; round < 2; ++round) {
         QImage picture(333, 217, QImage::Format_RGB32);

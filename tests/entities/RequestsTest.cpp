@@ -34,7 +34,7 @@ TEST(DeviceInfo, DescribesTheHostInTenTerminatedFields)
     const std::string host = hostName();
     EXPECT_FALSE(host.empty());
     const auto info = [&](const std::string& password, const char* autoStart) {
-        return "2^_7" + host + "^_7" + me->pw_name + "^_7" + me->pw_dir + "^_7" + password + "^_7180^_70^_7" +
+        return "2^_7" + host + "^_7" + me->pw_name + "^_7" + user.home() + "^_7" + password + "^_7180^_70^_7" +
                user.documents() + "^_7" + user.desktop() + "^_7" + autoStart + "^_7";
     };
     // No password set; starts at login unless the user turned it off.
@@ -166,21 +166,22 @@ TEST_F(MainThreadRequests, LaserPointerChangesAreQueuedInOrderWithoutWaiting)
     // those with too few fields change nothing.
     for (const auto& [head, body] : {std::pair{"OpKey_LightColor", "65280^_70.5^_70"}, {"OpKey_LightSize", "60^_720^_71"},
                                      {"OpKey_LightColor", "16711680^_71^_71"}, {"OpKey_LightColor", "65280^_70.5"},
-                                     {"OpKey_LightSize", "40"}}) {
+                                     {"OpKey_LightSize", "40"}, {"OpKey_LightColor", "255^_71e300^_71"}}) {
         const InProcessServer::Reply reply = server.request(head, body);
         EXPECT_EQ(reply.result, NR_OK);
         EXPECT_EQ(reply.bytes, "");
     }
     EXPECT_EQ(pointer.count(), 0u);
-    EXPECT_EQ(mainQueue.runPending(), 8u);
+    EXPECT_EQ(mainQueue.runPending(), 9u);
     EXPECT_EQ(Calls(pointer), Strings({"show", "move 3 -4.5", "move -0.25 12", "alphaSwitch", "hide",
-                                       "lightColor 0x00ff00 0.5 0", "lightSize 60 20 1", "lightColor 0xff0000 1 1"}));
+                                       "lightColor 0x00ff00 0.5 0", "lightSize 60 20 1", "lightColor 0xff0000 1 1",
+                                       "lightColor 0x0000ff 3.40282e+38 1"})); // an alpha beyond float, held in range
 
     // Without a pointer, changes are dropped.
     LaserPointer::setInstance(nullptr);
     EXPECT_EQ(server.request("OpKey_LightSize", "40^_740^_71").bytes, "");
     EXPECT_EQ(mainQueue.runPending(), 1u);
-    EXPECT_EQ(pointer.count(), 8u);
+    EXPECT_EQ(pointer.count(), 9u);
 }
 
 } // namespace

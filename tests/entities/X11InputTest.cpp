@@ -40,6 +40,9 @@ struct WindowEvent {
     unsigned long keysym = 0; // the unshifted keysym of a key event
     unsigned state = 0;       // modifier and button mask
     int x = 0, y = 0;
+    std::string message; // client messages: the type's name, first value, and window
+    long data0 = 0, data1 = 0;
+    unsigned long about = 0;
 };
 using Events = std::vector<WindowEvent>;
 
@@ -122,6 +125,15 @@ protected:
                 e = {event.type, event.xbutton.button, 0, event.xbutton.state, event.xbutton.x_root, event.xbutton.y_root};
                 break;
             case MotionNotify: e = {event.type, 0, 0, event.xmotion.state, event.xmotion.x_root, event.xmotion.y_root}; break;
+            case ClientMessage: {
+                char* name = XGetAtomName(display, event.xclient.message_type);
+                e.message = name ? name : "";
+                XFree(name);
+                e.data0 = event.xclient.data.l[0];
+                e.data1 = event.xclient.data.l[1];
+                e.about = event.xclient.window;
+                break;
+            }
             case MappingNotify: XRefreshKeyboardMapping(&event.xmapping); continue;
             default:
                 if (xkbEventBase != 0 && event.type == xkbEventBase)
@@ -420,6 +432,20 @@ TEST_F(X11InputTest, TextArrivesExactlyInARealTextFieldWhateverTheCapsLock)
     EXPECT_TRUE(capsLockOn());
 }
 
+// count distinct CJK characters, an "x" after every fifth.
+std::string DistinctCharacters(int count)
+{
+    std::string text;
+    for (int i = 0; i < count; ++i) {
+        const char32_t character = 0x4E00 + static_cast<char32_t>(i) * 37;
+        text += {static_cast<char>(0xE0 | (character >> 12)), static_cast<char>(0x80 | ((character >> 6) & 0x3F)),
+                 static_cast<char>(0x80 | (character & 0x3F))};
+        if (i % 5 == 4)
+            text += "x";
+    }
+    return text;
+}
+
 TEST_F(X11InputTest, ManyDistinctCharactersArriveInOrderAndTheKeymapIsRestored)
 {
     const int emptyBefore = EmptyKeycodes();
@@ -427,17 +453,52 @@ TEST_F(X11InputTest, ManyDistinctCharactersArriveInOrderAndTheKeymapIsRestored)
     TextFieldProbe field;
     ASSERT_TRUE(field.waitUntilReady());
     // More distinct characters than free key codes: borrowed ones are rebound while typing.
-    std::string text;
-    for (int i = 0; i < 3 * emptyBefore; ++i) {
-        const char32_t character = 0x4E00 + static_cast<char32_t>(i) * 37;
-        text += {static_cast<char>(0xE0 | (character >> 12)), static_cast<char>(0x80 | ((character >> 6) & 0x3F)),
-                 static_cast<char>(0x80 | (character & 0x3F))};
-        if (i % 5 == 4)
-            text += "x";
-    }
+    const std::string text = DistinctCharacters(3 * emptyBefore);
     ASSERT_EQ(server.request("OpKey_WriteStr", text).result, NR_OK);
     EXPECT_TRUE(field.waitForText(text)) << "field holds: " << field.text();
     EXPECT_TRUE(KeymapRestored(emptyBefore));
+}
+
+// Before a used borrowed key code is rebound, typing waits for the focused
+// client to answer a ping. A client that has stopped answering keeps the
+// typing waiting, and nothing else: the pointer still moves.
+TEST_F(X11InputTest, ThePointerMovesWhileTypingWaitsForAClientThatDoesNotAnswer)
+{
+    PlacePointer(100, 100);
+    Atom ping = XInternAtom(display, "_NET_WM_PING", False);
+    XSetWMProtocols(display, window, &ping, 1);
+    Clear();
+    std::thread typist([text = DistinctCharacters(EmptyKeycodes() + 20)] { KeybdEntity::InputChar(text.c_str()); });
+    const auto pingIndex = [&] {
+        const auto found = std::find_if(received.begin(), received.end(), [&](const WindowEvent& e) {
+            return e.type == ClientMessage && e.data0 == static_cast<long>(ping);
+        });
+        return found - received.begin();
+    };
+    const bool pinged = WaitFor([&](const Events& e) { return pingIndex() < static_cast<long>(e.size()); });
+    if (pinged) {
+        MouseEntity::Move(5, 5);
+        EXPECT_TRUE(WaitFor([](const Events& e) {
+            return std::any_of(e.begin(), e.end(), [](const WindowEvent& w) { return w.type == MotionNotify && w.x == 105; });
+        }));
+        // Nothing was typed between the unanswered ping and the move.
+        const Events events = received;
+        const auto moved = std::find_if(events.begin() + pingIndex(), events.end(),
+                                        [](const WindowEvent& e) { return e.type == MotionNotify; });
+        EXPECT_EQ(std::count_if(events.begin() + pingIndex(), moved, [](const WindowEvent& e) { return e.type == KeyPress; }), 0);
+        // Answer as a client would, and take part no more.
+        XEvent answer{};
+        answer.xclient = {ClientMessage, 0, True, display, DefaultRootWindow(display),
+                          XInternAtom(display, "WM_PROTOCOLS", False), 32, {}};
+        answer.xclient.data.l[0] = static_cast<long>(ping);
+        answer.xclient.data.l[1] = events[static_cast<std::size_t>(pingIndex())].data1;
+        answer.xclient.data.l[2] = static_cast<long>(window);
+        XSendEvent(display, DefaultRootWindow(display), False, SubstructureNotifyMask | SubstructureRedirectMask, &answer);
+    }
+    XDeleteProperty(display, window, XInternAtom(display, "WM_PROTOCOLS", False));
+    XSync(display, False);
+    typist.join();
+    EXPECT_TRUE(pinged);
 }
 
 // The whole path of a pointer move: the client tool's live channel, the

@@ -1,3 +1,4 @@
+#include "ChildProcess.h"
 #include "FreePort.h"
 #include "MyUDP.h"
 #include "RecordingDelegate.h"
@@ -7,8 +8,10 @@
 #include <cstring>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
+#include <sched.h>
 #include <sys/socket.h>
 #include <sys/time.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -18,9 +21,9 @@ const std::string kPhoneId = "PhoneId00000001";
 
 // The discovery service and a phone on the loopback network that shares its
 // port, hears every broadcast and sends datagrams of its choosing.
-class Discovery : public testing::Test {
-protected:
-    Discovery()
+class LoopbackDiscovery {
+public:
+    LoopbackDiscovery()
     {
         udp.port = FreePort::udp();
         std::strcpy(udp.broadcastIp, kLoopbackBroadcast);
@@ -28,19 +31,43 @@ protected:
         const int on = 1;
         ::setsockopt(phone, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
         ::setsockopt(phone, SOL_SOCKET, SO_BROADCAST, &on, sizeof on);
+        const int room = 1 << 20; // the phone hears its own broadcasts too
+        ::setsockopt(phone, SOL_SOCKET, SO_RCVBUF, &room, sizeof room);
         address.sin_family = AF_INET;
         address.sin_port = htons(static_cast<uint16_t>(udp.port));
         EXPECT_EQ(::bind(phone, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
         address.sin_addr.s_addr = inet_addr(kLoopbackBroadcast);
     }
-    ~Discovery() override { ::close(phone); }
+    ~LoopbackDiscovery() { ::close(phone); }
 
-    // Sends bytes, by default padded with zeros to a 256-byte record.
-    void send(std::string bytes, bool record = true)
+    // Sends bytes, by default padded with zeros to a 256-byte record; from
+    // another local address of the host when one is given.
+    void send(std::string bytes, bool record = true, const char* from = nullptr)
     {
         bytes.resize(record ? 256 : bytes.size(), '\0');
-        ASSERT_EQ(::sendto(phone, bytes.data(), bytes.size(), 0, reinterpret_cast<sockaddr*>(&address), sizeof address),
+        int sender = phone;
+        if (from != nullptr) {
+            sender = ::socket(AF_INET, SOCK_DGRAM, 0);
+            const int on = 1;
+            ::setsockopt(sender, SOL_SOCKET, SO_BROADCAST, &on, sizeof on);
+            sockaddr_in source{};
+            source.sin_family = AF_INET;
+            source.sin_addr.s_addr = inet_addr(from);
+            ASSERT_EQ(::bind(sender, reinterpret_cast<sockaddr*>(&source), sizeof source), 0) << from;
+        }
+        EXPECT_EQ(::sendto(sender, bytes.data(), bytes.size(), 0, reinterpret_cast<sockaddr*>(&address), sizeof address),
                   static_cast<ssize_t>(bytes.size()));
+        if (sender != phone)
+            ::close(sender);
+    }
+    // The answers of this host among the datagrams heard.
+    std::vector<std::string> hearAnswers(int quietMs)
+    {
+        std::vector<std::string> answered;
+        for (const std::string& datagram : hear(quietMs, kPhoneId))
+            if (datagram.find(getUUID()) != std::string::npos)
+                answered.push_back(datagram);
+        return answered;
     }
     // The texts of the datagrams heard until quietMs pass without one,
     // skipping those that contain skip (the ones this phone sent itself).
@@ -64,6 +91,8 @@ protected:
     sockaddr_in address{};
 };
 
+class Discovery : public testing::Test, protected LoopbackDiscovery {};
+
 } // namespace
 
 TEST_F(Discovery, AnswersQueriesAndPassesAnswersAndLeavingNoticesOn)
@@ -76,10 +105,7 @@ TEST_F(Discovery, AnswersQueriesAndPassesAnswersAndLeavingNoticesOn)
     send("2^_7leaving-phone^_71^_7" + kPhoneId);
     ASSERT_TRUE(delegate.waitFor([](RecordingDelegate& d) { return d.answers().size() >= 2; }));
     // Exactly one answer, to the query; answers and notices are not answered.
-    std::vector<std::string> answered;
-    for (const std::string& datagram : hear(1000, kPhoneId))
-        if (datagram.find(getUUID()) != std::string::npos)
-            answered.push_back(datagram);
+    const std::vector<std::string> answered = hearAnswers(1000);
     const std::string name = hostName().empty() ? "Hi" : hostName();
     EXPECT_EQ(answered, std::vector<std::string>{"1^_7" + name + "^_72^_7" + getUUID()});
     // The query is answered, not passed on.
@@ -117,4 +143,46 @@ TEST_F(Discovery, ReportsABroadcastThatCannotBeSent)
 {
     std::strcpy(udp.broadcastIp, "not-an-address");
     EXPECT_EQ(udp.SendBoardcast(UDPMsg_Query), NR_BroadcastError);
+}
+
+TEST_F(Discovery, AFloodOfQueriesDrawsOnlyAFewAnswers)
+{
+    ASSERT_EQ(udp.Start(), NR_OK);
+    for (int i = 0; i < 100; ++i)
+        send("0^_7iPhone^_71^_7" + kPhoneId);
+    const std::size_t answers = hearAnswers(1000).size();
+    EXPECT_GE(answers, 1u);
+    EXPECT_LE(answers, 12u);
+}
+
+// Peers outside the local network, in a network namespace of the test's own
+// whose loopback interface also carries a public and a private address.
+TEST(DiscoveryAddressRule, PeersOutsideTheLocalNetworkAreIgnoredUnlessAllowed)
+{
+    if (ChildProcess::Run({"unshare", "-n", "ip", "link", "set", "lo", "up"}).status != 0)
+        GTEST_SKIP() << "no network namespaces here (unshare and ip as root needed)";
+    std::thread([] {
+        ASSERT_EQ(::unshare(CLONE_NEWNET), 0); // this thread, and what it starts, only
+        ASSERT_EQ(ChildProcess::Run({"sh", "-c", "ip link set lo up && ip addr add 8.8.4.4/32 dev lo && "
+                                                 "ip addr add 10.9.8.7/32 dev lo"}).status, 0);
+        const struct {
+            const char* from;
+            bool lanOnly;
+            bool served;
+        } cases[] = {{"8.8.4.4", true, false}, {"10.9.8.7", true, true}, {"8.8.4.4", false, true}};
+        for (const auto& c : cases) {
+            SCOPED_TRACE(std::string(c.from) + (c.lanOnly ? " LAN only" : " anyone"));
+            LoopbackDiscovery net;
+            net.udp.lanOnly = c.lanOnly;
+            ASSERT_EQ(net.udp.Start(), NR_OK);
+            net.send("0^_7iPhone^_71^_7" + kPhoneId, true, c.from);
+            net.send("1^_7far-desktop^_72^_7FarDesktop00001", true, c.from);
+            EXPECT_EQ(net.hearAnswers(500).size(), c.served ? 1u : 0u);
+            const auto answers = net.delegate.answers();
+            EXPECT_EQ(answers.size(), c.served ? 1u : 0u);
+            if (!answers.empty()) {
+                EXPECT_EQ(answers[0].ip, c.from);
+            }
+        }
+    }).join();
 }

@@ -1,3 +1,4 @@
+#include "ClientTool.h"
 #include "FreePort.h"
 #include "InProcessServer.h"
 #include "MyClient.h"
@@ -10,7 +11,11 @@
 
 #include <arpa/inet.h>
 #include <chrono>
+#include <fstream>
 #include <gtest/gtest.h>
+#include <mutex>
+#include <sstream>
+#include <sys/stat.h>
 #include <thread>
 
 namespace {
@@ -35,6 +40,19 @@ std::vector<std::string> Typed(const RecordingEventPoster& poster, std::size_t c
     return texts;
 }
 
+// Whether the service keeps a new connection from `from` that sends bytes
+// open, trying for up to 5 s (one that just closed takes a moment to go).
+bool KeptOpen(int port, const std::string& bytes, const char* from = nullptr)
+{
+    for (int i = 0; i < 100; ++i) {
+        RawConnection peer("127.0.0.1", port, from ? from : "");
+        peer.send(bytes);
+        if (!peer.waitForClose(50))
+            return true;
+    }
+    return false;
+}
+
 // A service that sees every peer as coming from a public Internet address.
 class FarAwayPeers : public SService {
 public:
@@ -55,7 +73,10 @@ TEST(ConnectionService, PeersThatQuitEarlyOrNameNoOperationGetNothingAndTheServi
     for (int i = 0; i < 3; ++i)
         EXPECT_TRUE(RawConnection(server.port()).connected());
     RawConnection(server.port()).send(std::string(30, '1')); // half a size packet
-    for (const char* head : {"OpKey_NoSuchOperation", "Keep_Alive", "opkey_getdeviceinfo", ""}) {
+    // A head is the whole payload: one with more behind a zero byte names
+    // nothing, not even a live channel.
+    for (const std::string& head : std::vector<std::string>{"OpKey_NoSuchOperation", "Keep_Alive", "opkey_getdeviceinfo", "",
+                                   std::string("keep_alive\0", 11), std::string("OpKey_GetDeviceInfo\0x", 21)}) {
         RawConnection peer(server.port());
         peer.send(RawConnection::framed(head) + RawConnection::framed("body"));
         EXPECT_EQ(peer.readAll(), kEmptyReply) << "head '" << head << "'";
@@ -70,11 +91,79 @@ TEST(ConnectionService, AnnouncedLengthsAboveTheCapAreRefusedWithoutAReply)
         peer.send(Padded(length, 64));
         EXPECT_EQ(peer.readAll(), "") << length;
     }
-    // The body is checked the same way.
-    RawConnection peer(server.port());
-    peer.send(RawConnection::framed("OpKey_GetDeviceInfo") + Padded("4611686018427387904", 64));
-    EXPECT_EQ(peer.readAll(), "");
+    // The body is checked the same way; a head has a small cap of its own.
+    for (const std::string& request : {RawConnection::framed("OpKey_GetDeviceInfo") + Padded("4611686018427387904", 64),
+                                       RawConnection::framed(std::string(257, 'k')) + RawConnection::framed("")}) {
+        RawConnection peer(server.port());
+        peer.send(request);
+        EXPECT_EQ(peer.readAll(), "");
+    }
     EXPECT_EQ(server.request("OpKey_NoSuchOperation").result, NR_OK);
+}
+
+TEST(ConnectionService, AnnouncedBodiesCostMemoryAsTheirBytesArriveAndDrawOnABudget)
+{
+    const auto residentBytes = [] {
+        long pages = 0, resident = 0;
+        std::ifstream("/proc/self/statm") >> pages >> resident;
+        return resident * ::sysconf(_SC_PAGESIZE);
+    };
+    InProcessServer server;
+    constexpr long long kMiB = 1024 * 1024;
+    server.service().bodyBudget.SetTotal(128 * kMiB);
+    const std::string announce = RawConnection::framed("OpKey_GetFile") + Padded(std::to_string(64 * kMiB), 64) + "x";
+    const long before = residentBytes();
+    std::vector<std::unique_ptr<RawConnection>> peers;
+    for (int i = 0; i < 2; ++i) {
+        peers.push_back(std::make_unique<RawConnection>(server.port()));
+        peers.back()->send(announce);
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_LT(residentBytes() - before, 16 * kMiB);
+    // The budget is spent: another large body is refused at once, a small
+    // request is still served.
+    RawConnection refused(server.port());
+    refused.send(announce);
+    EXPECT_TRUE(refused.waitForClose(5000));
+    EXPECT_EQ(server.request("OpKey_NoSuchOperation", std::string(1000, 'b')).result, NR_OK);
+    peers.clear();
+    EXPECT_TRUE(KeptOpen(server.port(), announce)); // what a finished request took comes back
+}
+
+TEST(ConnectionService, ARequestMustArriveInTimeHoweverSlowlyItTrickles)
+{
+    InProcessServer server;
+    server.service().idleSeconds = 1;
+    RawConnection peer(server.port());
+    const std::string request = RawConnection::framed("OpKey_GetDeviceInfo") + RawConnection::framed("");
+    bool closed = false;
+    std::size_t sent = 0;
+    for (; sent < request.size() && !closed; ++sent) {
+        peer.send(request.substr(sent, 1)); // a byte every 200 ms: never silent for the idle time
+        closed = peer.waitForClose(200);
+    }
+    EXPECT_TRUE(closed);
+    EXPECT_LT(sent, request.size()) << "the peer had its whole request read";
+}
+
+TEST(ConnectionService, OneAddressCannotTakeEveryConnection)
+{
+    InProcessServer server;
+    // Live channels, requests being read and silent connections all count.
+    std::vector<std::unique_ptr<RawConnection>> crowd;
+    for (int i = 0; i < 64; ++i) {
+        crowd.push_back(std::make_unique<RawConnection>("127.0.0.1", server.port(), "127.0.0.2"));
+        if (i % 2 == 0)
+            crowd.back()->send(RawConnection::framed("keep_alive") + RawConnection::framed(""));
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    RawConnection oneTooMany("127.0.0.1", server.port(), "127.0.0.2");
+    EXPECT_TRUE(oneTooMany.waitForClose(5000));
+    RawConnection other("127.0.0.1", server.port(), "127.0.0.3");
+    other.send(RawConnection::framed("OpKey_NoSuchOperation") + RawConnection::framed(""));
+    EXPECT_EQ(other.readAll(), kEmptyReply);
+    crowd.pop_back();
+    EXPECT_TRUE(KeptOpen(server.port(), "", "127.0.0.2")); // once one has gone, the address may connect again
 }
 
 TEST(ConnectionService, APeerThatFallsSilentIsDroppedAfterTheIdleTime)
@@ -195,6 +284,21 @@ TEST(LiveChannel, HandsOverWholeRecordsInOrderHoweverTheyArriveAndHasNoIdleLimit
     EventPoster::setInstance(nullptr);
 }
 
+TEST(LiveChannel, TheClientToolSendsTheTextBetweenTheTypeAndTheLastTwoWords)
+{
+    RecordingEventPoster poster;
+    EventPoster::setInstance(&poster);
+    InProcessServer server;
+    // The x value may also stand inside the text, and the text may hold blanks.
+    std::istringstream lines("8 hi 1 11\n8  a  b\t2 3 \n8 . -1.5 2\n");
+    ClientTool tool(lines, stdout, stderr);
+    int status = -1;
+    ASSERT_TRUE(tool.Parse({"--port", std::to_string(server.port()), "live"}, status));
+    EXPECT_EQ(tool.Run(), 0);
+    EXPECT_EQ(Typed(poster, 3), (std::vector<std::string>{"hi", "a  b", "."}));
+    EventPoster::setInstance(nullptr);
+}
+
 TEST(FileReply, ArrivesExactlyOrReportsTheMissingFile)
 {
     TempDir dir;
@@ -207,5 +311,8 @@ TEST(FileReply, ArrivesExactlyOrReportsTheMissingFile)
     EXPECT_TRUE(reply.bytes == content) << reply.bytes.size() << " bytes";
     EXPECT_EQ(server.request("OpKey_GetFile", dir.file("missing.bin")).result, NR_FileUnavailable);
     EXPECT_EQ(server.request("OpKey_GetFile", dir.path()).result, NR_FileUnavailable);
+    // A pipe is no file to send, and must not hold the request up.
+    ASSERT_EQ(::mkfifo(dir.file("pipe").c_str(), 0600), 0);
+    EXPECT_EQ(server.request("OpKey_GetFile", dir.file("pipe")).result, NR_FileUnavailable);
     EXPECT_EQ(server.request("OpKey_GetFile", dir.write("empty", "")).bytes, "");
 }

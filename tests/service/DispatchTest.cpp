@@ -1,9 +1,15 @@
 #include "Config.h"
 #include "InProcessServer.h"
+#include "MyClient.h"
 #include "RecordingDelegate.h"
+#include "RecordingEventPoster.h"
+#include "SCommon.h"
+#include "StdoutCapture.h"
 #include "UserSandbox.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
+#include <memory>
 
 // Operations whose effect shows without a desktop: settings, the delegate.
 class Dispatch : public testing::Test {
@@ -53,4 +59,33 @@ TEST_F(Dispatch, AScanReportNamedExactlyClosesThePairingWindowAndGetsAnEmptyRepl
     // Bodies that an operation does not use are ignored.
     EXPECT_EQ(server.request("OpKey_GetDeviceInfo", "a body that is ignored").bytes,
               server.request("OpKey_GetDeviceInfo", "").bytes);
+}
+
+TEST_F(Dispatch, TheLogShowsTypedTextScriptsAndCredentialsOnlyByTheirLength)
+{
+    RecordingEventPoster poster;
+    EventPoster::setInstance(&poster);
+    std::vector<std::string> lines;
+    {
+        StdoutCapture capture(sandbox.root().file("log"));
+        server.request("OpKey_WriteStr", "typed secret");
+        server.request("OpKey_SyncWorkConfig", "reg^_7tok^_7https://push.example/secret^_7Basic secret");
+        server.request("OpKey_Shell", "echo secret");
+        server.request("OpKey_GetFileList", "/no/such/folder");
+        MyClient live;
+        live.SetInfo("127.0.0.1", server.port(), 5);
+        ASSERT_EQ(live.ConnService(), NR_OK);
+        std::unique_ptr<char[]> message(GetMsgBuf(MsgType_Text, "live secret", 0, 0));
+        ASSERT_EQ(live.SendMsg(message.get()), NR_OK);
+        live.Close();
+        ASSERT_TRUE(delegate.waitFor([](RecordingDelegate& d) { return d.counts().size() == 2; }));
+        lines = capture.lines();
+    }
+    EventPoster::setInstance(nullptr);
+    const auto logged = [&](const std::string& line) { return std::count(lines.begin(), lines.end(), line); };
+    EXPECT_EQ(std::count_if(lines.begin(), lines.end(), [](const std::string& l) { return l.find("secret") != l.npos; }), 0);
+    EXPECT_EQ(logged("[Body]:<12 bytes>"), 1);
+    EXPECT_EQ(logged("[Body]:<11 bytes>"), 1);
+    EXPECT_EQ(logged("[Body]:/no/such/folder"), 1); // paths and numbers keep their text
+    EXPECT_EQ(logged("<11 bytes>"), 1);             // the live channel's text
 }

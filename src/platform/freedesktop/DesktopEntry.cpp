@@ -3,6 +3,7 @@
 #include "Log.h"
 
 #include <gio/gdesktopappinfo.h>
+#include <sched.h>
 #include <unistd.h>
 
 namespace {
@@ -16,11 +17,14 @@ std::string Take(gchar* text)
 }
 
 // Runs in the launched program before its exec: a session of its own, so it
-// lives on independently of the server. (GLib resets the signals the
-// server ignores, SIGPIPE among them.)
-void NewSession(gpointer)
+// lives on independently of the server, and normal scheduling, so a program
+// started from a live channel's real-time thread does not inherit its
+// priority. (GLib resets the signals the server ignores, SIGPIPE among them.)
+void PrepareChild(gpointer)
 {
     ::setsid();
+    const sched_param normal{};
+    ::sched_setscheduler(0, SCHED_OTHER, &normal);
 }
 
 } // namespace
@@ -74,7 +78,7 @@ bool DesktopEntry::launch() const
 {
     GError* error = nullptr;
     const auto flags = static_cast<GSpawnFlags>(G_SPAWN_SEARCH_PATH | G_SPAWN_STDOUT_TO_DEV_NULL);
-    if (g_desktop_app_info_launch_uris_as_manager(info.get(), nullptr, nullptr, flags, NewSession, nullptr, nullptr,
+    if (g_desktop_app_info_launch_uris_as_manager(info.get(), nullptr, nullptr, flags, PrepareChild, nullptr, nullptr,
                                                   nullptr, &error))
         return true;
     Log::Printf("cannot start %s: %s\n", entryId.c_str(), error != nullptr ? error->message : "");

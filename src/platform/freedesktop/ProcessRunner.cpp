@@ -1,9 +1,12 @@
 #include "ProcessRunner.h"
 
+#include "SCommon.h"
+
 #include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <fcntl.h>
+#include <sched.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <thread>
@@ -12,8 +15,10 @@
 extern char** environ;
 
 // Starts argv with standard input and output on /dev/null, default signal
-// handling and an empty signal mask. flags adds POSIX_SPAWN_SETPGROUP (a
-// process group of its own) or POSIX_SPAWN_SETSID (a session of its own).
+// handling, an empty signal mask and normal scheduling (a live channel's
+// thread runs at real-time priority, which a launched player or script
+// must not inherit). flags adds POSIX_SPAWN_SETPGROUP (a process group of
+// its own) or POSIX_SPAWN_SETSID (a session of its own).
 static pid_t Spawn(const std::vector<std::string>& argv, short flags)
 {
     if (argv.empty())
@@ -29,8 +34,12 @@ static pid_t Spawn(const std::vector<std::string>& argv, short flags)
     posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
     posix_spawnattr_t attributes;
     posix_spawnattr_init(&attributes);
-    posix_spawnattr_setflags(&attributes, static_cast<short>(flags | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF));
+    posix_spawnattr_setflags(&attributes, static_cast<short>(flags | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF |
+                                                             POSIX_SPAWN_SETSCHEDULER));
     posix_spawnattr_setpgroup(&attributes, 0);
+    const sched_param normal{};
+    posix_spawnattr_setschedpolicy(&attributes, SCHED_OTHER);
+    posix_spawnattr_setschedparam(&attributes, &normal);
     sigset_t none, defaults;
     sigemptyset(&none);
     sigemptyset(&defaults);
@@ -53,6 +62,7 @@ bool ProcessRunner::spawnDetached(const std::vector<std::string>& argv)
     if (pid < 0)
         return false;
     std::thread([pid] {
+        useNormalScheduling();
         int status = 0;
         while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
         }

@@ -66,7 +66,6 @@ namespace {
 struct OwnEntry {
     bool found = false;
     std::string name;
-    std::string home;
 };
 
 const OwnEntry& ReadOwnEntry()
@@ -79,7 +78,6 @@ const OwnEntry& ReadOwnEntry()
         if (::getpwuid_r(::geteuid(), &entry, storage.data(), storage.size(), &found) == 0 && found != nullptr) {
             result.found = true;
             result.name = entry.pw_name ? entry.pw_name : "";
-            result.home = entry.pw_dir ? entry.pw_dir : "";
         }
         return result;
     }();
@@ -88,11 +86,11 @@ const OwnEntry& ReadOwnEntry()
 
 } // namespace
 
+// From HOME, the same source as Documents and Desktop, so that the three
+// always agree (the account database may name another folder than the
+// session uses).
 std::string UserFolders::home()
 {
-    const OwnEntry& own = ReadOwnEntry();
-    if (own.found && !own.home.empty())
-        return own.home;
     return QStandardPaths::writableLocation(QStandardPaths::HomeLocation).toStdString();
 }
 

@@ -2,8 +2,9 @@
 
 #include <string>
 
-// The user's folders and names, as the desktop defines them (XDG user
-// directories, the password database).
+// The user's folders and name: the folders from HOME and the XDG user
+// directories, as the desktop defines them; the name from the password
+// database.
 class UserFolders {
 public:
     UserFolders() = delete;

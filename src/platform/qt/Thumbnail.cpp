@@ -7,6 +7,11 @@
 #include <QImageWriter>
 #include <QPainter>
 #include <algorithm>
+#include <chrono>
+#include <fcntl.h>
+#include <semaphore>
+#include <sys/stat.h>
+#include <unistd.h>
 
 void Thumbnail::fit(int width, int height, int& fittedWidth, int& fittedHeight)
 {
@@ -32,23 +37,69 @@ QImage OnWhite(const QImage& image)
     return flat;
 }
 
+// The pixels a decoder produces for a picture of the header's size: JPEG
+// decodes at down to 1/8 of each side, other formats at full size.
+long long DecodedPixels(const QSize& size, const QByteArray& format)
+{
+    const long long width = size.width(), height = size.height();
+    if (format == "jpeg")
+        return ((width + 7) / 8) * ((height + 7) / 8);
+    return width * height;
+}
+
+// Decodes that run at once, process-wide.
+std::counting_semaphore<Thumbnail::kDecodesAtOnce>& DecodeSlots()
+{
+    static std::counting_semaphore<Thumbnail::kDecodesAtOnce> turns(Thumbnail::kDecodesAtOnce);
+    return turns;
+}
+
+// Holds a decode slot for its lifetime, when one came free in time.
+class DecodeTurn {
+public:
+    DecodeTurn() : held(DecodeSlots().try_acquire_for(std::chrono::seconds(Thumbnail::kDecodeWaitSeconds))) {}
+    ~DecodeTurn()
+    {
+        if (held)
+            DecodeSlots().release();
+    }
+    DecodeTurn(const DecodeTurn&) = delete;
+    DecodeTurn& operator=(const DecodeTurn&) = delete;
+    bool held;
+};
+
 } // namespace
 
 std::string Thumbnail::jpeg(const std::string& path)
 {
-    QImageReader reader(QFile::decodeName(path.c_str()));
-    QSize fitted;
-    const QSize original = reader.size();
-    if (original.isValid() && !original.isEmpty()) {
-        fit(original.width(), original.height(), fitted.rwidth(), fitted.rheight());
-        // Lets the decoder skip detail it would throw away (JPEG's DCT scaling).
-        reader.setScaledSize(fitted);
+    // Opened without blocking, and read only when it is a regular file: a
+    // pipe would wait for a writer for ever.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return {};
+    QFile file;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return {};
     }
+    QImageReader reader(&file);
+    const QSize original = reader.size();
+    // A picture whose header gives no size has no place here either.
+    if (!original.isValid() || original.isEmpty() || DecodedPixels(original, reader.format()) > kMaxDecodedPixels)
+        return {};
+    // Also what the decoder may allocate, should a header understate it.
+    reader.setAllocationLimit(static_cast<int>(kMaxDecodedPixels * 4 / (1024 * 1024)));
+    QSize fitted;
+    fit(original.width(), original.height(), fitted.rwidth(), fitted.rheight());
+    // Lets the decoder skip detail it would throw away (JPEG's DCT scaling).
+    reader.setScaledSize(fitted);
+    const DecodeTurn turn;
+    if (!turn.held)
+        return {};
     QImage image = reader.read();
     if (image.isNull())
         return {};
-    if (!fitted.isValid()) // the header did not tell the size
-        fit(image.width(), image.height(), fitted.rwidth(), fitted.rheight());
     if (image.size() != fitted)
         image = image.scaled(fitted, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     if (image.hasAlphaChannel())

@@ -2,6 +2,7 @@
 
 #include <X11/Xlib.h>
 #include <cstdlib>
+#include <poll.h>
 
 X11Display& X11Display::instance()
 {
@@ -80,9 +81,24 @@ bool X11Display::available()
     return display != nullptr;
 }
 
+bool X11Display::WaitForEvents(Display* d, std::chrono::milliseconds timeout)
+{
+    if (XPending(d) > 0)
+        return true;
+    ++waiters;
+    mutex.unlock();
+    pollfd connection{ConnectionNumber(d), POLLIN, 0};
+    ::poll(&connection, 1, static_cast<int>(timeout.count()));
+    mutex.lock();
+    if (--waiters == 0)
+        waitersLeft.notify_all();
+    return XPending(d) > 0;
+}
+
 void X11Display::Reopen()
 {
-    std::lock_guard lock(mutex);
+    std::unique_lock lock(mutex);
+    waitersLeft.wait(lock, [this] { return waiters == 0; });
     if (display != nullptr)
         XCloseDisplay(display);
     display = nullptr;

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <mutex>
 #include <string>
 
@@ -31,8 +33,16 @@ public:
         fn(display);
         return true;
     }
+    // Only from inside With(), on its display: waits up to timeout for
+    // events with the connection's lock released, so that other threads can
+    // use the connection meanwhile (a client that keeps someone waiting must
+    // not hold up everyone's input). Events another thread's round trip read
+    // meanwhile wait in Xlib's queue, which poll cannot see: wait in short
+    // steps. True when events are waiting.
+    bool WaitForEvents(Display* d, std::chrono::milliseconds timeout);
     // Closes the connection and opens DISPLAY again (a test that starts its
-    // own X server calls this after setting DISPLAY).
+    // own X server calls this after setting DISPLAY). Waits until no thread
+    // is inside WaitForEvents.
     void Reopen();
     // The display name in use, empty when there is none.
     std::string name();
@@ -55,6 +65,8 @@ private:
     void Open();
 
     std::mutex mutex;
+    std::condition_variable waitersLeft;
+    int waiters = 0; // threads inside WaitForEvents, the lock released
     Display* display = nullptr;
     std::string displayName;
     std::atomic<unsigned long> openings{0};

@@ -2,6 +2,7 @@
 
 #include "KeyTable.h"
 #include "Log.h"
+#include "SCommon.h"
 #include "X11Display.h"
 
 #include <X11/Xatom.h>
@@ -111,13 +112,13 @@ X11EventPoster::X11EventPoster()
 X11EventPoster::~X11EventPoster()
 {
     {
-        std::lock_guard lock(stateMutex);
+        std::lock_guard lock(keyMutex);
         stopping = true;
     }
     restoreWake.notify_all();
     if (restorer.joinable())
         restorer.join();
-    std::lock_guard lock(stateMutex);
+    std::lock_guard lock(keyMutex);
     X11Display::instance().With([this](Display* display) {
         if (connection == X11Display::instance().generation())
             keyboard.restoreSpares(display);
@@ -129,7 +130,12 @@ bool X11EventPoster::WithDisplay(Fn&& fn)
 {
     bool posted = false;
     X11Display::instance().With([&](Display* display) {
-        followConnection(display);
+        const unsigned long current = X11Display::instance().generation();
+        if (xtestConnection != current) {
+            xtestConnection = current;
+            int eventBase, errorBase, major, minor;
+            xtest = XTestQueryExtension(display, &eventBase, &errorBase, &major, &minor) == True;
+        }
         if (!xtest)
             return;
         fn(display);
@@ -143,7 +149,7 @@ bool X11EventPoster::WithDisplay(Fn&& fn)
     return posted;
 }
 
-void X11EventPoster::followConnection(Display* display)
+void X11EventPoster::followConnection()
 {
     const unsigned long current = X11Display::instance().generation();
     if (connection == current)
@@ -152,15 +158,10 @@ void X11EventPoster::followConnection(Display* display)
     keyboard.reset();
     heldKeys.clear();
     characters.reset();
-    verticalWheel.reset();
-    horizontalWheel.reset();
-    int eventBase, errorBase, major, minor;
-    xtest = XTestQueryExtension(display, &eventBase, &errorBase, &major, &minor) == True;
 }
 
 bool X11EventPoster::hasEventSource()
 {
-    std::lock_guard lock(stateMutex);
     return WithDisplay([](Display*) {});
 }
 
@@ -190,7 +191,6 @@ ScreenSize X11EventPoster::mainScreenSize()
 
 void X11EventPoster::postMouse(MouseEventType type, MouseButton button, ScreenPoint at, int)
 {
-    std::lock_guard lock(stateMutex);
     WithDisplay([&](Display* display) {
         XTestFakeMotionEvent(display, -1, Coordinate(at.x), Coordinate(at.y), CurrentTime);
         const unsigned xButton = button == MouseButton::Right ? 3 : 1;
@@ -208,7 +208,7 @@ void X11EventPoster::postMouse(MouseEventType type, MouseButton button, ScreenPo
 
 void X11EventPoster::postScroll(int verticalPixels, int horizontalPixels)
 {
-    std::lock_guard lock(stateMutex);
+    std::lock_guard lock(pointerMutex);
     WithDisplay([&](Display* display) {
         // Positive vertical is up (button 4), positive horizontal is left (button 6).
         SendWheelClicks(display, verticalWheel.add(verticalPixels), 4, 5);
@@ -219,8 +219,9 @@ void X11EventPoster::postScroll(int verticalPixels, int horizontalPixels)
 
 void X11EventPoster::postKey(std::uint16_t keyCode, bool down, std::uint64_t flags, KeyPurpose purpose)
 {
-    std::lock_guard lock(stateMutex);
+    std::lock_guard lock(keyMutex);
     WithDisplay([&](Display* display) {
+        followConnection();
         keyboard.drainEvents(display);
         if (down)
             pressKeyDown(display, keyCode, flags, purpose);
@@ -297,8 +298,9 @@ void X11EventPoster::postUnicodeKeyDown(const char16_t* units, std::size_t count
 {
     if (units == nullptr || count == 0)
         return;
-    std::lock_guard lock(stateMutex);
+    std::lock_guard lock(keyMutex);
     WithDisplay([&](Display* display) {
+        followConnection();
         // A surrogate pair is joined even when its halves come in separate
         // events.
         const std::vector<unsigned long> keysyms = KeyTable::KeysymsForText(characters, units, count);
@@ -343,13 +345,16 @@ void X11EventPoster::wakeRestorer()
     if (!keyboard.hasBoundSpares())
         return;
     if (!restorer.joinable())
-        restorer = std::thread([this] { restoreLoop(); });
+        restorer = std::thread([this] {
+            useNormalScheduling(); // started from a live channel's thread
+            restoreLoop();
+        });
     restoreWake.notify_all();
 }
 
 void X11EventPoster::restoreLoop()
 {
-    std::unique_lock lock(stateMutex);
+    std::unique_lock lock(keyMutex);
     while (!stopping) {
         if (!keyboard.hasBoundSpares()) {
             restoreWake.wait(lock);
@@ -361,7 +366,7 @@ void X11EventPoster::restoreLoop()
             continue;
         }
         const bool connected = X11Display::instance().With([this](Display* display) {
-            followConnection(display);
+            followConnection();
             keyboard.drainEvents(display);
             keyboard.restoreSpares(display);
         });

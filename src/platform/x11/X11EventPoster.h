@@ -49,8 +49,9 @@ private:
     // otherwise reports the missing event source (once).
     template <typename Fn>
     bool WithDisplay(Fn&& fn);
-    // Brings the keyboard state in line with the current connection.
-    void followConnection(Display* display);
+    // Brings the keyboard state in line with the current connection; the
+    // caller holds keyMutex.
+    void followConnection();
     void pressKeyDown(Display* display, std::uint16_t keyCode, std::uint64_t flags, KeyPurpose purpose);
     void pressKeyUp(Display* display, std::uint16_t keyCode, KeyPurpose purpose);
     void typeKeysym(Display* display, unsigned long keysym, const X11Keyboard::State& state);
@@ -61,16 +62,24 @@ private:
     std::atomic<bool> reportedMissing{false};
     std::atomic<bool> stopping{false};
 
-    // Everything below is guarded by stateMutex (taken before the X
-    // connection's lock).
-    std::mutex stateMutex;
+    // Guarded by the X connection's lock (only touched inside With()).
+    unsigned long xtestConnection = 0; // generation of the X connection xtest was asked of
+    bool xtest = false;
+
+    // Pointer and keyboard have locks of their own, each taken before the
+    // X connection's: a key operation that waits for the focused client
+    // (which releases the connection while it waits) must not hold up
+    // pointer input, from this phone or any other.
+    std::mutex pointerMutex; // guards the wheels
+    WheelClicks verticalWheel;
+    WheelClicks horizontalWheel;
+
+    // Everything below is guarded by keyMutex.
+    std::mutex keyMutex;
     std::condition_variable restoreWake;
     std::thread restorer;
-    unsigned long connection = 0; // generation of the X connection the state belongs to
-    bool xtest = false;
+    unsigned long connection = 0; // generation of the X connection the keyboard state belongs to
     X11Keyboard keyboard;
     std::map<std::uint16_t, HeldKey> heldKeys;
     TypedCharacters characters;
-    WheelClicks verticalWheel;
-    WheelClicks horizontalWheel;
 };

@@ -10,7 +10,6 @@
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 #include <algorithm>
-#include <poll.h>
 #include <thread>
 
 namespace {
@@ -19,8 +18,11 @@ namespace {
 // on anyway. A busy client answers late but in order, and a borrowed key
 // must not be rebound before the client has read the keys typed on it, so
 // the wait is generous; only a client that has stopped processing events
-// altogether runs into it.
+// altogether runs into it. Typing waits; pointer input does not (the wait
+// releases the X connection).
 constexpr std::chrono::milliseconds kPingTimeout{3000};
+// The wait looks at the events that arrived at least this often.
+constexpr std::chrono::milliseconds kWaitStep{20};
 // Pause that stands in for the ping when the focused client does not take
 // part in the exchange.
 constexpr std::chrono::milliseconds kSettleWithoutPing{50};
@@ -445,6 +447,7 @@ void X11Keyboard::syncWithFocusedClient(Display* display)
     X11Display::SendProtocolMessage(display, target, ping, token, static_cast<long>(target));
     XFlush(display);
 
+    // The wait releases the connection: pointer input goes on meanwhile.
     const auto deadline = std::chrono::steady_clock::now() + kPingTimeout;
     bool answered = false;
     while (!answered) {
@@ -464,8 +467,7 @@ void X11Keyboard::syncWithFocusedClient(Display* display)
                                                                               std::chrono::steady_clock::now());
         if (answered || left.count() <= 0)
             break;
-        pollfd connection{ConnectionNumber(display), POLLIN, 0};
-        ::poll(&connection, 1, static_cast<int>(left.count()));
+        X11Display::instance().WaitForEvents(display, std::min(left, kWaitStep));
     }
     XSelectInput(display, root, attributes.your_event_mask);
 }

@@ -13,7 +13,8 @@ typedef struct _XDisplay Display;
 // keysym sits in the layout, which key codes are free to borrow for keysyms
 // the layout lacks, and the modifier keys. Every call is made with the
 // display's connection held (X11Display::With) and this object's owner
-// serialising callers.
+// serialising callers; the wait for the focused client releases the
+// connection for its duration (X11Display::WaitForEvents).
 //
 // Borrowed ("spare") key codes: every keymap change makes each client
 // rebuild its keymap, so the keysyms a text needs are bound together, in one
