@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <thread>
@@ -62,12 +61,7 @@ SwaySession::SwaySession() : session(SessionUser(), ::geteuid() == 0 ? kUnprivil
     }
     if (socket.empty())
         return;
-    for (const std::string& entry : session.environment()) {
-        const std::string name = entry.substr(0, entry.find('='));
-        set(name.c_str(), entry.c_str() + name.size() + 1);
-    }
-    set("WAYLAND_DISPLAY", socket.c_str());
-    set("DISPLAY", nullptr);
+    session.enter({"WAYLAND_DISPLAY=" + socket, "DISPLAY="});
     while (!ready && sway->running() && std::chrono::steady_clock::now() < deadline) {
         const std::vector<std::string> offered = WaylandConnection::OfferedInterfaces();
         ready = std::find(offered.begin(), offered.end(), "wl_output") != offered.end();
@@ -79,12 +73,6 @@ SwaySession::SwaySession() : session(SessionUser(), ::geteuid() == 0 ? kUnprivil
 SwaySession::~SwaySession()
 {
     sway.reset();
-    for (auto it = saved.rbegin(); it != saved.rend(); ++it) {
-        if (it->second)
-            ::setenv(it->first.c_str(), it->second->c_str(), 1);
-        else
-            ::unsetenv(it->first.c_str());
-    }
 }
 
 bool SwaySession::command(const std::string& line)
@@ -97,14 +85,4 @@ bool SwaySession::command(const std::string& line)
 bool SwaySession::installed()
 {
     return ChildProcess::Run({"sh", "-c", "command -v sway"}).status == 0;
-}
-
-void SwaySession::set(const char* name, const char* value)
-{
-    const char* old = std::getenv(name);
-    saved.emplace_back(name, old ? std::optional<std::string>(old) : std::nullopt);
-    if (value)
-        ::setenv(name, value, 1);
-    else
-        ::unsetenv(name);
 }

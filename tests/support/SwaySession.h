@@ -5,7 +5,6 @@
 
 #include <optional>
 #include <string>
-#include <utility>
 #include <vector>
 
 // A headless sway of the test's own: one 1280x800 output, no XWayland, no
@@ -13,7 +12,7 @@
 // sway refuses to run as root, so a root test runs it as the unprivileged
 // user 65534 (root's clients can still connect). While the session lives,
 // this process belongs to it: XDG_RUNTIME_DIR, DBUS_SESSION_BUS_ADDRESS and
-// WAYLAND_DISPLAY point to it and DISPLAY is unset. sway and the bus are
+// WAYLAND_DISPLAY point to it and DISPLAY is empty. sway and the bus are
 // ended by their PIDs on destruction.
 class SwaySession {
 public:
@@ -38,11 +37,8 @@ public:
     std::string output() { return sway ? sway->output() : std::string(); }
 
 private:
-    void set(const char* name, const char* value);
-
     SessionBus session;
     std::optional<ChildProcess> sway;
     std::string socket;
     bool ready = false;
-    std::vector<std::pair<std::string, std::optional<std::string>>> saved;
 };

@@ -19,6 +19,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -52,8 +53,10 @@ protected:
     }
     void SetUp() override
     {
-        if (!SwaySession::installed())
+        if (!SwaySession::installed()) {
+            ASSERT_EQ(std::getenv("CORVANE_REQUIRE_X"), nullptr) << "sway is required (CORVANE_REQUIRE_X is set)";
             GTEST_SKIP() << "sway is not installed";
+        }
         ASSERT_TRUE(sway->started()) << sway->output();
         ASSERT_TRUE(server) << "corvane did not start";
     }
