@@ -14,23 +14,14 @@
 
 namespace {
 
-// The probe's pointer and key reports that follow the first `from` report
-// lines, once `count` of them have come (or after a time-out).
-std::vector<std::string> InputReports(TextFieldProbe& probe, std::size_t from, std::size_t count)
+// The probe's pointer and key reports.
+bool Input(const std::string& line)
 {
-    std::vector<std::string> found;
-    Eventually([&] {
-        found.clear();
-        const std::vector<std::string> all = probe.reports();
-        for (std::size_t i = from; i < all.size(); ++i) {
-            for (const char* kind : {"PRESS ", "RELEASE ", "MOVE ", "WHEEL ", "KEY "}) {
-                if (all[i].rfind(kind, 0) == 0)
-                    found.push_back(all[i]);
-            }
-        }
-        return found.size() >= count;
-    });
-    return found;
+    for (const char* kind : {"PRESS ", "RELEASE ", "MOVE ", "WHEEL ", "KEY "}) {
+        if (line.rfind(kind, 0) == 0)
+            return true;
+    }
+    return false;
 }
 
 } // namespace
@@ -82,7 +73,7 @@ TEST(GnomeDesktop, ThePhoneDrivesAGnomeWaylandDesktop)
     const std::vector<std::string> pointer = {"MOVE 650 405",    "PRESS 1 650 405", "RELEASE 1 650 405",
                                               "PRESS 2 650 405", "RELEASE 2 650 405", "PRESS 1 650 405",
                                               "MOVE 670 405",    "RELEASE 1 670 405", "WHEEL 0 120"};
-    EXPECT_EQ(InputReports(probe, from, pointer.size()), pointer);
+    EXPECT_EQ(probe.reportsAfter(from, pointer.size(), Input), pointer);
 
     // Keys with modifiers (Qt key and modifier codes).
     from = probe.reports().size();
@@ -91,7 +82,7 @@ TEST(GnomeDesktop, ThePhoneDrivesAGnomeWaylandDesktop)
     phone.send({{MsgType_Return}});
     const std::vector<std::string> keys = {"KEY 1000020 2000000", "KEY 41 2000000", "KEY 1000021 4000000",
                                            "KEY 43 4000000", "KEY 1000004 0"};
-    EXPECT_EQ(InputReports(probe, from, keys.size()), keys);
+    EXPECT_EQ(probe.reportsAfter(from, keys.size(), Input), keys);
     EXPECT_TRUE(probe.waitForText(text + "A"));
 
     // The clipboard without the focus: read, and pushed on a change.
@@ -121,7 +112,7 @@ TEST(GnomeDesktop, ThePhoneDrivesAGnomeWaylandDesktop)
     from = probe.reports().size();
     phone.send({{MsgType_Move, "0", -22, -13}, {MsgType_LeftAction, "2"}}); // from (670, 405) to the dot's middle
     const std::vector<std::string> through = {"MOVE 648 392", "PRESS 1 648 392", "RELEASE 1 648 392"};
-    EXPECT_EQ(InputReports(probe, from, through.size()), through);
+    EXPECT_EQ(probe.reportsAfter(from, through.size(), Input), through);
 
     // CORVANE_SCREENSHOT_DIR=docs/screenshots keeps the picture for the docs.
     if (const char* folder = std::getenv("CORVANE_SCREENSHOT_DIR")) {

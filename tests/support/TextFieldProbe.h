@@ -2,6 +2,7 @@
 
 #include "ChildProcess.h"
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -37,8 +38,12 @@ public:
     // The complete report lines so far that start with prefix ("PRESS",
     // "MOVE", "WHEEL", "KEY", "CLIPBOARD"), without the prefix and its space.
     std::vector<std::string> lines(const std::string& prefix);
-    // Every complete report line so far, prefixes included, in order.
+    // Every complete report line so far, prefixes included, in order; and
+    // those after the first `from` that pass `counted`, once `count` of them
+    // have come (or after 5 s) and a moment more has passed.
     std::vector<std::string> reports();
+    std::vector<std::string> reportsAfter(std::size_t from, std::size_t count,
+                                          const std::function<bool(const std::string&)>& counted);
     // Waits until a complete line equals line.
     bool waitForLine(const std::string& line, int timeoutMs = 10000);
     // Where the report stands now, and a wait for a line reported after

@@ -90,22 +90,13 @@ protected:
 };
 
 // Runs act, then returns the probe's new report lines that pass `counted`
-// once `count` of them came (or the time is up) and a moment passed in
-// which more could have come.
+// (TextFieldProbe::reportsAfter).
 std::vector<std::string> After(TextFieldProbe& probe, const std::function<void()>& act,
                                const std::function<bool(const std::string&)>& counted, std::size_t count)
 {
     const std::size_t before = probe.reports().size();
-    const auto fresh = [&] {
-        const std::vector<std::string> all = probe.reports();
-        std::vector<std::string> selected;
-        std::copy_if(all.begin() + static_cast<long>(before), all.end(), std::back_inserter(selected), counted);
-        return selected;
-    };
     act();
-    Eventually([&] { return fresh().size() >= count; });
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    return fresh();
+    return probe.reportsAfter(before, count, counted);
 }
 
 // The keymap the seat's keyboard has now, as a new client receives it.
