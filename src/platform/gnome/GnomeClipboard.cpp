@@ -135,28 +135,20 @@ bool GnomeClipboard::available()
 
 std::optional<std::shared_ptr<const ClipboardContents>> GnomeClipboard::ownContents()
 {
-    std::shared_ptr<const ClipboardContents> own;
-    {
-        std::lock_guard lock(mutex);
-        if (!sessionOwns)
-            return std::nullopt;
-        own = owned;
-    }
-    return shownContents(std::move(own));
+    std::lock_guard lock(mutex);
+    if (!sessionOwns)
+        return std::nullopt;
+    return owned;
 }
 
-std::vector<std::string> GnomeClipboard::formats()
+std::vector<std::string> GnomeClipboard::offeredFormats()
 {
-    if (const auto own = ownContents())
-        return Formats(own->get());
     std::lock_guard lock(mutex);
     return offeredTypes;
 }
 
-std::optional<std::string> GnomeClipboard::read(const std::string& mimeType, std::size_t budget)
+std::optional<std::string> GnomeClipboard::readOffered(const std::string& mimeType, std::size_t budget)
 {
-    if (const auto own = ownContents())
-        return Bytes(own->get(), mimeType);
     {
         std::lock_guard lock(mutex);
         if (!Offers(offeredTypes, mimeType))
@@ -237,12 +229,6 @@ bool GnomeClipboard::makeSelection(std::shared_ptr<const ClipboardContents> cont
     std::lock_guard lock(mutex);
     transfersBeforeKeys = transfers;
     return offered;
-}
-
-bool GnomeClipboard::selectionIsOurs()
-{
-    std::lock_guard lock(mutex);
-    return sessionOwns;
 }
 
 void GnomeClipboard::waitUntilTaken(std::chrono::steady_clock::time_point keysSent)

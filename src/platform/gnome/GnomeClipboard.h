@@ -47,15 +47,12 @@ public:
 private:
     void ownerChanged(const std::vector<std::string>& mimeTypes, bool sessionIsOwner);
     void transfer(const std::string& mimeType, std::uint32_t serial);
-    // The contents this session serves, when it owns the clipboard.
-    std::optional<std::shared_ptr<const ClipboardContents>> ownContents();
 
-    // The lending's operations: the bytes of one format come from memory
-    // when this session owns the clipboard, else from its owner.
-    std::vector<std::string> formats() override;
-    std::optional<std::string> read(const std::string& mimeType, std::size_t budget) override;
+    // The lending's operations.
+    std::optional<std::shared_ptr<const ClipboardContents>> ownContents() override;
+    std::vector<std::string> offeredFormats() override;
+    std::optional<std::string> readOffered(const std::string& mimeType, std::size_t budget) override;
     bool makeSelection(std::shared_ptr<const ClipboardContents> contents) override;
-    bool selectionIsOurs() override;
     void waitUntilTaken(std::chrono::steady_clock::time_point keysSent) override;
 
     GnomeRemoteDesktop& session;

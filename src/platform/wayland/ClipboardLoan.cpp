@@ -48,7 +48,7 @@ bool ClipboardLoan::paste(const std::string& utf8, const std::function<void()>& 
     }
     // A new loan, or somebody copied since the last paste: the clipboard
     // holds the user's contents now.
-    if (!lent || !selectionIsOurs()) {
+    if (!lent || !ownContents()) {
         auto contents = std::make_shared<ClipboardContents>();
         std::size_t budget = kMaxBytes;
         for (const std::string& type : formats()) {
@@ -92,10 +92,27 @@ void ClipboardLoan::settle()
         waitUntilTaken(*sent);
 }
 
-std::shared_ptr<const ClipboardContents> ClipboardLoan::shownContents(std::shared_ptr<const ClipboardContents> own)
+std::optional<std::shared_ptr<const ClipboardContents>> ClipboardLoan::shown()
 {
+    std::optional<std::shared_ptr<const ClipboardContents>> own = ownContents();
     std::lock_guard lock(mutex);
-    return lending ? user : own;
+    if (own && lending)
+        own = user;
+    return own;
+}
+
+std::vector<std::string> ClipboardLoan::formats()
+{
+    if (const auto own = shown())
+        return Formats(own->get());
+    return offeredFormats();
+}
+
+std::optional<std::string> ClipboardLoan::read(const std::string& mimeType, std::size_t budget)
+{
+    if (const auto own = shown())
+        return Bytes(own->get(), mimeType);
+    return readOffered(mimeType, budget);
 }
 
 void ClipboardLoan::giveBack()
@@ -110,7 +127,7 @@ void ClipboardLoan::giveBack()
         contents = user;
     }
     // Somebody copied since: their copy stays.
-    if (selectionIsOurs())
+    if (ownContents())
         makeSelection(contents);
     std::lock_guard lock(mutex);
     lending = false;

@@ -27,8 +27,7 @@ using ClipboardContents = std::vector<ClipboardFormat>;
 // which it reads in full first, and sends the paste keys. kGiveBackAfter
 // after the last paste the user's contents are put back, unless somebody
 // copied something else in the meantime (then that copy stays). While the
-// clipboard is lent out, reads answer with the user's contents
-// (shownContents()).
+// clipboard is lent out, reads answer with the user's contents (read()).
 //
 // A program takes the pasted text when it handles the paste keys, which
 // may come after it has seen a later selection; so the selection does not
@@ -51,10 +50,6 @@ public:
 
     virtual ~ClipboardLoan();
 
-    // The formats of contents (none for null), and the bytes of one of them.
-    static std::vector<std::string> Formats(const ClipboardContents* contents);
-    static std::optional<std::string> Bytes(const ClipboardContents* contents, const std::string& mimeType);
-
     // Lends the clipboard to the text (UTF-8) and calls pasteKeys once it is
     // the selection; false when it could not be put there (then no keys
     // are sent).
@@ -63,26 +58,35 @@ public:
 protected:
     ClipboardLoan() = default;
 
-    // The formats the clipboard offers now, and one of them read in full
-    // (at most budget bytes).
-    virtual std::vector<std::string> formats() = 0;
-    virtual std::optional<std::string> read(const std::string& mimeType, std::size_t budget) = 0;
+    // The desktop's side of the clipboard. What this program selected, when
+    // the selection is its own; nothing when it is somebody else's.
+    virtual std::optional<std::shared_ptr<const ClipboardContents>> ownContents() = 0;
+    // The formats of somebody else's selection, and one of them read in
+    // full (at most budget bytes).
+    virtual std::vector<std::string> offeredFormats() = 0;
+    virtual std::optional<std::string> readOffered(const std::string& mimeType, std::size_t budget) = 0;
     // Makes contents this program's selection and returns once the desktop
     // has made it the selection; false when it could not.
     virtual bool makeSelection(std::shared_ptr<const ClipboardContents> contents) = 0;
-    // Whether the selection is still the one makeSelection() made last.
-    virtual bool selectionIsOurs() = 0;
     // Waits until the program that got the paste keys sent at keysSent has
     // taken the text, or as long as the desktop allows for it.
     virtual void waitUntilTaken(std::chrono::steady_clock::time_point keysSent) = 0;
 
-    // What reads answer while the selection is this program's own: the
-    // user's contents while lent out, else `own`, what was selected last.
-    std::shared_ptr<const ClipboardContents> shownContents(std::shared_ptr<const ClipboardContents> own);
+    // What reads answer: the selection's formats, and one of them in full;
+    // from memory when the selection is this program's own, where the
+    // user's contents stand in for the lent text.
+    std::vector<std::string> formats();
+    std::optional<std::string> read(const std::string& mimeType, std::size_t budget);
+    // The formats of contents (none for null), and the bytes of one of them.
+    static std::vector<std::string> Formats(const ClipboardContents* contents);
+    static std::optional<std::string> Bytes(const ClipboardContents* contents, const std::string& mimeType);
     // Ends the give-back thread; the user's contents stay where they are.
     void endLoans();
 
 private:
+    // What this program's own selection shows, nothing when the selection
+    // is somebody else's.
+    std::optional<std::shared_ptr<const ClipboardContents>> shown();
     // Waits until the last paste was taken. Called with pasting held.
     void settle();
     void giveBack();

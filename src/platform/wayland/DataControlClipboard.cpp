@@ -203,28 +203,20 @@ bool DataControlClipboard::available()
 
 std::optional<std::shared_ptr<const ClipboardContents>> DataControlClipboard::ownContents()
 {
-    std::shared_ptr<const ClipboardContents> own;
-    {
-        std::lock_guard lock(mutex);
-        if (!ownSelection)
-            return std::nullopt;
-        own = selected;
-    }
-    return shownContents(std::move(own));
+    std::lock_guard lock(mutex);
+    if (!ownSelection || device == nullptr)
+        return std::nullopt;
+    return selected;
 }
 
-std::vector<std::string> DataControlClipboard::formats()
+std::vector<std::string> DataControlClipboard::offeredFormats()
 {
-    if (const auto own = ownContents())
-        return Formats(own->get());
     std::lock_guard lock(mutex);
     return offerTypes;
 }
 
-std::optional<std::string> DataControlClipboard::read(const std::string& mimeType, std::size_t budget)
+std::optional<std::string> DataControlClipboard::readOffered(const std::string& mimeType, std::size_t budget)
 {
-    if (const auto own = ownContents())
-        return Bytes(own->get(), mimeType);
     int fds[2];
     {
         std::lock_guard lock(mutex);
@@ -315,12 +307,6 @@ bool DataControlClipboard::makeSelection(std::shared_ptr<const ClipboardContents
     const bool reported =
         changed.wait_for(lock, kReadTimeout, [&] { return pendingOwn == 0 || device == nullptr || stopping; });
     return reported && ownSelection;
-}
-
-bool DataControlClipboard::selectionIsOurs()
-{
-    std::lock_guard lock(mutex);
-    return ownSelection && device != nullptr;
 }
 
 void DataControlClipboard::waitUntilTaken(std::chrono::steady_clock::time_point keysSent)

@@ -67,14 +67,11 @@ private:
     static void OnCancelled(void* data, zwlr_data_control_source_v1* source);
 
     // The lending's operations.
-    std::vector<std::string> formats() override;
-    std::optional<std::string> read(const std::string& mimeType, std::size_t budget) override;
+    std::optional<std::shared_ptr<const ClipboardContents>> ownContents() override;
+    std::vector<std::string> offeredFormats() override;
+    std::optional<std::string> readOffered(const std::string& mimeType, std::size_t budget) override;
     bool makeSelection(std::shared_ptr<const ClipboardContents> contents) override;
-    bool selectionIsOurs() override;
     void waitUntilTaken(std::chrono::steady_clock::time_point keysSent) override;
-    // The contents this program selected, when the selection is its own;
-    // nothing when it is somebody else's.
-    std::optional<std::shared_ptr<const ClipboardContents>> ownContents();
 
     WaylandConnection& connection;
     wl_seat* seat = nullptr;
