@@ -100,12 +100,6 @@ void Measure(TextFieldProbe& field, int& x, int count, const std::function<void(
     }
 }
 
-double Percentile(std::vector<double> values, double p)
-{
-    std::sort(values.begin(), values.end());
-    return values.empty() ? 0 : values[static_cast<std::size_t>(p * static_cast<double>(values.size() - 1))];
-}
-
 // Seconds until the text stands complete in a fresh field (0 when it did not).
 double TypingSeconds(const ServerProcess& server, const TextFieldProbe::Options& options, const std::string& text)
 {
@@ -186,12 +180,9 @@ int main()
         Measure(field, x, kBlock, [&] { direct.move(1.0, 0.0); }, anchor);
     }
 
-    std::fprintf(out, "GNOME (mutter 43, headless, software rendering): %zu + %zu moves (microseconds)\n",
-                 corvane.size(), anchor.size());
-    BenchTools::Report("live move -> Wayland window p50", Percentile(corvane, 0.50), Percentile(anchor, 0.50), "us",
-                       "direct D-Bus call");
-    BenchTools::Report("live move -> Wayland window p99", Percentile(corvane, 0.99), Percentile(anchor, 0.99), "us",
-                       "direct D-Bus call", "corvane p99 under 4000 us");
+    BenchTools::ReportLatencies("GNOME (mutter 43, headless, software rendering), " + std::to_string(corvane.size()) +
+                                    " + " + std::to_string(anchor.size()) + " moves: live move -> Wayland window",
+                                "corvane", corvane, "direct D-Bus call", anchor, "corvane p99 under 4000 us");
     if (gnomeSeconds > 0 && x11Seconds > 0)
         BenchTools::Report("typing 1,000 mixed characters", kCharacters / gnomeSeconds, kCharacters / x11Seconds,
                            "chars/s", "the same on X11 (Xvfb)");

@@ -2,6 +2,7 @@
 // written to the channel's socket until the X server reports the new
 // pointer position, over 10,000 moves; against a direct XTest motion plus
 // XQueryPointer polling from the same process, measured the same way.
+#include "BenchTools.h"
 #include "EventPoster.h"
 #include "InProcessServer.h"
 #include "MyClient.h"
@@ -16,6 +17,7 @@
 #include <fcntl.h>
 #include <functional>
 #include <memory>
+#include <string>
 #include <unistd.h>
 #include <vector>
 
@@ -55,11 +57,6 @@ void Measure(Display* observer, int count, const std::function<void(int dx, int 
     }
 }
 
-double Percentile(const std::vector<double>& sorted, double p)
-{
-    return sorted[static_cast<std::size_t>(p * static_cast<double>(sorted.size() - 1))];
-}
-
 } // namespace
 
 int main()
@@ -96,19 +93,13 @@ int main()
             XFlush(direct);
         }, anchor);
     }
-    std::sort(corvane.begin(), corvane.end());
-    std::sort(anchor.begin(), anchor.end());
-
     std::fflush(stdout);
     ::dup2(savedStdout, STDOUT_FILENO);
     ::close(devNull);
 
-    const double p50 = Percentile(corvane, 0.50), p99 = Percentile(corvane, 0.99);
-    const double a50 = Percentile(anchor, 0.50), a99 = Percentile(anchor, 0.99);
-    std::printf("injection latency under Xvfb, %d moves (microseconds)\n", kMoves);
-    std::printf("  corvane live move -> X pointer:   p50 %7.1f   p99 %7.1f\n", p50, p99);
-    std::printf("  anchor: direct XTest + XQueryPointer: p50 %7.1f   p99 %7.1f\n", a50, a99);
-    std::printf("  ratio corvane/anchor: p50 %.2f   p99 %.2f (goal: p99 under 2000)\n", p50 / a50, p99 / a99);
+    BenchTools::ReportLatencies("injection latency under Xvfb, " + std::to_string(kMoves) + " moves",
+                                "corvane live move -> X pointer", corvane, "anchor: direct XTest + XQueryPointer",
+                                anchor, "p99 under 2000");
     XCloseDisplay(direct);
     XCloseDisplay(observer);
     return 0;

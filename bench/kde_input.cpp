@@ -68,11 +68,6 @@ void Measure(TextFieldProbe& field, int count, int x, int y, const std::function
     }
 }
 
-double Percentile(const std::vector<double>& sorted, double p)
-{
-    return sorted.empty() ? 0 : sorted[static_cast<std::size_t>(p * static_cast<double>(sorted.size() - 1))];
-}
-
 // Seconds until the field holds text after type() started it; 0 when it
 // never did.
 double Typed(TextFieldProbe& field, int port, const std::string& text, const std::function<void()>& type)
@@ -129,15 +124,9 @@ int main()
         Measure(field, kBlock, x, y, [&](int dx, int, int) { liveMove(static_cast<float>(dx), 0); }, corvane);
         Measure(field, kBlock, x, y, [&](int, int toX, int toY) { direct.moveTo(toX, toY); }, anchor);
     }
-    std::sort(corvane.begin(), corvane.end());
-    std::sort(anchor.begin(), anchor.end());
-    std::FILE* out = BenchTools::Out();
-    std::fprintf(out, "input on KWin (headless, QPainter compositing), %zu + %zu moves\n", corvane.size(),
-                 anchor.size());
-    BenchTools::Report("live move -> field, p50", Percentile(corvane, 0.5), Percentile(anchor, 0.5), "us",
-                       "direct fake input");
-    BenchTools::Report("live move -> field, p99", Percentile(corvane, 0.99), Percentile(anchor, 0.99), "us",
-                       "direct fake input", "p99 under 4000 us");
+    BenchTools::ReportLatencies("input on KWin (headless, QPainter compositing), " + std::to_string(corvane.size()) +
+                                    " + " + std::to_string(anchor.size()) + " moves: live move -> field",
+                                "corvane", corvane, "direct fake input", anchor, "p99 under 4000 us");
 
     // Typing: the anchor types lower-case letters and spaces as keys.
     std::string letters;

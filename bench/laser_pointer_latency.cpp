@@ -61,11 +61,6 @@ void Measure(Display* observer, Window window, int count, const std::function<vo
     }
 }
 
-double Percentile(const std::vector<double>& sorted, double p)
-{
-    return sorted[static_cast<std::size_t>(p * static_cast<double>(sorted.size() - 1))];
-}
-
 } // namespace
 
 int main(int argc, char** argv)
@@ -125,6 +120,7 @@ int main(int argc, char** argv)
 
     std::FILE* out = BenchTools::Out();
     std::fprintf(out, "laser pointer latency under Xvfb, %d moves (microseconds)\n", kMoves);
+    using BenchTools::Percentile;
     BenchTools::Report("dot move p50", Percentile(corvane, 0.50), Percentile(anchor, 0.50), "us",
                        "XMoveWindow of a plain window");
     BenchTools::Report("dot move p99", Percentile(corvane, 0.99), Percentile(anchor, 0.99), "us",

@@ -8,7 +8,8 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 "$top/scripts/build.sh" "$top/build" -DCORVANE_BUILD_TESTS=ON -DCORVANE_BUILD_BENCH=ON
 for bench in download_bench request_rate_bench live_channel_bench startup_bench \
              qr_bench listing_bench thumbnail_bench upload_bench screenshot_bench app_catalogue \
-             input_live_channel input_injection_latency input_typing laser_pointer_latency kde_input gnome_input; do
+             input_live_channel input_injection_latency input_typing laser_pointer_latency kde_input gnome_input \
+             wlroots_injection_latency wlroots_typing; do
   echo "== $bench"
   "$top/build/bench/$bench"
 done

@@ -23,15 +23,16 @@ fonts-noto-cjk
 "
 
 # The test suite: GoogleTest, a private X server and the tools the tests
-# drive it with, headless GNOME (mutter with PipeWire and XWayland) and KDE
-# (KWin) sessions on a private session bus, the QR decoder, a loopback HTTP
-# server, network namespaces, the script and package checkers, clang for
-# the libFuzzer targets. The
+# drive it with, headless GNOME (mutter with PipeWire and XWayland), KDE
+# (KWin) and wlroots (sway, with grim to compare screenshots) sessions on a
+# private session bus, the QR decoder, a loopback HTTP server, network
+# namespaces, the script and package checkers, clang for the libFuzzer
+# targets. The
 # benchmarks are compiled with the tests (so CI keeps them building), which
 # needs their two libraries.
 test_packages="
 libgtest-dev libgmock-dev libcpp-httplib-dev dbus-daemon
-mutter pipewire wireplumber xwayland kwin-wayland
+mutter pipewire wireplumber xwayland kwin-wayland sway grim
 xvfb xdotool xclip trayer desktop-file-utils
 libzbar-dev iproute2 shellcheck lintian
 libbenchmark-dev libqrencode-dev
@@ -40,7 +41,7 @@ clang libclang-rt-14-dev
 
 # The reference tools the benchmarks measure against in the same run.
 bench_packages="
-nginx-light wrk socat imagemagick
+nginx-light wrk socat imagemagick wtype
 "
 
 # Packages that come with a system service, as "package:unit". They are

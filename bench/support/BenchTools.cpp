@@ -168,6 +168,27 @@ void Report(const std::string& name, double ours, double anchor, const std::stri
     std::fflush(out);
 }
 
+double Percentile(const std::vector<double>& sorted, double p)
+{
+    return sorted.empty() ? 0 : sorted[static_cast<std::size_t>(p * static_cast<double>(sorted.size() - 1))];
+}
+
+void ReportLatencies(const std::string& title, const std::string& oursName, std::vector<double> ours,
+                     const std::string& anchorName, std::vector<double> anchor, const std::string& goal)
+{
+    std::sort(ours.begin(), ours.end());
+    std::sort(anchor.begin(), anchor.end());
+    const double p50 = Percentile(ours, 0.50), p99 = Percentile(ours, 0.99);
+    const double a50 = Percentile(anchor, 0.50), a99 = Percentile(anchor, 0.99);
+    const int width = static_cast<int>(std::max(oursName.size(), anchorName.size())) + 1;
+    std::FILE* out = Out();
+    std::fprintf(out, "%s (microseconds)\n", title.c_str());
+    std::fprintf(out, "  %-*s p50 %7.1f   p99 %7.1f\n", width, (oursName + ":").c_str(), p50, p99);
+    std::fprintf(out, "  %-*s p50 %7.1f   p99 %7.1f\n", width, (anchorName + ":").c_str(), a50, a99);
+    std::fprintf(out, "  ratio corvane/anchor: p50 %.2f   p99 %.2f (goal: %s)\n", p50 / a50, p99 / a99, goal.c_str());
+    std::fflush(out);
+}
+
 namespace {
 
 std::string AppendUtf8(std::string text, char32_t c)
@@ -209,6 +230,41 @@ std::string MixedText(int characters)
         }
     }
     return text;
+}
+
+Typed TypeUntilComplete(TextFieldProbe& field, const std::string& text, const std::function<void()>& type,
+                        int timeoutMs)
+{
+    const Clock::time_point start = Clock::now();
+    type();
+    Typed typed;
+    typed.complete = field.waitForText(text, timeoutMs);
+    typed.seconds = SecondsSince(start);
+    typed.bytesArrived = field.text().size();
+    return typed;
+}
+
+Typed TypeWithTool(TextFieldProbe& field, const std::string& text, const std::vector<std::string>& argv)
+{
+    const Timed sent = RunTimed(argv);
+    if (sent.status < 0)
+        return {};
+    Typed typed;
+    typed.seconds = sent.seconds;
+    // The tool is done sending; what is going to arrive arrives within moments.
+    typed.complete = field.waitForText(text, 3000);
+    typed.bytesArrived = field.text().size();
+    return typed;
+}
+
+void ReportTyped(const char* name, const Typed& typed, int characters, std::size_t expectedBytes)
+{
+    std::FILE* out = Out();
+    if (typed.complete)
+        std::fprintf(out, "  %-34s %8.1f characters/s (%.2f s)\n", name, characters / typed.seconds, typed.seconds);
+    else
+        std::fprintf(out, "  %-34s %8.1f characters/s sent (%.2f s), but incomplete: %zu of %zu bytes arrived\n",
+                     name, characters / typed.seconds, typed.seconds, typed.bytesArrived, expectedBytes);
 }
 
 } // namespace BenchTools

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ChildProcess.h"
+#include "TextFieldProbe.h"
 
 #include <chrono>
 #include <cstdio>
@@ -56,8 +57,30 @@ std::string MixedText(int characters);
 void Report(const std::string& name, double ours, double anchor, const std::string& unit, const std::string& anchorName,
             const std::string& goal = std::string());
 
-// Words of ASCII letters and runs of Chinese characters drawn from a few
-// hundred common ones, `characters` in all, about half of each (UTF-8).
+// The value below which the share p of sorted values lies.
+double Percentile(const std::vector<double>& sorted, double p);
+// Four lines: the title, p50 and p99 of ours and of the anchor's latencies
+// (microseconds), and their ratios with the goal.
+void ReportLatencies(const std::string& title, const std::string& oursName, std::vector<double> ours,
+                     const std::string& anchorName, std::vector<double> anchor, const std::string& goal);
+
+// Typing into a text-field probe. A text of `characters` characters: words
+// of ASCII letters and runs of Chinese characters drawn from a few hundred
+// common ones, about half of each.
 std::string MixedText(int characters);
+struct Typed {
+    double seconds = 0;
+    bool complete = false;
+    std::size_t bytesArrived = 0;
+};
+// The time from the start of type() until the field holds exactly text
+// (incomplete after timeoutMs).
+Typed TypeUntilComplete(TextFieldProbe& field, const std::string& text, const std::function<void()>& type,
+                        int timeoutMs);
+// A typing tool's own time to send text, and whether all of it arrived
+// within moments after.
+Typed TypeWithTool(TextFieldProbe& field, const std::string& text, const std::vector<std::string>& argv);
+// One line: characters per second and the time, or what arrived of it.
+void ReportTyped(const char* name, const Typed& typed, int characters, std::size_t expectedBytes);
 
 } // namespace BenchTools

@@ -78,8 +78,13 @@ void OpenOrActivate(const char* path)
     if (!entry)
         return;
     const RunningApps running;
-    for (const ProcessInfo& instance : running.instances(*entry)) {
-        const std::vector<ClientWindow> windows = running.windowsOf(instance.pid);
+    std::vector<pid_t> owners;
+    for (const ProcessInfo& instance : running.instances(*entry))
+        owners.push_back(instance.pid);
+    if (owners.empty())
+        owners.push_back(0); // windows that name the entry without an owner
+    for (const pid_t owner : owners) {
+        const std::vector<ClientWindow> windows = running.windowsOf(*entry, owner);
         if (!windows.empty()) {
             WindowControl::instance().activate(windows.back().id);
             return;
@@ -146,14 +151,12 @@ void AppEntity::ExitApp(const char* path, CData*)
         return;
     const RunningApps running;
     const std::vector<ProcessInfo> instances = running.instances(*entry);
-    if (instances.empty())
-        return;
     // Each window is asked to close as by its close button, so the
     // application may ask to save; a process without a window gets SIGTERM.
     bool asked = false;
-    for (const ClientWindow& window : running.windowsOf(instances.front().pid))
+    for (const ClientWindow& window : running.windowsOf(*entry, instances.empty() ? 0 : instances.front().pid))
         asked = WindowControl::instance().close(window.id) || asked;
-    if (!asked)
+    if (!asked && !instances.empty())
         SignalInstance(instances.front(), SIGTERM);
 }
 

@@ -2,6 +2,7 @@
 
 #include "GnomeProbe.h"
 #include "KdeBackend.h"
+#include "WlrootsBackend.h"
 #include "X11Display.h"
 
 #include <cstdlib>
@@ -30,6 +31,8 @@ BackendChoice BackendProbe::Detect(const std::string& forced)
         return {BackendKind::Gnome, "Wayland session " + wayland + ", org.gnome.Mutter.RemoteDesktop on the session bus"};
     if (!wayland.empty() && KdeBackend::Detected())
         return {BackendKind::Kde, "Wayland session " + wayland + " of KWin"};
+    if (!wayland.empty() && WlrootsBackend::Detected())
+        return {BackendKind::Wlroots, "Wayland session " + wayland + " offers wlroots' virtual pointer and keyboard"};
     const bool x11 = X11Display::instance().available();
     if (!wayland.empty()) {
         if (x11)

@@ -3,6 +3,8 @@
 #include "BackendProbe.h"
 #include "GnomeBackend.h"
 #include "KdeBackend.h"
+#include "Log.h"
+#include "WlrootsBackend.h"
 #include "X11Backend.h"
 
 #include <atomic>
@@ -51,8 +53,14 @@ std::unique_ptr<DesktopBackend> DesktopBackend::make(BackendKind kind)
         return std::make_unique<GnomeBackend>();
     case BackendKind::Kde:
         return std::make_unique<KdeBackend>();
+    case BackendKind::Wlroots: {
+        auto backend = std::make_unique<WlrootsBackend>();
+        if (backend->ready())
+            return backend;
+        Log::Printf("wlroots backend: the compositor offers no virtual pointer and keyboard\n");
+        break;
+    }
     case BackendKind::None:
-    case BackendKind::Wlroots:
         break;
     }
     return std::make_unique<X11Backend>(BackendKind::None);

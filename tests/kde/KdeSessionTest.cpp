@@ -2,24 +2,20 @@
 // the corvane program driving it through its KDE backend over loopback,
 // and a full-screen text field (a native Wayland client) reporting what
 // reaches it.
-#include "CData.h"
 #include "ChildProcess.h"
 #include "FreePort.h"
 #include "KdeEventPoster.h"
 #include "KwinFakeInput.h"
 #include "KwinSession.h"
-#include "LayerShellOverlay.h"
 #include "LoopbackHttpServer.h"
-#include "MyClient.h"
-#include "SCommon.h"
-#include "SRequest.h"
+#include "Phone.h"
 #include "ServerProcess.h"
 #include "TempDir.h"
 #include "TextFieldProbe.h"
 #include "UserSandbox.h"
-#include "WaylandConnection.h"
 
 #include <QImage>
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -28,13 +24,10 @@
 #include <memory>
 #include <optional>
 #include <thread>
-#include <tuple>
 
 namespace {
 
-// A live message: type, text (never empty: an empty field is dropped on
-// the wire), x, y.
-using Message = std::tuple<MsgType, const char*, float, float>;
+using Message = Phone::Live;
 
 // A KEY line of the probe: Qt key and modifiers.
 std::string Key(int key, Qt::KeyboardModifiers modifiers = {})
@@ -44,34 +37,26 @@ std::string Key(int key, Qt::KeyboardModifiers modifiers = {})
     return line;
 }
 
-bool Eventually(const std::function<bool()>& done, int timeoutMs = 5000)
-{
-    for (const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-         std::chrono::steady_clock::now() < deadline; std::this_thread::sleep_for(std::chrono::milliseconds(20))) {
-        if (done())
-            return true;
-    }
-    return done();
-}
-
 class KdeSessionTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
         sandbox.emplace();
+        sandbox->skipFirstStart();
         KwinSession::Allow(CORVANE_SERVER_EXE, "corvane");
         KwinSession::Allow(std::filesystem::read_symlink("/proc/self/exe"), "corvane-kde-tests");
         CORVANE_START_KWIN(session);
-        server.emplace();
+        // The desktop program, before the user's windows, as at login.
+        server.emplace(std::vector<std::string>{}, true, false);
+        ASSERT_TRUE(server->waitForOutput("status menu: in a window")) << server->output();
+        std::this_thread::sleep_for(std::chrono::milliseconds(1000)); // the window is up
         field.emplace(TextFieldProbe::Options{.platform = "wayland", .fullScreen = true});
         ASSERT_TRUE(field->waitUntilReady()) << session->log();
-        live.emplace();
-        live->SetInfo("127.0.0.1", server->tcpPort(), 5);
-        ASSERT_EQ(live->ConnService(), NR_OK);
+        phone.emplace(server->tcpPort());
     }
     static void TearDownTestSuite()
     {
-        live.reset();
+        phone.reset();
         field.reset();
         server.reset();
         session.reset();
@@ -79,27 +64,15 @@ protected:
     }
     void SetUp() override
     {
-        if (!live)
+        if (!phone)
             GTEST_SKIP() << "no KWin session";
     }
 
-    static std::string Request(const std::string& head, const std::string& body = {}, int port = 0)
+    static std::string Request(const std::string& head, const std::string& body = {})
     {
-        SRequest client;
-        client.SetInfo("127.0.0.1", port ? port : server->tcpPort(), 10);
-        CData headData, bodyData, reply;
-        headData.SetData(head.data(), static_cast<long long>(head.size()));
-        bodyData.SetData(body.data(), static_cast<long long>(body.size()));
-        client.SendRequestByCData(&headData, &bodyData, &reply);
-        return std::string(reply.Text());
+        return phone->request(head, body);
     }
-    static void Send(const std::vector<Message>& messages)
-    {
-        for (const auto& [type, text, x, y] : messages) {
-            std::unique_ptr<char[]> message(GetMsgBuf(type, text, x, y));
-            live->SendMsg(message.get());
-        }
-    }
+    static void Send(const std::vector<Message>& messages) { phone->send(messages); }
     // Waits until the field holds text; with the field's text in the message.
     static void ExpectText(const std::string& text)
     {
@@ -110,53 +83,39 @@ protected:
     static inline std::optional<KwinSession> session;
     static inline std::optional<ServerProcess> server;
     static inline std::optional<TextFieldProbe> field;
-    static inline std::optional<MyClient> live;
+    static inline std::optional<Phone> phone;
 };
 
 TEST_F(KdeSessionTest, ThePointerMovesClicksDragsAndScrolls)
 {
     EXPECT_NE(server->output().find("desktop backend: kde (Wayland session "), std::string::npos) << server->output();
-    // Each step's messages, then what the field reports: the last MOVE line,
-    // and every new PRESS, RELEASE and WHEEL line.
-    struct Step {
+    const struct {
         std::vector<Message> messages;
-        std::string move;
-        std::vector<std::string> presses, releases, wheels;
+        std::vector<std::string> lines; // what the field reports, in order
+    } steps[] = {
+        {{{MsgType_Move, "0", -5000, -5000}}, {"MOVE 0 0"}},
+        {{{MsgType_Move, "0", 100, 50}, {MsgType_Move, "0", 10, 5}}, {"MOVE 110 55"}},
+        {{{MsgType_Move, "0", 5000, 5000}}, {"MOVE 1279 799"}},
+        {{{MsgType_Move, "0", -1169, -744}}, {"MOVE 110 55"}},
+        {{{MsgType_LeftAction, "2"}}, {"PRESS 1 110 55", "RELEASE 1 110 55"}},
+        {{{MsgType_RightAction, "0"}, {MsgType_RightAction, "1"}}, {"PRESS 2 110 55", "RELEASE 2 110 55"}},
+        {{{MsgType_LeftDouble}}, {"PRESS 1 110 55", "RELEASE 1 110 55", "PRESS 1 110 55", "RELEASE 1 110 55"}},
+        {{{MsgType_LeftTriple}},
+         {"PRESS 1 110 55", "RELEASE 1 110 55", "PRESS 1 110 55", "RELEASE 1 110 55", "PRESS 1 110 55",
+          "RELEASE 1 110 55"}},
+        {{{MsgType_Drag, "0", 20, 10}, {MsgType_Drag, "0", 5, 5}}, {"PRESS 1 110 55", "MOVE 135 70"}},
+        {{{MsgType_LeftAction, "1"}}, {"RELEASE 1 135 70"}},
+        {{{MsgType_Scroll, "0", 0, -3}, {MsgType_Scroll, "0", 4, 0}}, {"WHEEL 0 -180", "WHEEL 240 0"}},
     };
-    const Step steps[] = {
-        {{{MsgType_Move, "0", -5000, -5000}}, "0 0"},
-        {{{MsgType_Move, "0", 100, 50}, {MsgType_Move, "0", 10, 5}}, "110 55"},
-        {{{MsgType_Move, "0", 5000, 5000}}, "1279 799"},
-        {{{MsgType_Move, "0", -1169, -744}}, "110 55"},
-        {{{MsgType_LeftAction, "2", 0, 0}}, "110 55", {"1 110 55"}, {"1 110 55"}},
-        {{{MsgType_RightAction, "0", 0, 0}, {MsgType_RightAction, "1", 0, 0}}, "110 55", {"2 110 55"}, {"2 110 55"}},
-        {{{MsgType_LeftDouble, "0", 0, 0}}, "110 55", {"1 110 55", "1 110 55"}, {"1 110 55", "1 110 55"}},
-        {{{MsgType_LeftTriple, "0", 0, 0}}, "110 55", std::vector<std::string>(3, "1 110 55"),
-         std::vector<std::string>(3, "1 110 55")},
-        {{{MsgType_Drag, "0", 20, 10}, {MsgType_Drag, "0", 5, 5}}, "135 70", {"1 110 55"}},
-        {{{MsgType_LeftAction, "1", 0, 0}}, "135 70", {}, {"1 135 70"}},
-        {{{MsgType_Scroll, "0", 0, -3}, {MsgType_Scroll, "0", 4, 0}}, "135 70", {}, {}, {"0 -180", "240 0"}},
-    };
-    for (const Step& step : steps) {
-        SCOPED_TRACE(step.move);
-        const std::size_t presses = field->lines("PRESS").size(), releases = field->lines("RELEASE").size(),
-                          wheels = field->lines("WHEEL").size();
-        const auto since = [&](const char* kind, std::size_t before) {
-            const std::vector<std::string> all = field->lines(kind);
-            return std::vector<std::string>(all.begin() + static_cast<std::ptrdiff_t>(before), all.end());
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.lines.back());
+        // Buttons and wheels exactly; of the moves, those the step expects.
+        const auto reported = [&](const std::string& line) {
+            return line.rfind("MOVE ", 0) != 0 || std::find(step.lines.begin(), step.lines.end(), line) != step.lines.end();
         };
+        const std::size_t from = field->reports().size();
         Send(step.messages);
-        EXPECT_TRUE(Eventually([&] {
-            return !field->lines("MOVE").empty() && field->lines("MOVE").back() == step.move &&
-                   since("PRESS", presses).size() == step.presses.size() &&
-                   since("RELEASE", releases).size() == step.releases.size() &&
-                   since("WHEEL", wheels).size() == step.wheels.size();
-        })) << server->output();
-        std::this_thread::sleep_for(std::chrono::milliseconds(100)); // nothing more arrives
-        EXPECT_EQ(field->lines("MOVE").back(), step.move);
-        EXPECT_EQ(since("PRESS", presses), step.presses);
-        EXPECT_EQ(since("RELEASE", releases), step.releases);
-        EXPECT_EQ(since("WHEEL", wheels), step.wheels);
+        EXPECT_EQ(field->reportsAfter(from, step.lines.size(), reported), step.lines);
     }
 }
 
@@ -258,32 +217,26 @@ TEST_F(KdeSessionTest, TheClipboardIsReadAndEachNewCopyPushed)
 
 TEST_F(KdeSessionTest, TheLaserDotShowsAboveTheFullScreenWindowAndClicksPassThrough)
 {
-    WaylandConnection wayland;
-    LayerShellOverlay dot(wayland);
-    ASSERT_TRUE(dot.available());
-    dot.setGeometry(QRect(300, 200, 40, 40));
-    dot.setAppearance(Qt::red, 20);
-    dot.setOpacity(1.0);
-    wayland.settle();
-
+    // Made centred (24 × 24) and grown from its bottom-left corner, its
+    // middle is at (648, 392); the phone moves it by (-100, 50).
+    Request("OpKey_LightSize", "40^_740^_71");
+    Send({{MsgType_LightMove, "0", -100, 50}});
     QImage shot;
     ASSERT_TRUE(Eventually([&] {
-        const std::string png = Request("OpKey_ScreenShot");
-        shot = QImage::fromData(reinterpret_cast<const uchar*>(png.data()), static_cast<int>(png.size()));
-        return !shot.isNull() && shot.pixel(320, 220) == qRgb(255, 0, 0);
+        shot = phone->screenshot();
+        return !shot.isNull() && shot.pixel(548, 442) == qRgb(255, 0, 0);
     })) << "screenshot " << shot.width() << "x" << shot.height();
     EXPECT_EQ(shot.size(), QSize(KwinSession::kWidth, KwinSession::kHeight));
     EXPECT_EQ(shot.pixel(1000, 600), qRgb(255, 255, 255)); // the text field's base
-    EXPECT_EQ(shot.pixel(302, 202), qRgb(255, 255, 255)); // outside the round dot
+    EXPECT_EQ(shot.pixel(530, 424), qRgb(255, 255, 255)); // outside the round dot
     const QImage file(QString::fromStdString(sandbox->desktop() + "/screenshot.png"));
-    EXPECT_EQ(file.convertToFormat(QImage::Format_RGB32), shot.convertToFormat(QImage::Format_RGB32));
+    EXPECT_EQ(file.convertToFormat(QImage::Format_RGB32), shot);
 
     const std::size_t presses = field->lines("PRESS").size();
-    Send({{MsgType_Move, "0", -5000, -5000}, {MsgType_Move, "0", 320, 220}, {MsgType_LeftAction, "2", 0, 0}});
+    Send({{MsgType_Move, "0", -5000, -5000}, {MsgType_Move, "0", 548, 442}, {MsgType_LeftAction, "2", 0, 0}});
     ASSERT_TRUE(Eventually([&] { return field->lines("PRESS").size() > presses; }));
-    EXPECT_EQ(field->lines("PRESS").back(), "1 320 220");
-    dot.setOpacity(0);
-    wayland.stopDispatching();
+    EXPECT_EQ(field->lines("PRESS").back(), "1 548 442");
+    Send({{MsgType_LightOff}});
 }
 
 TEST_F(KdeSessionTest, AnApplicationsWindowIsMinimisedRaisedAndClosedPolitely)
@@ -322,7 +275,7 @@ TEST_F(KdeSessionTest, AProgramWithoutTheDesktopEntryIsToldWhatItNeeds)
                            std::to_string(FreePort::udp()), "--broadcast", "127.255.255.255"},
                           {.out = ChildProcess::Stream::Collect, .err = ChildProcess::Stream::Collect});
     ASSERT_TRUE(unlisted.waitForOutput("accept thread start!!!", 10000)) << unlisted.output();
-    Request("OpKey_ScreenShot", "", port);
+    Phone(port).request("OpKey_ScreenShot");
     const std::string entry = ": it needs a desktop entry in its applications folders with Exec=" + program +
                               ", X-KDE-Wayland-Interfaces=org_kde_kwin_fake_input,org_kde_plasma_window_management"
                               " and X-KDE-DBUS-Restricted-Interfaces=org.kde.KWin.ScreenShot2 (installing Corvane"

@@ -1,10 +1,7 @@
-#include "CData.h"
 #include "GnomeSession.h"
 #include "HttpRequest.h"
 #include "LoopbackHttpServer.h"
-#include "MyClient.h"
-#include "SCommon.h"
-#include "SRequest.h"
+#include "Phone.h"
 #include "ServerProcess.h"
 #include "TextFieldProbe.h"
 #include "UserSandbox.h"
@@ -12,73 +9,20 @@
 #include <QColor>
 #include <QImage>
 #include <chrono>
-#include <filesystem>
-#include <fstream>
-#include <functional>
 #include <gtest/gtest.h>
-#include <memory>
 #include <thread>
 
 namespace {
 
-// One request to the server program; its reply as text.
-std::string Request(const ServerProcess& server, const std::string& head, const std::string& body = "")
+// The probe's pointer and key reports.
+bool Input(const std::string& line)
 {
-    SRequest request;
-    request.SetInfo("127.0.0.1", server.tcpPort(), 10);
-    CData reply;
-    EXPECT_EQ(request.SendRequest(head.c_str(), body.c_str(), &reply), NR_OK) << head;
-    return reply.pData != nullptr ? std::string(reply.pData, static_cast<std::size_t>(reply.size)) : "";
-}
-
-bool Eventually(const std::function<bool()>& done, int timeoutMs = 5000)
-{
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > deadline)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    for (const char* kind : {"PRESS ", "RELEASE ", "MOVE ", "WHEEL ", "KEY "}) {
+        if (line.rfind(kind, 0) == 0)
+            return true;
     }
-    return true;
+    return false;
 }
-
-// The probe's pointer and key reports that follow the first `from` report
-// lines, once `count` of them have come (or after a time-out).
-std::vector<std::string> InputReports(TextFieldProbe& probe, std::size_t from, std::size_t count)
-{
-    std::vector<std::string> found;
-    Eventually([&] {
-        found.clear();
-        const std::vector<std::string> all = probe.reports();
-        for (std::size_t i = from; i < all.size(); ++i) {
-            for (const char* kind : {"PRESS ", "RELEASE ", "MOVE ", "WHEEL ", "KEY "}) {
-                if (all[i].rfind(kind, 0) == 0)
-                    found.push_back(all[i]);
-            }
-        }
-        return found.size() >= count;
-    });
-    return found;
-}
-
-// The phone's live channel to the server program.
-class Phone {
-public:
-    explicit Phone(const ServerProcess& server)
-    {
-        client.SetInfo("127.0.0.1", server.tcpPort(), 10);
-        EXPECT_EQ(client.ConnService(), NR_OK);
-    }
-    // Every field filled: a message with an empty field is skipped.
-    void send(MsgType type, const char* text, float x, float y)
-    {
-        std::unique_ptr<char[]> message(GetMsgBuf(type, text, x, y));
-        EXPECT_EQ(client.SendMsg(message.get()), NR_OK);
-    }
-
-private:
-    MyClient client;
-};
 
 } // namespace
 
@@ -90,9 +34,7 @@ TEST(GnomeDesktop, ThePhoneDrivesAGnomeWaylandDesktop)
     UserSandbox sandbox;
     sandbox.set("no_proxy", "*");
     sandbox.set("NO_PROXY", "*");
-    // Not the first start: the help window would take the focus.
-    std::filesystem::create_directories(sandbox.configHome() + "/corvane");
-    std::ofstream(sandbox.configHome() + "/corvane/corvane.conf") << "[General]\nis_first_start=false\n";
+    sandbox.skipFirstStart(); // the help window would take the focus
     CORVANE_START_GNOME(gnome, 1280, 800);
     gnome.enter();
     LoopbackHttpServer http;
@@ -108,59 +50,59 @@ TEST(GnomeDesktop, ThePhoneDrivesAGnomeWaylandDesktop)
     ASSERT_TRUE(probe.waitUntilReady()) << server.output();
     // mutter reports stale pointer positions just after a window goes full screen.
     std::this_thread::sleep_for(std::chrono::milliseconds(1500));
-    Phone phone(server);
+    Phone phone(server.tcpPort());
 
     // Text in several scripts, most of it not on the keyboard layout; what
     // the user had copied is there again afterwards.
     probe.copy("the user's own copy");
-    ASSERT_TRUE(Eventually([&] { return Request(server, "OpKey_GetChipBoardData") == "1^_7the user's own copy"; }));
+    ASSERT_TRUE(Eventually([&] { return phone.request("OpKey_GetChipBoardData") == "1^_7the user's own copy"; }));
     const std::string text = "héllo wörld 你好 😀";
-    Request(server, "OpKey_WriteStr", text);
+    phone.request("OpKey_WriteStr", text);
     EXPECT_TRUE(probe.waitForText(text)) << probe.text();
     EXPECT_TRUE(Eventually([&] { return probe.clipboard() == "the user's own copy"; })) << probe.clipboard();
 
     // Pointer: the server put it in the middle of the monitor (absolute
     // motion); moves are relative from there; clicks, a drag, the wheel.
     std::size_t from = probe.reports().size();
-    phone.send(MsgType_Move, "0", 10, 5);
-    phone.send(MsgType_LeftAction, "2", 0, 0);
-    phone.send(MsgType_RightAction, "2", 0, 0);
-    phone.send(MsgType_Drag, "0", 20, 0);
-    phone.send(MsgType_LeftAction, "1", 0, 0);
-    phone.send(MsgType_Scroll, "0", 0, 8); // 8 steps of 5 pixels up: one wheel click
+    phone.send({{MsgType_Move, "0", 10, 5},
+                {MsgType_LeftAction, "2"},
+                {MsgType_RightAction, "2"},
+                {MsgType_Drag, "0", 20, 0},
+                {MsgType_LeftAction, "1"},
+                {MsgType_Scroll, "0", 0, 8}}); // 8 steps of 5 pixels up: one wheel click
     const std::vector<std::string> pointer = {"MOVE 650 405",    "PRESS 1 650 405", "RELEASE 1 650 405",
                                               "PRESS 2 650 405", "RELEASE 2 650 405", "PRESS 1 650 405",
                                               "MOVE 670 405",    "RELEASE 1 670 405", "WHEEL 0 120"};
-    EXPECT_EQ(InputReports(probe, from, pointer.size()), pointer);
+    EXPECT_EQ(probe.reportsAfter(from, pointer.size(), Input), pointer);
 
     // Keys with modifiers (Qt key and modifier codes).
     from = probe.reports().size();
-    Request(server, "OpKey_HotKey", "0^_78");      // a with Shift
-    Request(server, "OpKey_WriteKeyCode2", "8^_72"); // c with Control
-    phone.send(MsgType_Return, "0", 0, 0);
+    phone.request("OpKey_HotKey", "0^_78");      // a with Shift
+    phone.request("OpKey_WriteKeyCode2", "8^_72"); // c with Control
+    phone.send({{MsgType_Return}});
     const std::vector<std::string> keys = {"KEY 1000020 2000000", "KEY 41 2000000", "KEY 1000021 4000000",
                                            "KEY 43 4000000", "KEY 1000004 0"};
-    EXPECT_EQ(InputReports(probe, from, keys.size()), keys);
+    EXPECT_EQ(probe.reportsAfter(from, keys.size(), Input), keys);
     EXPECT_TRUE(probe.waitForText(text + "A"));
 
     // The clipboard without the focus: read, and pushed on a change.
     const std::string settings = "gnome-id^_7device-token^_7" + http.url() + "^_7Basic Z25vbWU6a2V5";
-    EXPECT_EQ(Request(server, "OpKey_SyncWorkConfig", settings), settings);
-    Request(server, "OpKey_SyncWork", "1");
+    EXPECT_EQ(phone.request("OpKey_SyncWorkConfig", settings), settings);
+    phone.request("OpKey_SyncWork", "1");
     std::this_thread::sleep_for(std::chrono::milliseconds(1200)); // the first check only records
     probe.copy("copied in a Wayland window");
-    EXPECT_TRUE(Eventually([&] { return Request(server, "OpKey_GetChipBoardData") == "1^_7copied in a Wayland window"; }));
+    EXPECT_TRUE(Eventually([&] { return phone.request("OpKey_GetChipBoardData") == "1^_7copied in a Wayland window"; }));
     ASSERT_TRUE(http.waitForRequests(1));
     EXPECT_EQ(http.requests()[0].body, HttpRequest::JPushBody("gnome-id", HttpRequest::kTypeText));
 
     // The laser dot floats above the full-screen window, and a click on it
     // reaches the window below.
-    Request(server, "OpKey_LightSize", "40^_740^_71");
+    phone.request("OpKey_LightSize", "40^_740^_71");
     // Made centred (24 × 24), grown from its bottom-left corner: its middle
     // is at (648, 392).
     QImage screen;
     EXPECT_TRUE(Eventually([&] {
-        screen = QImage::fromData(QByteArray::fromStdString(Request(server, "OpKey_ScreenShot")), "PNG");
+        screen = phone.screenshot();
         return !screen.isNull() && screen.pixelColor(648, 392) == QColor(Qt::red);
     })) << (screen.isNull() ? "no screenshot" : screen.pixelColor(648, 392).name().toStdString());
     // The screenshot is the monitor with the text field over all of it.
@@ -168,10 +110,9 @@ TEST(GnomeDesktop, ThePhoneDrivesAGnomeWaylandDesktop)
     EXPECT_EQ(screen.pixelColor(100, 100), QColor(Qt::white));
     EXPECT_EQ(screen.pixelColor(700, 700), QColor(Qt::white));
     from = probe.reports().size();
-    phone.send(MsgType_Move, "0", -22, -13); // from (670, 405) to the dot's middle
-    phone.send(MsgType_LeftAction, "2", 0, 0);
+    phone.send({{MsgType_Move, "0", -22, -13}, {MsgType_LeftAction, "2"}}); // from (670, 405) to the dot's middle
     const std::vector<std::string> through = {"MOVE 648 392", "PRESS 1 648 392", "RELEASE 1 648 392"};
-    EXPECT_EQ(InputReports(probe, from, through.size()), through);
+    EXPECT_EQ(probe.reportsAfter(from, through.size(), Input), through);
 
     // CORVANE_SCREENSHOT_DIR=docs/screenshots keeps the picture for the docs.
     if (const char* folder = std::getenv("CORVANE_SCREENSHOT_DIR")) {

@@ -1,16 +1,14 @@
-#include "MyClient.h"
-#include "SCommon.h"
+#include "Phone.h"
 #include "ServerProcess.h"
 #include "SessionBus.h"
 #include "TempDir.h"
 #include "UserSandbox.h"
 
 #include <gio/gio.h>
+#include <future>
 #include <gtest/gtest.h>
-#include <memory>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace {
@@ -45,13 +43,17 @@ public:
             for (GDBusInterfaceInfo** info = node->interfaces; *info != nullptr; ++info)
                 g_dbus_connection_register_object(bus, "/org/freedesktop/portal/desktop", *info, &vtable, this,
                                                   nullptr, nullptr);
-            g_bus_own_name_on_connection(bus, "org.freedesktop.portal.Desktop", G_BUS_NAME_OWNER_FLAGS_NONE,
-                                         nullptr, nullptr, nullptr, nullptr);
+            g_bus_own_name_on_connection(
+                bus, "org.freedesktop.portal.Desktop", G_BUS_NAME_OWNER_FLAGS_NONE,
+                [](GDBusConnection*, const gchar*, gpointer self) { static_cast<FakePortal*>(self)->owned.set_value(); },
+                nullptr, this, nullptr);
             g_dbus_node_info_unref(node);
             g_main_loop_run(loop);
             g_object_unref(bus);
             g_main_context_pop_thread_default(context);
         });
+        // Servers started next find the portal on the bus.
+        owned.get_future().wait_for(std::chrono::seconds(5));
     }
     ~FakePortal()
     {
@@ -110,6 +112,7 @@ private:
     GMainLoop* loop = g_main_loop_new(context, FALSE);
     GDBusConnection* bus = nullptr;
     std::thread thread;
+    std::promise<void> owned;
     std::mutex mutex;
     std::vector<std::string> recorded;
 };
@@ -133,13 +136,7 @@ TEST(GnomePortal, WithoutMuttersInterfaceInputGoesThroughThePortal)
         ServerProcess server({"--backend", "gnome"});
         EXPECT_TRUE(server.waitForOutput("asking the desktop portal")) << server.output();
         EXPECT_TRUE(server.waitForOutput("GNOME remote desktop: portal session, monitor stream")) << server.output();
-        MyClient phone;
-        phone.SetInfo("127.0.0.1", server.tcpPort(), 5);
-        ASSERT_EQ(phone.ConnService(), NR_OK);
-        for (const auto& [type, x, y] : {std::tuple{MsgType_Move, 10.0f, 5.0f}, {MsgType_LeftAction, 0.0f, 0.0f}}) {
-            std::unique_ptr<char[]> message(GetMsgBuf(type, "2", x, y));
-            phone.SendMsg(message.get());
-        }
+        Phone(server.tcpPort()).send({{MsgType_Move, "2", 10, 5}, {MsgType_LeftAction, "2"}});
         const std::string noOptions = "{}, ";
         const std::vector<std::string> expected = {
             // the devices made and the keyboard primed at start
@@ -153,13 +150,13 @@ TEST(GnomePortal, WithoutMuttersInterfaceInputGoesThroughThePortal)
             "NotifyPointerButton(" + session + ", " + noOptions + "272, 0)",
         };
         std::vector<std::string> notified;
-        for (int i = 0; i < 250 && notified.size() < expected.size(); ++i) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        Eventually([&] {
             notified.clear();
             for (const std::string& call : portal.calls())
                 if (call.rfind("Notify", 0) == 0)
                     notified.push_back(call);
-        }
+            return notified.size() >= expected.size();
+        });
         EXPECT_EQ(notified, expected);
     }
     EXPECT_EQ(TempDir::read(sandbox.configHome() + "/corvane/portal-restore-token"), "token-from-portal\n");

@@ -12,7 +12,8 @@
 // Standard input takes commands, one per line:
 //   COPY <hex of UTF-8 text>        puts the text on the clipboard
 //   PASTEBOARD?                     prints the clipboard line
-// Options: --fullscreen shows the window full screen.
+// Options: --fullscreen shows the window full screen; --app-id NAME names the
+// program to the desktop (the Wayland app id).
 #include <QApplication>
 #include <QClipboard>
 #include <QKeyEvent>
@@ -81,8 +82,11 @@ int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
     bool fullScreen = false;
-    for (int i = 1; i < argc; ++i)
+    for (int i = 1; i < argc; ++i) {
         fullScreen = fullScreen || std::strcmp(argv[i], "--fullscreen") == 0;
+        if (std::strcmp(argv[i], "--app-id") == 0 && i + 1 < argc)
+            QGuiApplication::setDesktopFileName(QString::fromUtf8(argv[++i]));
+    }
 
     QLineEdit field;
     field.setWindowTitle(QStringLiteral("Corvane text field probe"));

@@ -69,24 +69,12 @@ KwinSession::KwinSession(const std::string& compositing)
 
 KwinSession::~KwinSession()
 {
-    for (const auto& [name, value] : saved) {
-        if (value)
-            ::setenv(name.c_str(), value->c_str(), 1);
-        else
-            ::unsetenv(name.c_str());
-    }
     kwin.reset();
 }
 
 void KwinSession::enter()
 {
-    bus.enter();
-    for (const char* name : {"WAYLAND_DISPLAY", "DISPLAY"}) {
-        const char* old = std::getenv(name);
-        saved.emplace_back(name, old ? std::optional<std::string>(old) : std::nullopt);
-    }
-    ::setenv("WAYLAND_DISPLAY", socket.c_str(), 1);
-    ::unsetenv("DISPLAY");
+    bus.enter({"WAYLAND_DISPLAY=" + socket, "DISPLAY="});
 }
 
 std::string KwinSession::log()

@@ -40,7 +40,7 @@ public:
     // Whether KWin started and answers on its socket.
     bool started() const { return ready; }
     // Sets XDG_RUNTIME_DIR, DBUS_SESSION_BUS_ADDRESS and WAYLAND_DISPLAY in
-    // this process (and clears DISPLAY); restored on destruction.
+    // this process (and empties DISPLAY) until the session ends.
     void enter();
     // KWin's standard error so far (scripts' print() lines among it).
     std::string log();
@@ -56,7 +56,6 @@ private:
     std::string socket;
     std::optional<ChildProcess> kwin;
     bool ready = false;
-    std::vector<std::pair<std::string, std::optional<std::string>>> saved;
 };
 
 // Starts a KWin session for the enclosing test and enters it, or skips the

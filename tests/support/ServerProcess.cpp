@@ -17,14 +17,11 @@ std::vector<std::string> Arguments(int tcp, int udp, const std::vector<std::stri
     return args;
 }
 
-// In a ThreadSanitizer build the program is checked as the test programs are
-// (TsanSuppressions.cpp): Qt is not built for the checker, so what Qt's own
-// code does is left out.
-std::string TsanOptions()
+// A sanitizer's options for the program: the caller's, and ours.
+std::string SanitizerOptions(const char* name, const std::string& ours)
 {
-    const char* given = std::getenv("TSAN_OPTIONS");
-    return std::string("TSAN_OPTIONS=") + (given != nullptr ? std::string(given) + " " : "") +
-           "ignore_noninstrumented_modules=1";
+    const char* given = std::getenv(name);
+    return std::string(name) + "=" + (given != nullptr ? std::string(given) + " " : "") + ours;
 }
 
 } // namespace
@@ -32,7 +29,16 @@ std::string TsanOptions()
 ServerProcess::ServerProcess(const std::vector<std::string>& extraArgs, bool waitUntilListening, bool headless)
     : tcp(FreePort::tcp()), udp(FreePort::udp()),
       program(Arguments(tcp, udp, extraArgs, headless),
-              {.out = ChildProcess::Stream::Collect, .err = ChildProcess::Stream::Collect, .environment = {TsanOptions()}})
+              {.out = ChildProcess::Stream::Collect,
+               .err = ChildProcess::Stream::Collect,
+               // In a ThreadSanitizer build the program is checked as the
+               // test programs are (TsanSuppressions.cpp): what Qt's own code
+               // does is left out. The desktop program's leak checks leave out
+               // the libraries' leaks of leak-suppressions.txt, which only
+               // full stacks name.
+               .environment = {SanitizerOptions("TSAN_OPTIONS", "ignore_noninstrumented_modules=1"),
+                               SanitizerOptions("LSAN_OPTIONS", headless ? "" : "fast_unwind_on_malloc=0 suppressions="
+                                                                                 CORVANE_LEAK_SUPPRESSIONS)}})
 {
     if (!program.started())
         throw std::runtime_error("cannot start corvane");

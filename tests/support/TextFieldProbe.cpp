@@ -1,7 +1,9 @@
 #include "TextFieldProbe.h"
 
 #include <QByteArray>
+#include <chrono>
 #include <stdexcept>
+#include <thread>
 
 namespace {
 
@@ -46,11 +48,26 @@ std::string Last(const std::string& output, const std::string& prefix)
         .toStdString();
 }
 
+// The complete lines after the first `from` that pass `counted`.
+std::vector<std::string> Reports(const std::string& output, std::size_t from,
+                                 const std::function<bool(const std::string&)>& counted)
+{
+    std::vector<std::string> found;
+    std::size_t index = 0;
+    for (std::size_t at = 0, end; (end = output.find('\n', at)) != std::string::npos; at = end + 1, ++index) {
+        if (index >= from && counted(output.substr(at, end - at)))
+            found.push_back(output.substr(at, end - at));
+    }
+    return found;
+}
+
 std::vector<std::string> ProbeArgv(const TextFieldProbe::Options& options)
 {
     std::vector<std::string> argv{options.program, "-platform", options.platform};
     if (options.fullScreen)
         argv.push_back("--fullscreen");
+    if (!options.appId.empty())
+        argv.insert(argv.end(), {"--app-id", options.appId});
     return argv;
 }
 
@@ -96,11 +113,16 @@ std::vector<std::string> TextFieldProbe::lines(const std::string& prefix)
 
 std::vector<std::string> TextFieldProbe::reports()
 {
-    std::vector<std::string> found;
-    const std::string output = probe.output();
-    for (std::size_t at = 0, end; (end = output.find('\n', at)) != std::string::npos; at = end + 1)
-        found.push_back(output.substr(at, end - at));
-    return found;
+    return Reports(probe.output(), 0, [](const std::string&) { return true; });
+}
+
+std::vector<std::string> TextFieldProbe::reportsAfter(std::size_t from, std::size_t count,
+                                                      const std::function<bool(const std::string&)>& counted)
+{
+    probe.waitForOutput([&](const std::string& output) { return Reports(output, from, counted).size() >= count; },
+                        5000);
+    std::this_thread::sleep_for(std::chrono::milliseconds(100)); // in which more could come
+    return Reports(probe.output(), from, counted);
 }
 
 bool TextFieldProbe::waitForLine(const std::string& line, int timeoutMs)

@@ -2,6 +2,7 @@
 
 #include "ChildProcess.h"
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,8 @@ public:
         // The probe program, or a copy of it under another name.
         std::string program = CORVANE_TEXT_FIELD_PROBE_EXE;
         bool fullScreen = false;
+        // The name the program gives the desktop (Wayland app id); empty: its file name.
+        std::string appId;
         // "NAME=VALUE" entries added to the probe's environment.
         std::vector<std::string> environment;
     };
@@ -35,8 +38,12 @@ public:
     // The complete report lines so far that start with prefix ("PRESS",
     // "MOVE", "WHEEL", "KEY", "CLIPBOARD"), without the prefix and its space.
     std::vector<std::string> lines(const std::string& prefix);
-    // Every complete report line so far, prefixes included, in order.
+    // Every complete report line so far, prefixes included, in order; and
+    // those after the first `from` that pass `counted`, once `count` of them
+    // have come (or after 5 s) and a moment more has passed.
     std::vector<std::string> reports();
+    std::vector<std::string> reportsAfter(std::size_t from, std::size_t count,
+                                          const std::function<bool(const std::string&)>& counted);
     // Waits until a complete line equals line.
     bool waitForLine(const std::string& line, int timeoutMs = 10000);
     // Where the report stands now, and a wait for a line reported after

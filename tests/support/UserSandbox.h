@@ -23,6 +23,8 @@ public:
     std::string desktop() const { return dir.file("home/Desktop"); }
     const TempDir& root() const { return dir; }
 
+    // Settings as a first start leaves them, so the help window stays shut.
+    void skipFirstStart() { dir.write("config/corvane/corvane.conf", "[General]\nis_first_start=false\n"); }
     // Sets a variable for the life of the sandbox.
     void set(const std::string& name, const std::string& value);
 

@@ -132,3 +132,14 @@ unsigned long KeyTable::KeysymForCharacter(char32_t character)
         return character; // Latin-1 keysyms are the code points themselves
     return 0x01000000ul | character;
 }
+
+std::vector<unsigned long> KeyTable::KeysymsForText(TypedCharacters& characters, const char16_t* units,
+                                                   std::size_t count)
+{
+    std::vector<unsigned long> keysyms;
+    characters.feed(units, count, [&](char32_t character) {
+        if (const unsigned long keysym = KeysymForCharacter(character))
+            keysyms.push_back(keysym);
+    });
+    return keysyms;
+}

@@ -1,8 +1,10 @@
 #pragma once
 
 #include "EventPoster.h"
+#include "TypedCharacters.h"
 
 #include <cstdint>
+#include <vector>
 
 // Modifiers of a Linux key event (X11 or xkbcommon on Wayland), as this
 // program presses them.
@@ -46,4 +48,7 @@ public:
     // The keysym that types a Unicode character (0 for characters that are
     // not typed, such as most control characters).
     static unsigned long KeysymForCharacter(char32_t character);
+    // The keysyms of the characters that a piece of typed text completes.
+    static std::vector<unsigned long> KeysymsForText(TypedCharacters& characters, const char16_t* units,
+                                                     std::size_t count);
 };

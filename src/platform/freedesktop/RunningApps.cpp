@@ -4,6 +4,7 @@
 #include "DesktopEntry.h"
 #include "DesktopExec.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <strings.h>
 
@@ -115,11 +116,23 @@ std::vector<ProcessInfo> RunningApps::instances(const DesktopEntry& entry) const
     return found;
 }
 
-std::vector<ClientWindow> RunningApps::windowsOf(pid_t pid) const
+bool RunningApps::running(const DesktopEntry& entry) const
 {
+    return !instances(entry).empty() || !windowsOf(entry, 0).empty();
+}
+
+std::vector<ClientWindow> RunningApps::windowsOf(const DesktopEntry& entry, pid_t pid) const
+{
+    std::vector<std::string> names{entry.id(), entry.string("StartupWMClass")};
+    for (const DesktopExec::Program& program : DesktopExec::programs(entry))
+        names.push_back(BaseName(program.name));
+    const auto named = [&](const std::string& appId) {
+        return std::any_of(names.begin(), names.end(),
+                           [&](const std::string& name) { return EqualNoCase(appId, name); });
+    };
     std::vector<ClientWindow> owned;
     for (const ClientWindow& window : windows) {
-        if (window.pid == pid)
+        if (window.pid == 0 ? named(window.className) || named(window.instanceName) : window.pid == pid)
             owned.push_back(window);
     }
     return owned;

@@ -22,6 +22,11 @@ class DesktopEntry;
 // or when the entry names a StartupWMClass and the process owns
 // (_NET_WM_PID) a window of that class or instance name (compared without
 // case).
+//
+// Where the desktop does not say which process owns a window (a Wayland
+// compositor's window list gives app ids only), a window belongs to the
+// entry whose name its app id is: the entry's id, its StartupWMClass, or the
+// name of one of its programs (compared without case).
 class RunningApps {
 public:
     // Reads the processes of the current user and the window list now.
@@ -30,9 +35,12 @@ public:
     // The processes of the entry, oldest first. The first is "the" running
     // instance that the quit operations address.
     std::vector<ProcessInfo> instances(const DesktopEntry& entry) const;
-    bool running(const DesktopEntry& entry) const { return !instances(entry).empty(); }
-    // The windows that process owns, in window-list order.
-    std::vector<ClientWindow> windowsOf(pid_t pid) const;
+    // Whether a process or a window of the entry is there.
+    bool running(const DesktopEntry& entry) const;
+    // The windows of one running instance of the entry, in window-list
+    // order: those its process owns, and those whose owner the desktop does
+    // not say and whose app id names the entry (pid 0: only those).
+    std::vector<ClientWindow> windowsOf(const DesktopEntry& entry, pid_t pid) const;
 
 private:
     // A process with the names it can be told by, resolved once.

@@ -6,7 +6,7 @@
 #include <cstdlib>
 
 namespace {
-constexpr int kKeymapWaitMs = 2000;
+constexpr std::chrono::milliseconds kKeymapWait{2000};
 }
 
 GnomeBackend::GnomeBackend() : clipboard(session), poster(session, clipboard, keymap), capture(session)
@@ -15,9 +15,15 @@ GnomeBackend::GnomeBackend() : clipboard(session), poster(session, clipboard, ke
     if (!session.start(reason))
         Log::Printf("GNOME remote desktop: no session (%s); events are dropped\n", reason.c_str());
     // The seat has a keyboard, and so a keymap, once the session's exists.
-    keymap.connect();
-    if (!keymap.waitForKeymap(kKeymapWaitMs))
-        Log::Printf("GNOME typing: no keyboard layout from the Wayland seat; ASCII is typed as keys\n");
+    if (!keymap.waitForKeymap(kKeymapWait))
+        Log::Printf("GNOME typing: no keyboard layout from the Wayland seat; the default layout's characters are "
+                    "typed as keys\n");
+}
+
+GnomeBackend::~GnomeBackend()
+{
+    // No listener may run while the keymap takes its proxies down.
+    wayland.stopDispatching();
 }
 
 std::unique_ptr<LaserDotSurface> GnomeBackend::makeLaserDotSurface()

@@ -6,16 +6,18 @@
 #include "GnomeRemoteDesktop.h"
 #include "GnomeScreenCapture.h"
 #include "GnomeWindowControl.h"
-#include "SeatKeymap.h"
+#include "WaylandConnection.h"
+#include "WaylandKeymap.h"
 
 // The services of a GNOME (mutter) Wayland session, all on one
 // remote-desktop session kept for the program's life (GnomeRemoteDesktop):
 // input, the monitor's stream for screenshots, the session's clipboard; the
-// keyboard layout from the Wayland seat; the laser pointer's dot as an
+// keyboard layout from the Wayland seat (WaylandKeymap); the laser pointer's dot as an
 // XWayland window. docs/backends.md lists what each service falls back to.
 class GnomeBackend : public DesktopBackend {
 public:
     GnomeBackend();
+    ~GnomeBackend() override;
 
     BackendKind kind() const override { return BackendKind::Gnome; }
     EventPoster& eventPoster() override { return poster; }
@@ -27,7 +29,8 @@ public:
 
 private:
     GnomeRemoteDesktop session;
-    SeatKeymap keymap;
+    WaylandConnection wayland;
+    WaylandKeymap keymap{wayland};
     GnomeClipboard clipboard;
     GnomeEventPoster poster;
     GnomeScreenCapture capture;

@@ -1,6 +1,7 @@
 #include "GnomeClipboard.h"
 
 #include "GnomeRemoteDesktop.h"
+#include "Log.h"
 #include "MainQueue.h"
 
 #include <QUrl>
@@ -14,18 +15,11 @@ namespace {
 
 // How long a read or write of clipboard content may stall.
 constexpr int kTransferTimeoutMs = 2000;
-// How long a paste waits for the focused client to ask for the text.
-constexpr std::chrono::milliseconds kPasteTimeout{1000};
-// How long a client gets to take the paste keys before the selection changes.
-constexpr std::chrono::milliseconds kKeysSettle{60};
 // Reads of one selection come back to back; this much silence ends them.
 constexpr std::chrono::milliseconds kQuietAfterTransfer{15};
-// The formats text is offered in; the first ones are what toolkits ask for.
-const std::vector<std::string> kTextTypes = {"text/plain;charset=utf-8", "UTF8_STRING", "text/plain", "STRING",
-                                             "TEXT"};
 
 // Reads fd to its end (closing it); nothing when it stalls or passes the limit.
-std::optional<std::string> ReadAll(int fd)
+std::optional<std::string> ReadAll(int fd, std::size_t limit)
 {
     if (fd < 0)
         return std::nullopt;
@@ -40,7 +34,7 @@ std::optional<std::string> ReadAll(int fd)
         const ssize_t got = ::read(fd, buffer, sizeof buffer);
         if (got < 0 && errno == EINTR)
             continue;
-        if (got <= 0 || bytes.size() + static_cast<std::size_t>(got) > GnomeClipboard::kMaxContent) {
+        if (got <= 0 || bytes.size() + static_cast<std::size_t>(got) > limit) {
             ::close(fd);
             return got == 0 ? std::optional<std::string>(bytes) : std::nullopt;
         }
@@ -82,34 +76,12 @@ GnomeClipboard::GnomeClipboard(GnomeRemoteDesktop& session) : session(session)
     session.setClipboardHandlers(
         {[this](const std::vector<std::string>& types, bool own) { ownerChanged(types, own); },
          [this](const std::string& type, std::uint32_t serial) { transfer(type, serial); }});
-    restorer = std::thread([this] { restoreLoop(); });
 }
 
 GnomeClipboard::~GnomeClipboard()
 {
-    {
-        std::lock_guard lock(mutex);
-        stopping = true;
-    }
-    restoreWake.notify_all();
-    restorer.join();
+    endLoans();
     session.setClipboardHandlers({});
-}
-
-void GnomeClipboard::restoreLoop()
-{
-    std::unique_lock lock(mutex);
-    while (!stopping) {
-        if (!userContent) {
-            restoreWake.wait(lock);
-            continue;
-        }
-        if (restoreWake.wait_until(lock, restoreAt) == std::cv_status::no_timeout)
-            continue; // a new paste moved the time, or the end came
-        lock.unlock();
-        restoreUserContent();
-        lock.lock();
-    }
 }
 
 void GnomeClipboard::ownerChanged(const std::vector<std::string>& mimeTypes, bool sessionIsOwner)
@@ -121,11 +93,11 @@ void GnomeClipboard::ownerChanged(const std::vector<std::string>& mimeTypes, boo
             return; // this session's own selection: the user's clipboard is unchanged
         offeredTypes = mimeTypes;
         sessionOwns = false;
-        owned.clear();
-        userContent.reset(); // the user copied something new: nothing to put back
+        owned.reset();
         ++changes;
         listener = changeListener;
     }
+    transferred.notify_all();
     if (listener)
         MainQueue::instance().async([this] {
             std::function<void()> current;
@@ -143,9 +115,8 @@ void GnomeClipboard::transfer(const std::string& mimeType, std::uint32_t serial)
     std::optional<std::string> bytes;
     {
         std::lock_guard lock(mutex);
-        const auto found = owned.find(mimeType);
-        if (sessionOwns && found != owned.end())
-            bytes = found->second;
+        if (sessionOwns)
+            bytes = Bytes(owned.get(), mimeType);
     }
     const int fd = bytes ? session.selectionWrite(serial) : -1;
     const bool ok = fd >= 0 && WriteAll(fd, *bytes);
@@ -162,32 +133,36 @@ bool GnomeClipboard::available()
     return session.clipboardEnabled();
 }
 
-std::optional<std::string> GnomeClipboard::read(const std::string& mimeType)
+std::optional<std::shared_ptr<const ClipboardContents>> GnomeClipboard::ownContents()
+{
+    std::lock_guard lock(mutex);
+    if (!sessionOwns)
+        return std::nullopt;
+    return owned;
+}
+
+std::vector<std::string> GnomeClipboard::offeredFormats()
+{
+    std::lock_guard lock(mutex);
+    return offeredTypes;
+}
+
+std::optional<std::string> GnomeClipboard::readOffered(const std::string& mimeType, std::size_t budget)
 {
     {
         std::lock_guard lock(mutex);
-        if (sessionOwns) {
-            const auto found = owned.find(mimeType);
-            return found != owned.end() ? std::optional<std::string>(found->second) : std::nullopt;
-        }
         if (!Offers(offeredTypes, mimeType))
             return std::nullopt;
     }
-    return ReadAll(session.selectionRead(mimeType));
+    return ReadAll(session.selectionRead(mimeType), std::min(budget, kMaxContent));
 }
 
 std::optional<std::string> GnomeClipboard::text()
 {
-    std::vector<std::string> types;
-    {
-        std::lock_guard lock(mutex);
-        types = sessionOwns ? std::vector<std::string>{} : offeredTypes;
-        for (const auto& [type, bytes] : owned)
-            types.push_back(type);
-    }
-    for (const std::string& type : kTextTypes) {
+    const std::vector<std::string> types = formats();
+    for (const char* type : kTextTypes) {
         if (Offers(types, type))
-            return read(type);
+            return read(type, kMaxContent);
     }
     return std::nullopt;
 }
@@ -195,7 +170,7 @@ std::optional<std::string> GnomeClipboard::text()
 std::vector<std::string> GnomeClipboard::filePaths()
 {
     std::vector<std::string> paths;
-    const std::optional<std::string> list = read("text/uri-list");
+    const std::optional<std::string> list = read("text/uri-list", kMaxContent);
     if (!list)
         return paths;
     for (const QByteArray& line : QByteArray::fromStdString(*list).split('\n')) {
@@ -211,7 +186,7 @@ std::vector<std::string> GnomeClipboard::filePaths()
 
 std::optional<std::string> GnomeClipboard::data(const std::string& mimeType)
 {
-    return read(mimeType);
+    return read(mimeType, kMaxContent);
 }
 
 long long GnomeClipboard::changeCount()
@@ -228,11 +203,11 @@ void GnomeClipboard::setChangeListener(std::function<void()> listener)
     changeListener = std::move(listener);
 }
 
-bool GnomeClipboard::offer(Content content)
+bool GnomeClipboard::makeSelection(std::shared_ptr<const ClipboardContents> contents)
 {
-    std::vector<std::string> types;
-    for (const auto& [type, bytes] : content)
-        types.push_back(type);
+    if (!available())
+        return false;
+    const std::vector<std::string> types = Formats(contents.get());
     // On the session's thread, where transfers are served: requests that
     // came before the change are served the old content, and every request
     // after it (mutter cancels the old selection's pending ones) the new.
@@ -240,91 +215,37 @@ bool GnomeClipboard::offer(Content content)
     session.onThread([&] {
         offered = session.setSelection(types);
         std::lock_guard lock(mutex);
-        owned = std::move(content);
+        owned = std::move(contents);
         sessionOwns = true;
         transfers = 0;
     });
+    // The client reads the text when it takes Ctrl+V, or earlier: a client
+    // that reads each new selection (a clipboard watcher) keeps what it
+    // read for the paste. mutter reads each new selection once itself (to
+    // keep the clipboard when its owner goes), so a second read before the
+    // keys means the client has the text already.
+    session.flush();
+    session.onThread([] {});
+    std::lock_guard lock(mutex);
+    transfersBeforeKeys = transfers;
     return offered;
 }
 
-bool GnomeClipboard::paste(const std::string& text, const std::function<void()>& pasteKeys)
+void GnomeClipboard::waitUntilTaken(std::chrono::steady_clock::time_point keysSent)
 {
-    if (!available())
-        return false;
-    std::lock_guard whole(pasting);
-    // The user's clipboard, saved once before a run of pastes.
-    bool save = false;
-    std::vector<std::string> types;
-    {
-        std::lock_guard lock(mutex);
-        save = !userContent;
-        types = sessionOwns ? std::vector<std::string>{} : offeredTypes;
-        if (save && sessionOwns)
-            userContent = owned;
-    }
-    if (save && types.size() > 0) {
-        Content saved;
-        for (const std::string& type : types) {
-            if (std::optional<std::string> bytes = ReadAll(session.selectionRead(type)))
-                saved.emplace(type, std::move(*bytes));
-        }
-        std::lock_guard lock(mutex);
-        userContent = std::move(saved);
-    } else if (save) {
-        std::lock_guard lock(mutex);
-        if (!userContent)
-            userContent = Content{};
-    }
-
-    Content content;
-    for (const std::string& type : kTextTypes)
-        content.emplace(type, text);
-    if (!offer(std::move(content)))
-        return false;
-    // The focused client reads the text when it takes Ctrl+V, or earlier:
-    // a client that reads each new selection (a clipboard watcher) keeps
-    // what it read for the paste. mutter reads each new selection once
-    // itself (to keep the clipboard when its owner goes), so a second read
-    // before the keys means the client has the text already. Either way
-    // the client gets a moment to take the keys before the selection
-    // changes again: mutter hands a client the new selection at once but
-    // its keys only after they went through its input thread.
-    session.flush();
-    session.onThread([] {});
-    unsigned long long seen = 0;
-    {
-        std::lock_guard lock(mutex);
-        seen = transfers;
-    }
-    pasteKeys();
-    const auto keysSent = std::chrono::steady_clock::now();
-    session.flush();
     std::unique_lock lock(mutex);
-    restoreAt = keysSent + kPasteTimeout + kRestoreAfter;
-    restoreWake.notify_all();
-    const bool readBefore = seen >= 2;
-    const bool taken = transferred.wait_for(lock, kPasteTimeout, [&] { return readBefore || transfers > seen; });
-    transferred.wait_until(lock, keysSent + kKeysSettle, [] { return false; });
-    restoreAt = std::chrono::steady_clock::now() + kRestoreAfter;
-    restoreWake.notify_all();
+    const bool readBefore = transfersBeforeKeys >= 2;
+    const bool taken = transferred.wait_until(lock, keysSent + kPasteTimeout, [&] {
+        return readBefore || transfers > transfersBeforeKeys || !sessionOwns;
+    });
     if (!taken)
-        return false;
+        Log::Printf("GNOME typing: the focused window did not take the pasted text\n");
+    // The client gets a moment to take the keys before the selection changes.
+    transferred.wait_until(lock, keysSent + kKeysSettle, [] { return false; });
     // Reads of one selection come back to back: wait until they have
     // stopped before the selection changes again.
+    unsigned long long seen = 0;
     do {
         seen = transfers;
     } while (transferred.wait_for(lock, kQuietAfterTransfer, [&] { return transfers > seen; }));
-    return true;
-}
-
-void GnomeClipboard::restoreUserContent()
-{
-    std::lock_guard whole(pasting);
-    std::optional<Content> saved;
-    {
-        std::lock_guard lock(mutex);
-        saved.swap(userContent);
-    }
-    if (saved)
-        offer(std::move(*saved));
 }

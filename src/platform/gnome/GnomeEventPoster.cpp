@@ -3,19 +3,15 @@
 #include "GnomeClipboard.h"
 #include "GnomeRemoteDesktop.h"
 #include "Log.h"
-#include "SeatKeymap.h"
+#include "WaylandKeymap.h"
 #include "KeyTable.h"
 
-#include <QString>
 #include <X11/keysym.h>
 #include <algorithm>
 #include <cmath>
 #include <linux/input-event-codes.h>
 
 namespace {
-
-// Wheel clicks sent for one scroll at most; a larger scroll is cut there.
-constexpr int kMaxWheelClicks = 200;
 
 // The keysyms of the modifiers of KeyModifier bits, in pressing order.
 std::vector<std::uint32_t> ModifierKeysyms(unsigned modifiers)
@@ -30,25 +26,26 @@ std::vector<std::uint32_t> ModifierKeysyms(unsigned modifiers)
     return keysyms;
 }
 
-// Wheel clicks for a scroll, the remainder kept for the next one.
-int WheelClicks(int& remainder, int pixels)
+std::uint32_t KeysymOf(char32_t character)
 {
-    const long long total = static_cast<long long>(remainder) + pixels;
-    const long long clicks = total / GnomeEventPoster::kPixelsPerWheelClick;
-    remainder = static_cast<int>(total - clicks * GnomeEventPoster::kPixelsPerWheelClick);
-    return static_cast<int>(std::clamp<long long>(clicks, -kMaxWheelClicks, kMaxWheelClicks));
-}
-
-std::string Utf8(const std::u32string& text)
-{
-    return QString::fromUcs4(text.data(), static_cast<qsizetype>(text.size())).toStdString();
+    return static_cast<std::uint32_t>(KeyTable::KeysymForCharacter(character));
 }
 
 } // namespace
 
-GnomeEventPoster::GnomeEventPoster(GnomeRemoteDesktop& session, GnomeClipboard& clipboard, SeatKeymap& keymap)
-    : session(session), clipboard(clipboard), keymap(keymap)
+GnomeEventPoster::GnomeEventPoster(GnomeRemoteDesktop& session, GnomeClipboard& clipboard, WaylandKeymap& keymap)
+    : session(session), keymap(keymap),
+      text(mutex,
+           {.hasKey = [this](char32_t c) { return this->keymap.find(KeysymOf(c)).has_value(); },
+            .typeKeys = [this](const std::u32string& characters) { typeKeys(characters); },
+            .pasteKeys = [this] { pasteKeys(); }},
+           clipboard)
 {
+}
+
+GnomeEventPoster::~GnomeEventPoster()
+{
+    text.stop();
 }
 
 bool GnomeEventPoster::hasEventSource()
@@ -98,6 +95,7 @@ void GnomeEventPoster::postMouse(MouseEventType type, MouseButton button, Screen
     if (!hasEventSource())
         return;
     std::lock_guard lock(mutex);
+    text.flush();
     if (!std::isfinite(at.x) || !std::isfinite(at.y))
         return;
     moveTo(at);
@@ -117,11 +115,12 @@ void GnomeEventPoster::postScroll(int verticalPixels, int horizontalPixels)
     if (!hasEventSource())
         return;
     std::lock_guard lock(mutex);
+    text.flush();
     // Positive pixels scroll up and left; mutter's positive steps go down
     // and right.
-    if (const int clicks = WheelClicks(verticalRemainder, verticalPixels))
+    if (const int clicks = verticalWheel.add(verticalPixels))
         session.pointerAxisDiscrete(0, -clicks);
-    if (const int clicks = WheelClicks(horizontalRemainder, horizontalPixels))
+    if (const int clicks = horizontalWheel.add(horizontalPixels))
         session.pointerAxisDiscrete(1, -clicks);
 }
 
@@ -130,6 +129,7 @@ void GnomeEventPoster::postKey(std::uint16_t keyCode, bool down, std::uint64_t f
     if (!hasEventSource())
         return;
     std::lock_guard lock(mutex);
+    text.flush();
     const auto held = heldKeys.find(keyCode);
     if (held != heldKeys.end()) {
         // Pressed before: its release lets go of what its press held.
@@ -170,41 +170,32 @@ void GnomeEventPoster::postKey(std::uint16_t keyCode, bool down, std::uint64_t f
     heldKeys[keyCode] = {static_cast<std::uint32_t>(action.keysym)};
 }
 
-void GnomeEventPoster::pasteRun(std::u32string& run)
-{
-    if (run.empty())
-        return;
-    const bool pasted = clipboard.paste(Utf8(run), [this] {
-        // By key position: Ctrl+V pastes in every layout, Latin or not.
-        session.keycode(KEY_LEFTCTRL, true);
-        session.keycode(KEY_V, true);
-        session.keycode(KEY_V, false);
-        session.keycode(KEY_LEFTCTRL, false);
-    });
-    if (!pasted)
-        Log::Printf("GNOME typing: %zu characters the layout lacks were not taken from the clipboard\n", run.size());
-    run.clear();
-}
-
 void GnomeEventPoster::postUnicodeKeyDown(const char16_t* units, std::size_t count)
 {
     if (units == nullptr || count == 0 || !hasEventSource())
         return;
     std::lock_guard lock(mutex);
-    std::u32string missing; // a run of characters that go through the clipboard
-    characters.feed(units, count, [&](char32_t character) {
-        const std::uint32_t keysym = static_cast<std::uint32_t>(KeyTable::KeysymForCharacter(character));
-        if (keysym == 0)
-            return;
-        if (keymap.has(keysym)) {
-            pasteRun(missing);
-            session.keysym(keysym, true);
-            session.keysym(keysym, false);
-            return;
-        }
-        missing.push_back(character);
-    });
-    pasteRun(missing);
+    text.add(units, count);
+}
+
+void GnomeEventPoster::typeKeys(const std::u32string& characters)
+{
+    for (const char32_t character : characters) {
+        const std::uint32_t keysym = KeysymOf(character);
+        if (!keymap.find(keysym))
+            continue; // mutter would drop it
+        session.keysym(keysym, true);
+        session.keysym(keysym, false);
+    }
+}
+
+void GnomeEventPoster::pasteKeys()
+{
+    // By key position: Ctrl+V pastes in every layout, Latin or not.
+    session.keycode(KEY_LEFTCTRL, true);
+    session.keycode(KEY_V, true);
+    session.keycode(KEY_V, false);
+    session.keycode(KEY_LEFTCTRL, false);
 }
 
 void GnomeEventPoster::declareUserActivity()
@@ -212,6 +203,7 @@ void GnomeEventPoster::declareUserActivity()
     if (!hasEventSource())
         return;
     std::lock_guard lock(mutex);
+    text.flush();
     session.keysym(XK_Shift_L, true);
     session.keysym(XK_Shift_L, false);
 }

@@ -1,7 +1,8 @@
 #pragma once
 
 #include "EventPoster.h"
-#include "TypedCharacters.h"
+#include "TextTypist.h"
+#include "WheelClicks.h"
 
 #include <map>
 #include <mutex>
@@ -10,7 +11,7 @@
 
 class GnomeClipboard;
 class GnomeRemoteDesktop;
-class SeatKeymap;
+class WaylandKeymap;
 
 // Posts the phone's events through a GNOME remote-desktop session: keys as
 // keysyms of the X11 key table (mutter finds their keys and levels in the
@@ -23,16 +24,15 @@ class SeatKeymap;
 // mutter does not tell an ordinary program where the pointer is:
 // pointerLocation() is where this poster put it last.
 //
-// Text is typed key by key where the layout has the character; a run of
-// characters it lacks is pasted through the session's clipboard
-// (GnomeClipboard), which puts the user's clipboard back once the typing
-// pauses.
+// Text goes as keys where the layout has every character of it, else it is
+// pasted whole with Ctrl+V from the session's lent clipboard (TextTypist,
+// GnomeClipboard).
 class GnomeEventPoster : public EventPoster {
 public:
-    // Pixels of a scroll that make one wheel click.
-    static constexpr int kPixelsPerWheelClick = 40;
-
-    GnomeEventPoster(GnomeRemoteDesktop& session, GnomeClipboard& clipboard, SeatKeymap& keymap);
+    GnomeEventPoster(GnomeRemoteDesktop& session, GnomeClipboard& clipboard, WaylandKeymap& keymap);
+    ~GnomeEventPoster() override;
+    GnomeEventPoster(const GnomeEventPoster&) = delete;
+    GnomeEventPoster& operator=(const GnomeEventPoster&) = delete;
 
     bool hasEventSource() override;
     ScreenPoint pointerLocation() override;
@@ -46,16 +46,17 @@ public:
 
 private:
     void moveTo(ScreenPoint at);
-    void pasteRun(std::u32string& run);
+    // The text typist's keyboard: characters as keysyms, and Ctrl+V.
+    void typeKeys(const std::u32string& characters);
+    void pasteKeys();
 
     GnomeRemoteDesktop& session;
-    GnomeClipboard& clipboard;
-    SeatKeymap& keymap;
+    WaylandKeymap& keymap;
     std::mutex mutex; // guards everything below; one event at a time
     ScreenPoint pointer;
     bool placed = false;
     std::map<std::uint16_t, std::vector<std::uint32_t>> heldKeys; // phone key code → keysyms pressed
-    TypedCharacters characters;
-    int verticalRemainder = 0;
-    int horizontalRemainder = 0;
+    WheelClicks verticalWheel;
+    WheelClicks horizontalWheel;
+    TextTypist text;
 };

@@ -29,6 +29,11 @@ constexpr std::chrono::milliseconds kKeymapWait{1000};
 // The largest scroll sent at once, in pixels: a larger one is cut there.
 constexpr int kMaxScrollPixels = 10000;
 
+std::uint32_t KeysymOf(char32_t character)
+{
+    return static_cast<std::uint32_t>(KeyTable::KeysymForCharacter(character));
+}
+
 wl_fixed_t Fixed(double value)
 {
     return wl_fixed_from_double(std::isfinite(value) ? value : 0.0);
@@ -50,7 +55,11 @@ constexpr ModifierKey kModifierKeys[] = {
 KdeEventPoster::KdeEventPoster(WaylandConnection& wayland, WaylandKeymap& seatKeymap, WaylandOutputs& seatOutputs,
                                DataControlClipboard& board, PlasmaWindowControl& windowControl, KwinScript& kwin)
     : connection(wayland), keymap(seatKeymap), outputs(seatOutputs), clipboard(board), windows(windowControl),
-      script(kwin)
+      script(kwin), text(mutex,
+                         {.hasKey = [this](char32_t c) { return keymap.find(KeysymOf(c)).has_value(); },
+                          .typeKeys = [this](const std::u32string& characters) { typeKeys(characters); },
+                          .pasteKeys = [this] { pasteKeys(); }},
+                         board)
 {
     fakeInput = static_cast<org_kde_kwin_fake_input*>(
         connection.bind(&org_kde_kwin_fake_input_interface, kFakeInputVersion));
@@ -64,13 +73,7 @@ KdeEventPoster::KdeEventPoster(WaylandConnection& wayland, WaylandKeymap& seatKe
 
 KdeEventPoster::~KdeEventPoster()
 {
-    {
-        std::lock_guard lock(mutex);
-        stopping = true;
-    }
-    pendingChanged.notify_all();
-    if (typist.joinable())
-        typist.join();
+    text.stop();
     if (fakeInput != nullptr)
         org_kde_kwin_fake_input_destroy(fakeInput);
     connection.flush();
@@ -135,7 +138,7 @@ void KdeEventPoster::postMouse(MouseEventType type, MouseButton button, ScreenPo
     std::lock_guard lock(mutex);
     if (!ready())
         return;
-    typePending();
+    text.flush();
     if (at.x != from.x || at.y != from.y) {
         // Where the position is only assumed, the pointer moves by the
         // difference: it then follows the phone from wherever it is.
@@ -168,7 +171,7 @@ void KdeEventPoster::postScroll(int verticalPixels, int horizontalPixels)
     std::lock_guard lock(mutex);
     if (!ready())
         return;
-    typePending();
+    text.flush();
     // Positive is up and left here, down and right on Wayland.
     if (verticalPixels != 0)
         org_kde_kwin_fake_input_axis(fakeInput, WL_POINTER_AXIS_VERTICAL_SCROLL,
@@ -226,7 +229,7 @@ void KdeEventPoster::postKey(std::uint16_t keyCode, bool down, std::uint64_t fla
     std::lock_guard lock(mutex);
     if (!ready())
         return;
-    typePending();
+    text.flush();
     const auto held = heldKeys.find(keyCode);
     if (!down) {
         if (held != heldKeys.end()) {
@@ -265,61 +268,25 @@ void KdeEventPoster::postUnicodeKeyDown(const char16_t* units, std::size_t count
 {
     if (units == nullptr || count == 0)
         return;
-    {
-        std::lock_guard lock(mutex);
-        if (!ready())
-            return;
-        characters.feed(units, count, [&](char32_t character) {
-            if (KeyTable::KeysymForCharacter(character) != 0)
-                pending.push_back(character);
-        });
-        lastPiece = std::chrono::steady_clock::now();
-        if (!typist.joinable())
-            typist = std::thread([this] { typistLoop(); });
-    }
-    pendingChanged.notify_all();
+    std::lock_guard lock(mutex);
+    if (ready())
+        text.add(units, count);
 }
 
-void KdeEventPoster::typistLoop()
+void KdeEventPoster::typeKeys(const std::u32string& characters)
 {
-    std::unique_lock lock(mutex);
-    while (!stopping) {
-        if (pending.empty()) {
-            pendingChanged.wait(lock);
-            continue;
-        }
-        const auto due = lastPiece + kTextPause;
-        if (std::chrono::steady_clock::now() < due) {
-            pendingChanged.wait_until(lock, due);
-            continue;
-        }
-        typePending();
-    }
-}
-
-void KdeEventPoster::typePending()
-{
-    if (pending.empty())
-        return;
-    const std::u32string text = std::move(pending);
-    pending.clear();
-    const bool typeable = std::all_of(text.begin(), text.end(), [&](char32_t character) {
-        return keymap.find(static_cast<std::uint32_t>(KeyTable::KeysymForCharacter(character))).has_value();
-    });
-    if (!typeable &&
-        clipboard.lendText(QString::fromUcs4(text.data(), static_cast<qsizetype>(text.size())).toStdString())) {
-        if (const std::uint32_t key = pressKeysym(XKB_KEY_v, KeyModifier::Control))
-            sendKey(key, false);
-        flush();
-        clipboard.pasteSent();
-        return;
-    }
-    // Without a clipboard to lend, what the layout has is still typed.
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        typeKeysym(static_cast<std::uint32_t>(KeyTable::KeysymForCharacter(text[i])));
+    for (std::size_t i = 0; i < characters.size(); ++i) {
+        typeKeysym(KeysymOf(characters[i]));
         if (i % 32 == 31)
             flush();
     }
+    flush();
+}
+
+void KdeEventPoster::pasteKeys()
+{
+    if (const std::uint32_t key = pressKeysym(XKB_KEY_v, KeyModifier::Control))
+        sendKey(key, false);
     flush();
 }
 
@@ -328,7 +295,7 @@ void KdeEventPoster::declareUserActivity()
     std::lock_guard lock(mutex);
     if (fakeInput == nullptr)
         return;
-    typePending();
+    text.flush();
     org_kde_kwin_fake_input_pointer_motion(fakeInput, 0, 0);
     flush();
 }

@@ -1,15 +1,12 @@
 #pragma once
 
 #include "EventPoster.h"
-#include "TypedCharacters.h"
+#include "TextTypist.h"
 
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <map>
 #include <mutex>
-#include <string>
-#include <thread>
 
 class DataControlClipboard;
 class KwinScript;
@@ -26,15 +23,10 @@ struct org_kde_kwin_fake_input;
 // and keys as evdev key codes, placed through the seat's keyboard layout
 // (WaylandKeymap) and translated through KeyTable.
 //
-// Text comes in pieces of 16 UTF-16 units; pieces that follow each other
-// within kTextPause are one text. A text the layout can type goes as keys.
-// A text with a character the layout lacks is lent to the clipboard whole
-// and pasted with Control+V, the user's clipboard given back after a
-// typing pause (DataControlClipboard): a paste is read by the program when
-// it handles the keys, so every change of the clipboard between pastes
-// costs a wait, and one paste per text keeps the characters in order.
-// Every other event types the text gathered so far first. Minimising the active
-// window and the "show desktop" toggle go to the window manager
+// Text goes as keys where the layout has every character of it, else it is
+// pasted whole with Control+V from the lent data-control clipboard
+// (TextTypist). Minimising the active window and the "show desktop" toggle
+// go to the window manager
 // (PlasmaWindowControl). Without fake input, events are dropped and
 // "No event source" is printed once.
 //
@@ -48,7 +40,6 @@ struct org_kde_kwin_fake_input;
 class KdeEventPoster : public EventPoster {
 public:
     static constexpr std::chrono::milliseconds kPointerIdle{1000};
-    static constexpr std::chrono::milliseconds kTextPause{20};
     // The longest the pointer's position may take to come.
     static constexpr int kPointerQueryMs = 250;
 
@@ -78,9 +69,9 @@ private:
     // returns the evdev key pressed (0 when the layout has no such key).
     std::uint32_t pressKeysym(std::uint32_t keysym, unsigned modifiers);
     void typeKeysym(std::uint32_t keysym);
-    // Types the text gathered so far. Called with mutex held.
-    void typePending();
-    void typistLoop();
+    // The text typist's keyboard: characters as keys, and Control+V.
+    void typeKeys(const std::u32string& characters);
+    void pasteKeys();
     void flush();
 
     WaylandConnection& connection;
@@ -98,10 +89,5 @@ private:
     ScreenPoint pointer;
     std::chrono::steady_clock::time_point lastPointerUse;
     std::map<std::uint16_t, std::uint32_t> heldKeys; // phone key code -> evdev key pressed (0: none)
-    TypedCharacters characters;
-    std::u32string pending; // text not yet typed
-    std::chrono::steady_clock::time_point lastPiece;
-    std::condition_variable pendingChanged;
-    bool stopping = false;
-    std::thread typist;
+    TextTypist text;
 };

@@ -16,12 +16,6 @@
 
 namespace {
 
-// Text formats, the preferred first: what programs offer for text on
-// Wayland, and the X11 names that XWayland programs offer.
-constexpr const char* kTextTypes[] = {"text/plain;charset=utf-8", "text/plain", "UTF8_STRING", "STRING", "TEXT"};
-// The formats of the text this program puts on the clipboard.
-constexpr const char* kLentTypes[] = {"text/plain;charset=utf-8", "text/plain", "UTF8_STRING"};
-
 // Reads fd to its end (and closes it): at most limit bytes within timeout;
 // nothing when the writer took longer or wrote more.
 std::optional<std::string> ReadAll(int fd, std::size_t limit, std::chrono::milliseconds timeout)
@@ -91,8 +85,7 @@ DataControlClipboard::~DataControlClipboard()
         stopping = true;
     }
     changed.notify_all();
-    if (giveBackThread.joinable())
-        giveBackThread.join();
+    endLoans();
     for (const Source& source : sources)
         zwlr_data_control_source_v1_destroy(source.proxy);
     for (const auto& [proxy, types] : announced)
@@ -208,29 +201,25 @@ bool DataControlClipboard::available()
     return device != nullptr;
 }
 
-std::vector<std::string> DataControlClipboard::formats()
+std::optional<std::shared_ptr<const ClipboardContents>> DataControlClipboard::ownContents()
 {
     std::lock_guard lock(mutex);
-    if (!ownSelection || !shown)
-        return offerTypes;
-    std::vector<std::string> types;
-    for (const ClipboardFormat& format : *shown)
-        types.push_back(format.mimeType);
-    return types;
+    if (!ownSelection || device == nullptr)
+        return std::nullopt;
+    return selected;
 }
 
-std::optional<std::string> DataControlClipboard::read(const std::string& mimeType, std::size_t budget)
+std::vector<std::string> DataControlClipboard::offeredFormats()
+{
+    std::lock_guard lock(mutex);
+    return offerTypes;
+}
+
+std::optional<std::string> DataControlClipboard::readOffered(const std::string& mimeType, std::size_t budget)
 {
     int fds[2];
     {
         std::lock_guard lock(mutex);
-        if (ownSelection && shown) {
-            for (const ClipboardFormat& format : *shown) {
-                if (format.mimeType == mimeType)
-                    return format.bytes;
-            }
-            return std::nullopt;
-        }
         if (offer == nullptr || !Contains(offerTypes, mimeType) || ::pipe2(fds, O_CLOEXEC) != 0)
             return std::nullopt;
         zwlr_data_control_offer_v1_receive(offer, mimeType.c_str(), fds[1]);
@@ -245,7 +234,7 @@ std::optional<std::string> DataControlClipboard::text()
     const std::vector<std::string> offered = formats();
     for (const char* type : kTextTypes) {
         if (Contains(offered, type))
-            return read(type);
+            return read(type, kMaxBytes);
     }
     return std::nullopt;
 }
@@ -253,7 +242,8 @@ std::optional<std::string> DataControlClipboard::text()
 std::vector<std::string> DataControlClipboard::filePaths()
 {
     std::vector<std::string> paths;
-    const std::optional<std::string> list = Contains(formats(), "text/uri-list") ? read("text/uri-list") : std::nullopt;
+    const std::optional<std::string> list =
+        Contains(formats(), "text/uri-list") ? read("text/uri-list", kMaxBytes) : std::nullopt;
     if (!list)
         return paths;
     // One URL a line; lines starting with '#' are comments.
@@ -270,7 +260,7 @@ std::vector<std::string> DataControlClipboard::filePaths()
 
 std::optional<std::string> DataControlClipboard::data(const std::string& mimeType)
 {
-    return read(mimeType);
+    return read(mimeType, kMaxBytes);
 }
 
 long long DataControlClipboard::changeCount()
@@ -288,121 +278,39 @@ void DataControlClipboard::setChangeListener(std::function<void()> newListener)
     listener = newListener ? std::make_shared<std::function<void()>>(std::move(newListener)) : nullptr;
 }
 
-void DataControlClipboard::select(std::shared_ptr<const ClipboardContents> contents)
+bool DataControlClipboard::makeSelection(std::shared_ptr<const ClipboardContents> contents)
 {
     static const zwlr_data_control_source_v1_listener sourceListener = {
         .send = &DataControlClipboard::OnSend,
         .cancelled = &DataControlClipboard::OnCancelled,
     };
+    // The dispatch hold comes before this lock; the source's listener is
+    // there before any of its events.
+    std::unique_lock hold = connection.holdDispatch();
+    std::unique_lock lock(mutex);
+    if (device == nullptr || stopping)
+        return false;
     zwlr_data_control_source_v1* source = nullptr;
     if (contents && !contents->empty()) {
         source = zwlr_data_control_manager_v1_create_data_source(manager);
         for (const ClipboardFormat& format : *contents)
             zwlr_data_control_source_v1_offer(source, format.mimeType.c_str());
         zwlr_data_control_source_v1_add_listener(source, &sourceListener, this);
-        sources.push_back({source, std::move(contents)});
+        sources.push_back({source, contents});
     }
     zwlr_data_control_device_v1_set_selection(device, source);
+    selected = std::move(contents);
     ++pendingOwn;
     connection.flush();
-}
-
-bool DataControlClipboard::lendText(const std::string& utf8)
-{
-    bool keepUser = false;
-    {
-        std::unique_lock lock(mutex);
-        if (device == nullptr)
-            return false;
-        waitForPaste(lock);
-        keepUser = !(lending && ownSelection);
-    }
-    // The user's contents, every format in full, read before they are replaced.
-    std::shared_ptr<ClipboardContents> user;
-    if (keepUser) {
-        user = std::make_shared<ClipboardContents>();
-        std::size_t budget = kMaxBytes;
-        for (const std::string& type : formats()) {
-            std::optional<std::string> bytes = read(type, budget);
-            if (!bytes)
-                continue;
-            budget -= bytes->size();
-            user->push_back({type, std::move(*bytes)});
-        }
-    }
-
-    auto lent = std::make_shared<ClipboardContents>();
-    for (const char* type : kLentTypes)
-        lent->push_back({type, utf8});
-    std::unique_lock hold = connection.holdDispatch();
-    std::unique_lock lock(mutex);
-    if (device == nullptr)
-        return false;
-    if (user)
-        shown = std::move(user);
-    lending = true;
-    select(std::move(lent));
-    lastLend = std::chrono::steady_clock::now();
-    if (!giveBackThread.joinable())
-        giveBackThread = std::thread([this] { giveBackLoop(); });
     hold.unlock();
-    // Settled once the compositor has reported this selection back.
-    const bool selected =
+    // Made once the compositor has reported this selection back.
+    const bool reported =
         changed.wait_for(lock, kReadTimeout, [&] { return pendingOwn == 0 || device == nullptr || stopping; });
-    changed.notify_all();
-    return selected && ownSelection;
+    return reported && ownSelection;
 }
 
-void DataControlClipboard::pasteSent()
-{
-    std::lock_guard lock(mutex);
-    pasteSentAt = std::chrono::steady_clock::now();
-    lastLend = *pasteSentAt;
-}
-
-void DataControlClipboard::waitForPaste(std::unique_lock<std::mutex>& lock)
-{
-    if (pasteSentAt)
-        changed.wait_until(lock, *pasteSentAt + kPasteSettle, [&] { return !ownSelection || stopping; });
-    pasteSentAt.reset();
-}
-
-void DataControlClipboard::giveBack()
+void DataControlClipboard::waitUntilTaken(std::chrono::steady_clock::time_point keysSent)
 {
     std::unique_lock lock(mutex);
-    waitForPaste(lock);
-    lock.unlock();
-    const std::unique_lock hold = connection.holdDispatch();
-    lock.lock();
-    giveBackLocked();
-}
-
-void DataControlClipboard::giveBackLocked()
-{
-    if (!lending)
-        return;
-    lending = false;
-    // Somebody copied since: their copy stays.
-    if (ownSelection && device != nullptr)
-        select(shown);
-}
-
-void DataControlClipboard::giveBackLoop()
-{
-    std::unique_lock lock(mutex);
-    while (!stopping) {
-        if (!lending) {
-            changed.wait(lock);
-            continue;
-        }
-        const auto due = lastLend + kGiveBackAfter;
-        if (std::chrono::steady_clock::now() < due) {
-            changed.wait_until(lock, due);
-            continue;
-        }
-        // The dispatch hold comes before this lock.
-        lock.unlock();
-        giveBack();
-        lock.lock();
-    }
+    changed.wait_until(lock, keysSent + kPasteSettle, [&] { return !ownSelection || stopping; });
 }

@@ -38,6 +38,11 @@ WaylandConnection::~WaylandConnection()
     wl_display_disconnect(display);
 }
 
+bool WaylandConnection::connected() const
+{
+    return display != nullptr && wl_display_get_error(display) == 0;
+}
+
 void WaylandConnection::stopDispatching()
 {
     if (!dispatcher.joinable())
@@ -139,29 +144,6 @@ void WaylandConnection::flush()
     }
 }
 
-bool WaylandConnection::roundtrip()
-{
-    if (display == nullptr)
-        return false;
-    // The dispatch thread owns the default queue, so this waits for a sync
-    // callback on a queue of its own.
-    wl_event_queue* queue = wl_display_create_queue(display);
-    auto* wrapped = static_cast<wl_display*>(wl_proxy_create_wrapper(display));
-    wl_proxy_set_queue(reinterpret_cast<wl_proxy*>(wrapped), queue);
-    wl_callback* callback = wl_display_sync(wrapped);
-    wl_proxy_wrapper_destroy(wrapped);
-    bool done = false;
-    static const wl_callback_listener listener = {
-        .done = [](void* data, wl_callback*, std::uint32_t) { *static_cast<bool*>(data) = true; }};
-    wl_callback_add_listener(callback, &listener, &done);
-    int result = 0;
-    while (!done && result >= 0)
-        result = wl_display_dispatch_queue(display, queue);
-    wl_callback_destroy(callback);
-    wl_event_queue_destroy(queue);
-    return result >= 0;
-}
-
 bool WaylandConnection::settle(std::chrono::milliseconds timeout)
 {
     if (display == nullptr || stopping.load())
@@ -185,6 +167,43 @@ bool WaylandConnection::settle(std::chrono::milliseconds timeout)
     std::unique_lock lock(settleMutex);
     return settledChanged.wait_for(lock, timeout, [&] { return settled >= ticket || stopping.load(); }) &&
            settled >= ticket;
+}
+
+bool WaylandConnection::dispatchUntil(wl_event_queue* queue, const std::function<bool()>& done,
+                                      std::chrono::milliseconds timeout)
+{
+    if (display == nullptr)
+        return false;
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    const int fd = wl_display_get_fd(display);
+    for (;;) {
+        if (wl_display_dispatch_queue_pending(display, queue) < 0)
+            return false;
+        if (done())
+            return true;
+        if (wl_display_prepare_read_queue(display, queue) != 0)
+            continue; // events came in meanwhile
+        flush();
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        pollfd ready{fd, POLLIN, 0};
+        const int polled = left.count() > 0 ? ::poll(&ready, 1, static_cast<int>(left.count())) : 0;
+        if (polled <= 0 || (ready.revents & (POLLERR | POLLHUP))) {
+            wl_display_cancel_read(display);
+            if (polled < 0 && errno == EINTR)
+                continue;
+            return false;
+        }
+        if (wl_display_read_events(display) < 0)
+            return false;
+    }
+}
+
+void* WaylandConnection::Wrap(void* proxy, wl_event_queue* queue)
+{
+    void* wrapper = wl_proxy_create_wrapper(proxy);
+    wl_proxy_set_queue(static_cast<wl_proxy*>(wrapper), queue);
+    return wrapper;
 }
 
 void WaylandConnection::dispatchLoop()

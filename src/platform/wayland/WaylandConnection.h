@@ -4,12 +4,14 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
 struct wl_display;
+struct wl_event_queue;
 struct wl_interface;
 struct wl_registry;
 
@@ -37,7 +39,8 @@ public:
     WaylandConnection(const WaylandConnection&) = delete;
     WaylandConnection& operator=(const WaylandConnection&) = delete;
 
-    bool connected() const { return display != nullptr; }
+    // Whether the connection was made and the compositor has not closed it.
+    bool connected() const;
     wl_display* get() const { return display; }
 
     // Whether the compositor offers a global of the interface.
@@ -59,12 +62,6 @@ public:
     // socket is full. Callers that send many requests at once flush every
     // few dozen: libwayland ends the connection when its buffer overflows.
     void flush();
-    // Waits until the compositor has handled every request sent before.
-    // Events it sent in reply to proxies of the default queue have been read
-    // by then but may still be waiting for the dispatch thread: callers that
-    // need their effect wait on their own state. False when the connection
-    // broke.
-    bool roundtrip();
     // Waits until the dispatch thread has handled every event the compositor
     // sent before it handled the requests sent so far, so listeners have
     // seen their replies. False after the timeout or when the connection
@@ -75,11 +72,24 @@ public:
     // requests can still be sent. The destructor calls it too.
     void stopDispatching();
 
+    // Dispatches a queue of the caller's own on the calling thread until
+    // done() holds, for requests that wait for their answer where they are
+    // made; false when the time runs out or the connection broke.
+    bool dispatchUntil(wl_event_queue* queue, const std::function<bool()>& done, std::chrono::milliseconds timeout);
+    // A stand-in for proxy in requests whose new objects deliver their
+    // events to queue; destroy it with wl_proxy_wrapper_destroy.
+    template <typename Proxy>
+    static Proxy* OnQueue(Proxy* proxy, wl_event_queue* queue)
+    {
+        return static_cast<Proxy*>(Wrap(proxy, queue));
+    }
+
     // The interface names a compositor offers, from a short connection of
     // its own; empty without a compositor. Used to choose a backend.
     static std::vector<std::string> OfferedInterfaces();
 
 private:
+    static void* Wrap(void* proxy, wl_event_queue* queue);
     static void OnGlobal(void* data, wl_registry* registry, std::uint32_t name, const char* interface,
                          std::uint32_t version);
     static void OnGlobalRemove(void* data, wl_registry* registry, std::uint32_t name);

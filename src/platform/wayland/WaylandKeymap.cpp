@@ -3,6 +3,7 @@
 #include "WaylandConnection.h"
 
 #include <bit>
+#include <cstring>
 #include <sys/mman.h>
 #include <unistd.h>
 #include <wayland-client.h>
@@ -13,6 +14,8 @@ namespace {
 // xkbcommon numbers keys as X does: the evdev code plus 8.
 constexpr std::uint32_t kEvdevOffset = 8;
 constexpr std::uint32_t kSeatVersion = 5;
+// Keymaps larger than this are not read (real ones are well under 100 KiB).
+constexpr std::uint32_t kMaxKeymapSize = 4u << 20;
 
 } // namespace
 
@@ -27,11 +30,17 @@ WaylandKeymap::WaylandKeymap(WaylandConnection& wayland) : connection(wayland)
         .capabilities = &WaylandKeymap::OnCapabilities,
         .name = [](void*, wl_seat*, const char*) {},
     };
-    const std::unique_lock hold = connection.holdDispatch();
-    seat = static_cast<wl_seat*>(connection.bind(&wl_seat_interface, kSeatVersion));
-    if (seat != nullptr)
-        wl_seat_add_listener(seat, &seatListener, this);
-    connection.flush();
+    {
+        const std::unique_lock hold = connection.holdDispatch();
+        boundSeat = static_cast<wl_seat*>(connection.bind(&wl_seat_interface, kSeatVersion));
+        if (boundSeat == nullptr)
+            return;
+        wl_seat_add_listener(boundSeat, &seatListener, this);
+        connection.flush();
+    }
+    // The seat's capabilities, then the keymap of the keyboard they ask for.
+    connection.settle();
+    connection.settle();
 }
 
 WaylandKeymap::~WaylandKeymap()
@@ -42,8 +51,8 @@ WaylandKeymap::~WaylandKeymap()
         else
             wl_keyboard_destroy(keyboard);
     }
-    if (seat != nullptr)
-        wl_seat_destroy(seat);
+    if (boundSeat != nullptr)
+        wl_seat_destroy(boundSeat);
     connection.flush();
     xkb_context_unref(context);
 }
@@ -70,7 +79,7 @@ void WaylandKeymap::OnCapabilities(void* data, wl_seat* seat, std::uint32_t capa
 void WaylandKeymap::OnKeymap(void* data, wl_keyboard*, std::uint32_t format, std::int32_t fd, std::uint32_t size)
 {
     auto* self = static_cast<WaylandKeymap*>(data);
-    if (format != WL_KEYBOARD_KEYMAP_FORMAT_XKB_V1 || size == 0) {
+    if (format != WL_KEYBOARD_KEYMAP_FORMAT_XKB_V1 || size == 0 || size > kMaxKeymapSize) {
         ::close(fd);
         return;
     }
@@ -80,22 +89,29 @@ void WaylandKeymap::OnKeymap(void* data, wl_keyboard*, std::uint32_t format, std
         return;
     {
         std::lock_guard lock(self->mutex);
-        // The text ends with a zero byte within size.
-        self->load(static_cast<const char*>(text));
+        const std::string received(static_cast<const char*>(text), ::strnlen(static_cast<const char*>(text), size));
+        if (self->load(received.c_str()))
+            self->compositorText = received;
     }
     ::munmap(text, size);
     self->loaded.notify_all();
 }
 
-void WaylandKeymap::load(const char* text)
+bool WaylandKeymap::load(const char* text)
 {
     xkb_keymap* keymap = text ? xkb_keymap_new_from_string(context, text, XKB_KEYMAP_FORMAT_TEXT_V1,
                                                            XKB_KEYMAP_COMPILE_NO_FLAGS)
                               : xkb_keymap_new_from_names(context, nullptr, XKB_KEYMAP_COMPILE_NO_FLAGS);
     if (keymap == nullptr)
-        return;
-    fromCompositor = text != nullptr;
-    places.clear();
+        return false;
+    places = PlacesOf(keymap);
+    xkb_keymap_unref(keymap);
+    return true;
+}
+
+WaylandKeymap::Places WaylandKeymap::PlacesOf(xkb_keymap* keymap)
+{
+    Places places;
     const xkb_mod_mask_t shift = 1u << xkb_keymap_mod_get_index(keymap, XKB_MOD_NAME_SHIFT);
     const xkb_mod_index_t mod5 = xkb_keymap_mod_get_index(keymap, "Mod5");
     const xkb_mod_mask_t levelThree = mod5 == XKB_MOD_INVALID ? 0 : 1u << mod5;
@@ -125,13 +141,21 @@ void WaylandKeymap::load(const char* text)
                 places[syms[0]] = Place{key - kEvdevOffset, (*chosen & shift) != 0, (*chosen & levelThree) != 0};
         }
     }
-    xkb_keymap_unref(keymap);
+    return places;
 }
 
 bool WaylandKeymap::waitForKeymap(std::chrono::milliseconds timeout)
 {
+    if (boundSeat == nullptr)
+        return false; // no seat, no keymap
     std::unique_lock lock(mutex);
-    return loaded.wait_for(lock, timeout, [&] { return fromCompositor; });
+    return loaded.wait_for(lock, timeout, [&] { return !compositorText.empty(); });
+}
+
+std::string WaylandKeymap::text()
+{
+    std::lock_guard lock(mutex);
+    return compositorText;
 }
 
 std::optional<WaylandKeymap::Place> WaylandKeymap::find(std::uint32_t keysym)

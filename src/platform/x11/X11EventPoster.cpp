@@ -1,9 +1,9 @@
 #include "X11EventPoster.h"
 
+#include "KeyTable.h"
 #include "Log.h"
 #include "SCommon.h"
 #include "X11Display.h"
-#include "KeyTable.h"
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
@@ -16,9 +16,6 @@
 #include <cstdio>
 
 namespace {
-
-// Wheel clicks sent for one scroll at most; a larger scroll is cut there.
-constexpr int kMaxWheelClicks = 200;
 
 // A position as XTest takes it. The callers keep positions on the screen;
 // this only keeps the conversion defined for any value (the server clamps to
@@ -45,14 +42,10 @@ void RootGeometry(Display* display, int& width, int& height)
     }
 }
 
-void WheelClicks(Display* display, int& remainder, int pixels, unsigned positiveButton, unsigned negativeButton)
+void SendWheelClicks(Display* display, int clicks, unsigned positiveButton, unsigned negativeButton)
 {
-    const long long total = static_cast<long long>(remainder) + pixels;
-    long long clicks = total / X11EventPoster::kPixelsPerWheelClick;
-    remainder = static_cast<int>(total - clicks * X11EventPoster::kPixelsPerWheelClick);
     const unsigned button = clicks > 0 ? positiveButton : negativeButton;
-    clicks = std::min<long long>(clicks < 0 ? -clicks : clicks, kMaxWheelClicks);
-    for (long long i = 0; i < clicks; ++i) {
+    for (int i = 0; i < (clicks < 0 ? -clicks : clicks); ++i) {
         XTestFakeButtonEvent(display, button, True, CurrentTime);
         XTestFakeButtonEvent(display, button, False, CurrentTime);
     }
@@ -218,8 +211,8 @@ void X11EventPoster::postScroll(int verticalPixels, int horizontalPixels)
     std::lock_guard lock(pointerMutex);
     WithDisplay([&](Display* display) {
         // Positive vertical is up (button 4), positive horizontal is left (button 6).
-        WheelClicks(display, verticalRemainder, verticalPixels, 4, 5);
-        WheelClicks(display, horizontalRemainder, horizontalPixels, 6, 7);
+        SendWheelClicks(display, verticalWheel.add(verticalPixels), 4, 5);
+        SendWheelClicks(display, horizontalWheel.add(horizontalPixels), 6, 7);
         XFlush(display);
     });
 }
@@ -308,13 +301,9 @@ void X11EventPoster::postUnicodeKeyDown(const char16_t* units, std::size_t count
     std::lock_guard lock(keyMutex);
     WithDisplay([&](Display* display) {
         followConnection();
-        // The keysyms of the characters, a surrogate pair joined even when
-        // its halves come in separate events.
-        std::vector<unsigned long> keysyms;
-        characters.feed(units, count, [&](char32_t character) {
-            if (const unsigned long keysym = KeyTable::KeysymForCharacter(character))
-                keysyms.push_back(keysym);
-        });
+        // A surrogate pair is joined even when its halves come in separate
+        // events.
+        const std::vector<unsigned long> keysyms = KeyTable::KeysymsForText(characters, units, count);
         if (keysyms.empty())
             return;
 

@@ -2,6 +2,7 @@
 
 #include "EventPoster.h"
 #include "TypedCharacters.h"
+#include "WheelClicks.h"
 #include "X11Keyboard.h"
 
 #include <atomic>
@@ -20,7 +21,7 @@
 // for the next scroll in the same direction.
 class X11EventPoster : public EventPoster {
 public:
-    static constexpr int kPixelsPerWheelClick = 40;
+    static constexpr int kPixelsPerWheelClick = WheelClicks::kPixelsPerClick;
     // Borrowed key codes get their empty mapping back after this much
     // typing silence.
     static constexpr std::chrono::milliseconds kRestoreAfter{1000};
@@ -69,9 +70,9 @@ private:
     // X connection's: a key operation that waits for the focused client
     // (which releases the connection while it waits) must not hold up
     // pointer input, from this phone or any other.
-    std::mutex pointerMutex; // guards the scroll remainders
-    int verticalRemainder = 0;
-    int horizontalRemainder = 0;
+    std::mutex pointerMutex; // guards the wheels
+    WheelClicks verticalWheel;
+    WheelClicks horizontalWheel;
 
     // Everything below is guarded by keyMutex.
     std::mutex keyMutex;

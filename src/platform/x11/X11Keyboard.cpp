@@ -1,7 +1,7 @@
 #include "X11Keyboard.h"
 
-#include "X11Display.h"
 #include "KeyTable.h"
+#include "X11Display.h"
 
 #include <X11/XKBlib.h>
 #include <X11/Xatom.h>
