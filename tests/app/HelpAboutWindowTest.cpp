@@ -66,9 +66,6 @@ TEST(HelpWindow, ElevenLabelsOnAScrollablePageOpenedAtItsTop)
                               "只接受本机和局域网地址", "脚本默认不会执行", "冒用"})
         EXPECT_TRUE(text.contains(QString::fromUtf8(topic))) << topic;
     EXPECT_FALSE(text.contains(QStringLiteral("1811")) || text.contains(QStringLiteral("1822")));
-    // The page is tall enough for all of it: no text is cut short.
-    for (const QLabel* label : page->findChildren<QLabel*>())
-        EXPECT_GE(label->height(), label->heightForWidth(label->width())) << label->text().toStdString();
     EXPECT_FALSE(text.contains(QStringLiteral("%1")));
 }
 
