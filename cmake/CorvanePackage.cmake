@@ -26,7 +26,8 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY "optional")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, xdg-utils, fonts-noto-cjk")
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "pulseaudio-utils | alsa-utils, playerctl")
+# Qt's own texts (a text field's context menu) in Chinese.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "pulseaudio-utils | alsa-utils, playerctl, qt6-translations-l10n")
 
 # The licence and the changelog where Debian keeps them; the copyright file
 # in the machine-readable format, with the licence text of LICENSE.

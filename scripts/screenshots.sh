@@ -1,7 +1,7 @@
 #!/bin/sh
 # Regenerates docs/screenshots: the shell's windows drawn on a private X
-# server (Xvfb) with a standalone tray (trayer), in a throw-away home.
-# Needs a build with tests (build/tests/corvane_screenshots).
+# server (Xvfb) with a standalone tray (trayer), in a throw-away home, in
+# Chinese. Needs a build with tests (build/tests/corvane_screenshots).
 set -eu
 top=$(cd "$(dirname "$0")/.." && pwd)
 tool=${1:-$top/build/tests/corvane_screenshots}
@@ -29,6 +29,7 @@ sleep 1
 
 mkdir -p "$work/home" "$work/config" "$work/runtime"
 chmod 700 "$work/runtime"
-HOME=$work/home XDG_CONFIG_HOME=$work/config XDG_RUNTIME_DIR=$work/runtime \
+LANG=zh_CN.UTF-8 LANGUAGE='' LC_ALL='' LC_MESSAGES='' \
+  HOME=$work/home XDG_CONFIG_HOME=$work/config XDG_RUNTIME_DIR=$work/runtime \
   DBUS_SESSION_BUS_ADDRESS="unix:path=$work/no-bus" QT_QPA_PLATFORM=xcb \
   "$tool" "$out"

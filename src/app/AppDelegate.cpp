@@ -214,11 +214,11 @@ void AppDelegate::printPairingInfo()
         Log::Printf("IPv4 address not available\n");
         return;
     }
-    std::string text;
+    QString text;
     for (const std::string& address : addresses)
-        text += "本机IP: " + address + "\n";
-    text += "使用手机进行扫码连接:\n" + PairingCode::TerminalText();
-    Log::Printf("%s", text.c_str());
+        text += tr("本机IP") + QLatin1String(": ") + QString::fromStdString(address) + QLatin1Char('\n');
+    text += tr("使用手机进行扫码连接") + QLatin1String(":\n") + QString::fromStdString(PairingCode::TerminalText());
+    Log::Printf("%s", text.toUtf8().constData());
 }
 
 void AppDelegate::initMenu()

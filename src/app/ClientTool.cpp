@@ -36,24 +36,33 @@ std::string BaseName(const std::string& path)
 }
 
 // Every exit status with what it means: the table of the help, and the
-// words of a failure.
+// words of a failure (translated where they are shown).
 const struct {
     int status;
     const char* meaning;
 } kExitStatuses[] = {
-    {0, "success"},
-    {1, "the client could not set up its output"},
-    {2, "wrong usage"},
-    {NR_ConnectError, "no connection to the service"},
-    {NR_SendError, "an upload or live message could not be sent, or the service refused the upload"},
-    {NR_SendHeadError, "the request head could not be sent"},
-    {NR_SendBodyError, "the request body could not be sent"},
-    {NR_RecvResponseError, "the reply did not arrive whole"},
-    {NR_UDPSocketError, "no socket for discovery"},
-    {NR_UDPBindError, "the discovery port could not be taken"},
-    {NR_BroadcastError, "the discovery query could not be sent"},
-    {NR_FileUnavailable, "the service cannot open the file the reply should carry"},
+    {0, QT_TRANSLATE_NOOP("ClientTool", "success")},
+    {1, QT_TRANSLATE_NOOP("ClientTool", "the client could not set up its output")},
+    {2, QT_TRANSLATE_NOOP("ClientTool", "wrong usage")},
+    {NR_ConnectError, QT_TRANSLATE_NOOP("ClientTool", "no connection to the service")},
+    {NR_SendError, QT_TRANSLATE_NOOP("ClientTool", "an upload or live message could not be sent, or the service "
+                                                   "refused the upload")},
+    {NR_SendHeadError, QT_TRANSLATE_NOOP("ClientTool", "the request head could not be sent")},
+    {NR_SendBodyError, QT_TRANSLATE_NOOP("ClientTool", "the request body could not be sent")},
+    {NR_RecvResponseError, QT_TRANSLATE_NOOP("ClientTool", "the reply did not arrive whole")},
+    {NR_UDPSocketError, QT_TRANSLATE_NOOP("ClientTool", "no socket for discovery")},
+    {NR_UDPBindError, QT_TRANSLATE_NOOP("ClientTool", "the discovery port could not be taken")},
+    {NR_BroadcastError, QT_TRANSLATE_NOOP("ClientTool", "the discovery query could not be sent")},
+    {NR_FileUnavailable, QT_TRANSLATE_NOOP("ClientTool", "the service cannot open the file the reply should carry")},
 };
+
+// A command or option with what it does, lined up as a help column.
+QString HelpLine(const char* what, const char* description)
+{
+    constexpr int kColumn = 29;
+    return QLatin1String("  ") + QString::fromLatin1(what).leftJustified(kColumn) + QLatin1Char(' ') +
+           ClientTool::tr(description) + QLatin1Char('\n');
+}
 
 } // namespace
 
@@ -64,57 +73,53 @@ ClientTool::ClientTool(std::istream& input, std::FILE* output, std::FILE* errors
 
 std::string ClientTool::Usage()
 {
-    std::string text =
-        "Usage: corvane-client [--host H] [--port P] [--timeout S] [--verbose] COMMAND\n"
-        "A peer of the Corvane service (default 127.0.0.1, port 1811, 10 s to connect).\n"
-        "\n"
-        "Commands:\n"
-        "  request HEAD [BODY]           send one request; the reply goes to standard output\n"
-        "  upload FILE FOLDER [--contact] send FILE into FOLDER (or as the contact backup)\n"
-        "  live                          send each input line \"TYPE TEXT X Y\" as a live message\n"
-        "  discover [--broadcast ADDR] [--udp-port N] [--wait S]\n"
-        "                                search the network and print \"type name ip sysType\"\n"
-        "\n"
-        "Options:\n"
-        "  --verbose                     also print the protocol classes' own log lines\n"
-        "  --help                        print this help and exit\n"
-        "\n"
-        "Request heads (BODY fields are joined by ^_7):\n";
-    char line[160];
+    QString text = tr("Usage: corvane-client [--host H] [--port P] [--timeout S] [--verbose] COMMAND") +
+                   QLatin1Char('\n') +
+                   tr("A peer of the Corvane service (default 127.0.0.1, port 1811, 10 s to connect).") +
+                   QLatin1String("\n\n") + tr("Commands:") + QLatin1Char('\n') +
+                   HelpLine("request HEAD [BODY]", QT_TR_NOOP("send one request; the reply goes to standard output")) +
+                   HelpLine("upload FILE FOLDER [--contact]",
+                            QT_TR_NOOP("send FILE into FOLDER (or as the contact backup)")) +
+                   HelpLine("live", QT_TR_NOOP("send each input line \"TYPE TEXT X Y\" as a live message")) +
+                   QLatin1String("  discover [--broadcast ADDR] [--udp-port N] [--wait S]\n") +
+                   HelpLine("", QT_TR_NOOP("search the network and print \"type name ip sysType\"")) +
+                   QLatin1Char('\n') + tr("Options:") + QLatin1Char('\n') +
+                   HelpLine("--verbose", QT_TR_NOOP("also print the protocol classes' own log lines")) +
+                   HelpLine("--help", QT_TR_NOOP("print this help and exit")) + QLatin1Char('\n') +
+                   tr("Request heads (BODY fields are joined by ^_7):") + QLatin1Char('\n');
     for (const SConfig::OperationHead& head : SConfig::kOperationHeads) {
-        if (*head.body != 0)
-            std::snprintf(line, sizeof line, "  %-27s %s\n", head.head, head.body);
-        else
-            std::snprintf(line, sizeof line, "  %s\n", head.head);
-        text += line;
+        const QString name = QString::fromLatin1(head.head);
+        const QString body = QString::fromLatin1(head.body);
+        text += body.isEmpty() ? QStringLiteral("  %1\n").arg(name)
+                               : QStringLiteral("  %1 %2\n").arg(name.leftJustified(27), body);
     }
-    text += "\nExit status:\n";
+    text += QLatin1Char('\n') + tr("Exit status:") + QLatin1Char('\n');
     for (const auto& [status, meaning] : kExitStatuses) {
-        if (status > 2)
-            std::snprintf(line, sizeof line, "  %-3d %s (%s)\n", status, meaning, NetResultName(status));
-        else
-            std::snprintf(line, sizeof line, "  %-3d %s\n", status, meaning);
-        text += line;
+        const QString number = QString::number(status).leftJustified(3);
+        text += status <= 2 ? QStringLiteral("  %1 %2\n").arg(number, tr(meaning))
+                            : QStringLiteral("  %1 %2 (%3)\n")
+                                  .arg(number, tr(meaning), QLatin1String(NetResultName(status)));
     }
-    return text;
+    return text.toStdString();
 }
 
 int ClientTool::Failure(int result, const TCPClientSocket* socket)
 {
-    const char* meaning = "unknown failure";
-    for (const auto& [status, words] : kExitStatuses) {
+    QString words = tr("unknown failure");
+    for (const auto& [status, meaning] : kExitStatuses) {
         if (status == result)
-            meaning = words;
+            words = tr(meaning);
     }
-    std::string cause;
     if (result == NR_ConnectError && socket != nullptr && socket->connectErrno != 0) {
-        cause = " at " + host + ":" + std::to_string(port) + ": " + std::strerror(socket->connectErrno);
+        words = tr("%1 at %2:%3: %4")
+                    .arg(words, QString::fromStdString(host), QString::number(port),
+                         QString::fromLocal8Bit(std::strerror(socket->connectErrno)));
         if (socket->connectErrno == ECONNREFUSED)
-            cause += ": nothing listens on that port (is corvane running, with this --port?)";
+            words = tr("%1: nothing listens on that port (is corvane running, with this --port?)").arg(words);
         else if (socket->connectErrno == ETIMEDOUT)
-            cause += ": no answer within " + std::to_string(timeout) + " s (see --timeout)";
+            words = tr("%1: no answer within %2 s (see --timeout)").arg(words, QString::number(timeout));
     }
-    std::fprintf(err, "corvane-client: %s%s (%s)\n", meaning, cause.c_str(), NetResultName(result));
+    std::fprintf(err, "corvane-client: %s (%s)\n", words.toUtf8().constData(), NetResultName(result));
     return result;
 }
 
@@ -211,7 +216,8 @@ int ClientTool::Live()
             words.emplace_back(start, end);
         }
         if (words.size() < 4) {
-            std::fprintf(err, "corvane-client: live: expected \"TYPE TEXT X Y\", got: %s\n", line.c_str());
+            const QString message = tr("live: expected \"TYPE TEXT X Y\", got: %1").arg(QString::fromStdString(line));
+            std::fprintf(err, "corvane-client: %s\n", message.toUtf8().constData());
             continue;
         }
         const auto word = [&](std::size_t i) { return line.substr(words[i].first, words[i].second - words[i].first); };

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QCoreApplication>
 #include <cstdio>
 #include <istream>
 #include <string>
@@ -8,10 +9,13 @@
 class TCPClientSocket;
 
 // The corvane-client command: a peer of the service for scripts, tests and
-// benchmarks. Replies and answers go to out, messages for the user to err.
+// benchmarks. Replies and answers go to out, messages for the user to err,
+// in the user's language.
 // Parse reads the options, Run carries out the command; both give the
 // process exit status (see Usage).
 class ClientTool {
+    Q_DECLARE_TR_FUNCTIONS(ClientTool)
+
 public:
     ClientTool(std::istream& in, std::FILE* out, std::FILE* err);
 

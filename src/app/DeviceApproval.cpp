@@ -4,6 +4,7 @@
 #include "Log.h"
 #include "MainQueue.h"
 
+#include <QCoreApplication>
 #include <QTimer>
 #include <algorithm>
 #include <arpa/inet.h>
@@ -47,12 +48,12 @@ PeerVerdict DeviceApproval::Admit(const sockaddr_in& peer, std::chrono::millisec
     case State::New:
         if (ApprovalPrompt::instance() == nullptr) {
             lock.unlock();
-            ReportOnce(address, "");
+            ReportOnce(address, false);
             return PeerVerdict::Refuse;
         }
         if (!Enqueue(address)) {
             lock.unlock();
-            ReportOnce(address, " while too many devices were asking");
+            ReportOnce(address, true);
             return PeerVerdict::Refuse;
         }
         break;
@@ -121,7 +122,7 @@ bool DeviceApproval::Enqueue(std::uint32_t address)
     return true;
 }
 
-void DeviceApproval::ReportOnce(std::uint32_t address, const char* reason)
+void DeviceApproval::ReportOnce(std::uint32_t address, bool crowded)
 {
     // The set is bounded: a flood of addresses starts it over.
     constexpr std::size_t kMaxReported = 4096;
@@ -132,11 +133,16 @@ void DeviceApproval::ReportOnce(std::uint32_t address, const char* reason)
         if (!reported.insert(address).second)
             return;
     }
-    const std::string dotted = DottedAddress(address);
-    const std::string name = peerNames.Lookup(address);
-    const std::string who = name.empty() ? dotted : dotted + " (" + name + ")";
-    Log::Printf("corvane: %s asked to connect%s; allow it with: corvane --trust %s\n", who.c_str(), reason,
-                dotted.c_str());
+    const QString dotted = QString::fromStdString(DottedAddress(address));
+    const QString name = QString::fromStdString(peerNames.Lookup(address));
+    const QString who = name.isEmpty() ? dotted : QStringLiteral("%1 (%2)").arg(dotted, name);
+    const char* text = crowded ? QT_TRANSLATE_NOOP("DeviceApproval",
+                                                   "%1 asked to connect while too many devices were asking; "
+                                                   "allow it with: corvane --trust %2")
+                               : QT_TRANSLATE_NOOP("DeviceApproval",
+                                                   "%1 asked to connect; allow it with: corvane --trust %2");
+    const QString line = QCoreApplication::translate("DeviceApproval", text);
+    Log::Printf("corvane: %s\n", line.arg(who, dotted).toUtf8().constData());
 }
 
 void DeviceApproval::AskNext()
@@ -198,6 +204,8 @@ void DeviceApproval::Finish(std::uint64_t question, bool allowed)
         }
         decided.notify_all();
     }
-    Log::Printf("corvane: %s %s\n", dotted.c_str(), allowed ? "allowed" : "refused");
+    const QString outcome = allowed ? QCoreApplication::translate("DeviceApproval", "%1 allowed")
+                                    : QCoreApplication::translate("DeviceApproval", "%1 refused");
+    Log::Printf("corvane: %s\n", outcome.arg(QString::fromStdString(dotted)).toUtf8().constData());
     AskNext();
 }

@@ -69,8 +69,9 @@ private:
     void FollowList(bool ownChange);
     // Queues a question for address when the bounds allow it; under mutex.
     bool Enqueue(std::uint32_t address);
-    // Refuses a device that cannot be asked, with one line the first time.
-    void ReportOnce(std::uint32_t address, const char* reason);
+    // Refuses a device that cannot be asked, with one line the first time;
+    // crowded when the bounds on the questions were the reason.
+    void ReportOnce(std::uint32_t address, bool crowded);
 
     // Main thread.
     void AskNext();

@@ -34,14 +34,12 @@ bool LaunchOptions::Parse(int argc, char** argv)
         } else if (std::strcmp(option, "--port") == 0 || std::strcmp(option, "--udp-port") == 0) {
             int& target = option[2] == 'p' ? tcpPort : udpPort;
             if (!hasValue || !ReadPort(argv[++i], target)) {
-                error = std::string(option) + " needs a port number from 1 to 65535";
-                return false;
+                return Fail(QT_TR_NOOP("%1 needs a port number from 1 to 65535"), option);
             }
         } else if (std::strcmp(option, "--broadcast") == 0) {
             in_addr address{};
             if (!hasValue || ::inet_pton(AF_INET, argv[i + 1], &address) != 1) {
-                error = "--broadcast needs an IPv4 address";
-                return false;
+                return Fail(QT_TR_NOOP("%1 needs an IPv4 address"), option);
             }
             broadcast = argv[++i];
         } else if (std::strcmp(option, "--trust") == 0 || std::strcmp(option, "--untrust") == 0) {
@@ -49,8 +47,7 @@ bool LaunchOptions::Parse(int argc, char** argv)
             char dotted[INET_ADDRSTRLEN] = {};
             if (!hasValue || ::inet_pton(AF_INET, argv[i + 1], &address) != 1 ||
                 ::inet_ntop(AF_INET, &address, dotted, sizeof dotted) == nullptr) {
-                error = std::string(option) + " needs an IPv4 address";
-                return false;
+                return Fail(QT_TR_NOOP("%1 needs an IPv4 address"), option);
             }
             trustAction = option[2] == 't' ? TrustAction::Trust : TrustAction::Untrust;
             trustAddress = dotted;
@@ -59,48 +56,72 @@ bool LaunchOptions::Parse(int argc, char** argv)
             trustAction = TrustAction::List;
         } else if (std::strcmp(option, "--pairing-qr") == 0) {
             if (!hasValue || argv[i + 1][0] == 0) {
-                error = "--pairing-qr needs a file name";
-                return false;
+                return Fail(QT_TR_NOOP("%1 needs a file name"), option);
             }
             pairingQrFile = argv[++i];
         } else if (std::strcmp(option, "--backend") == 0) {
             if (!hasValue || (std::strcmp(argv[i + 1], "auto") != 0 && !BackendProbe::Parse(argv[i + 1]))) {
-                error = "--backend needs one of auto, x11, gnome, kde, wlroots";
-                return false;
+                return Fail(QT_TR_NOOP("%1 needs one of auto, x11, gnome, kde, wlroots"), option);
             }
             backend = argv[++i];
         } else if (std::strcmp(option, "--autostart") == 0) {
             const char* value = hasValue ? argv[++i] : "";
             if (std::strcmp(value, "on") != 0 && std::strcmp(value, "off") != 0) {
-                error = "--autostart needs on or off";
-                return false;
+                return Fail(QT_TR_NOOP("%1 needs on or off"), option);
             }
             autostart = std::strcmp(value, "on") == 0;
         } else {
-            error = std::string("unknown option ") + option;
-            return false;
+            return Fail(QT_TR_NOOP("unknown option %1"), option);
         }
     }
     return true;
 }
 
-const char* LaunchOptions::Usage()
+bool LaunchOptions::EndsAtOnce() const
 {
-    return "Usage: corvane [options]\n"
-           "Lets the Corvane phone app control this computer over the local network.\n"
-           "\n"
-           "  --port N            TCP port for requests (default 1811)\n"
-           "  --udp-port N        UDP port for discovery (default 1822)\n"
-           "  --broadcast ADDR    address discovery broadcasts go to (default 255.255.255.255)\n"
-           "  --headless          run without windows, even when a display is available\n"
-           "  --backend NAME      the desktop to drive: auto (default: probe the session),\n"
-           "                      x11, gnome, kde or wlroots; CORVANE_BACKEND=NAME does the same\n"
-           "  --pairing-qr FILE   write the pairing QR code as a PNG image and exit\n"
-           "  --trust ADDR        let the phone at this IPv4 address control this computer, and exit\n"
-           "  --untrust ADDR      take the address off the trusted devices, and exit\n"
-           "  --trusted           list the trusted devices and exit\n"
-           "  --autostart on|off  start Corvane at login or not, then exit (the first\n"
-           "                      launch turns it on; the tray menu changes it too)\n"
-           "  --version           print the version and exit\n"
-           "  --help              print this help and exit\n";
+    return showHelp || showVersion || trustAction != TrustAction::None || autostart || !pairingQrFile.empty();
+}
+
+bool LaunchOptions::Fail(const char* what, const char* option)
+{
+    error = what;
+    errorOption = option;
+    return false;
+}
+
+QString LaunchOptions::Error() const
+{
+    return error != nullptr ? tr(error).arg(QString::fromLocal8Bit(errorOption.c_str())) : QString();
+}
+
+QString LaunchOptions::Usage()
+{
+    // Each option with what it does; a description's further lines line up
+    // under its first.
+    const std::pair<const char*, const char*> options[] = {
+        {"--port N", QT_TR_NOOP("TCP port for requests (default 1811)")},
+        {"--udp-port N", QT_TR_NOOP("UDP port for discovery (default 1822)")},
+        {"--broadcast ADDR", QT_TR_NOOP("address discovery broadcasts go to (default 255.255.255.255)")},
+        {"--headless", QT_TR_NOOP("run without windows, even when a display is available")},
+        {"--backend NAME", QT_TR_NOOP("the desktop to drive: auto (default: probe the session),\n"
+                                      "x11, gnome, kde or wlroots; CORVANE_BACKEND=NAME does the same")},
+        {"--pairing-qr FILE", QT_TR_NOOP("write the pairing QR code as a PNG image and exit")},
+        {"--trust ADDR", QT_TR_NOOP("let the phone at this IPv4 address control this computer, and exit")},
+        {"--untrust ADDR", QT_TR_NOOP("take the address off the trusted devices, and exit")},
+        {"--trusted", QT_TR_NOOP("list the trusted devices and exit")},
+        {"--autostart on|off", QT_TR_NOOP("start Corvane at login or not, then exit (the first\n"
+                                          "launch turns it on; the tray menu changes it too)")},
+        {"--version", QT_TR_NOOP("print the version and exit")},
+        {"--help", QT_TR_NOOP("print this help and exit")},
+    };
+    constexpr int kColumn = 19;
+    QString text = tr("Usage: corvane [options]") + QLatin1Char('\n') +
+                   tr("Lets the Corvane phone app control this computer over the local network.") +
+                   QLatin1String("\n\n");
+    for (const auto& [option, description] : options) {
+        const QString indent = QLatin1Char('\n') + QString(kColumn + 3, QLatin1Char(' '));
+        text += QLatin1String("  ") + QString::fromLatin1(option).leftJustified(kColumn) + QLatin1Char(' ') +
+                tr(description).replace(QLatin1Char('\n'), indent) + QLatin1Char('\n');
+    }
+    return text;
 }

@@ -1,14 +1,24 @@
 #pragma once
 
+#include <QCoreApplication>
+#include <QString>
 #include <optional>
 #include <string>
 
 // The command line of the corvane program.
 class LaunchOptions {
+    Q_DECLARE_TR_FUNCTIONS(LaunchOptions)
+
 public:
     // Reads argv; false (with error set) for an unknown option or a bad value.
     bool Parse(int argc, char** argv);
-    static const char* Usage();
+    // Whether the options ask for one thing that ends the program (the help,
+    // the version, a trust or autostart change, the pairing code) instead
+    // of the service.
+    bool EndsAtOnce() const;
+    // The help and a failed Parse's message, in the user's language.
+    static QString Usage();
+    QString Error() const;
 
     int tcpPort = 1811;
     int udpPort = 1822;
@@ -24,5 +34,11 @@ public:
     TrustAction trustAction = TrustAction::None;
     std::string trustAddress;
     std::optional<bool> autostart; // --autostart on|off: change start at login and exit
-    std::string error;
+
+private:
+    bool Fail(const char* what, const char* option);
+
+    // What was wrong, untranslated, with %1 for the option it concerns.
+    const char* error = nullptr;
+    std::string errorOption;
 };

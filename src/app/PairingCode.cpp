@@ -22,13 +22,14 @@ bool PairingCode::WritePng(const std::string& path, std::string& error, int dime
 {
     const std::string payload = HostAddresses::pairingPayload();
     if (payload.empty()) {
-        error = "no IPv4 address a phone can reach (only loopback or IPv6), so there is no pairing code";
+        error = tr("no IPv4 address a phone can reach (only loopback or IPv6), so there is no pairing code")
+                    .toStdString();
         return false;
     }
     const std::unique_ptr<DataMatrix> matrix = PairingMatrix(payload);
     const QImage image = matrix ? QREncoder::renderWithQuietZone(*matrix, dimension) : QImage();
     if (image.isNull()) {
-        error = "the addresses of this computer do not fit in a " + std::to_string(dimension) + "-pixel QR code";
+        error = tr("the addresses of this computer do not fit in a %1-pixel QR code").arg(dimension).toStdString();
         return false;
     }
     // Written beside the target and renamed into place when complete.
@@ -39,7 +40,7 @@ bool PairingCode::WritePng(const std::string& path, std::string& error, int dime
             return true;
         file.cancelWriting();
     }
-    error = "cannot write " + path + ": " + file.errorString().toStdString();
+    error = tr("cannot write %1: %2").arg(QString::fromStdString(path), file.errorString()).toStdString();
     return false;
 }
 

@@ -5,20 +5,29 @@
 
 #include <cstdio>
 
+namespace {
+
+void Say(const QString& text)
+{
+    std::printf("corvane: %s\n", text.toUtf8().constData());
+}
+
+} // namespace
+
 int TrustCommand::Run(const LaunchOptions& options)
 {
-    const char* address = options.trustAddress.c_str();
+    const QString address = QString::fromStdString(options.trustAddress);
     switch (options.trustAction) {
     case LaunchOptions::TrustAction::Trust:
         Config::trustDevice(options.trustAddress, "");
-        std::printf("corvane: %s is trusted\n", address);
+        Say(tr("%1 is trusted").arg(address));
         return 0;
     case LaunchOptions::TrustAction::Untrust:
         if (Config::untrustDevice(options.trustAddress)) {
-            std::printf("corvane: %s is no longer trusted\n", address);
+            Say(tr("%1 is no longer trusted").arg(address));
             return 0;
         }
-        std::printf("corvane: %s was not trusted\n", address);
+        Say(tr("%1 was not trusted").arg(address));
         return 1;
     case LaunchOptions::TrustAction::List:
     case LaunchOptions::TrustAction::None:
@@ -26,7 +35,7 @@ int TrustCommand::Run(const LaunchOptions& options)
     }
     const std::vector<TrustedDevice> devices = Config::trustedDevices();
     if (devices.empty())
-        std::printf("corvane: no trusted devices\n");
+        Say(tr("no trusted devices"));
     // One line per device: address, name, when it was allowed. The file may
     // have been edited by hand: nothing in it reaches the terminal as
     // control characters.
@@ -36,6 +45,6 @@ int TrustCommand::Run(const LaunchOptions& options)
                     PeerNames::Clean(device.approved.c_str()).c_str());
     }
     if (!Config::isApproveDevices())
-        std::printf("corvane: approve_devices is off: every device the network rules allow is served\n");
+        Say(tr("approve_devices is off: every device the network rules allow is served"));
     return 0;
 }

@@ -1,5 +1,8 @@
 #include "ClientTool.h"
+#include "Language.h"
 
+#include <QCoreApplication>
+#include <clocale>
 #include <csignal>
 #include <cstdio>
 #include <fcntl.h>
@@ -9,6 +12,11 @@
 int main(int argc, char** argv)
 {
     std::signal(SIGPIPE, SIG_IGN);
+    // Its messages and help follow the user's language; the numbers of live
+    // messages keep the dot as decimal separator.
+    QCoreApplication app(argc, argv);
+    std::setlocale(LC_NUMERIC, "C");
+    const Language language;
     // Standard output carries only replies and answers, standard error only
     // the tool's own messages. The protocol classes log on the process's
     // descriptors 1 and 2, so those go to /dev/null, or with --verbose to

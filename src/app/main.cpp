@@ -1,5 +1,6 @@
 #include "AppDelegate.h"
 #include "Config.h"
+#include "Language.h"
 #include "LaunchOptions.h"
 #include "OverlayWindows.h"
 #include "PairingCode.h"
@@ -23,29 +24,26 @@
 #include <sys/resource.h>
 
 namespace {
+
 constexpr rlim_t kWantedDescriptors = 8192;
+
+void Print(std::FILE* stream, const QString& text)
+{
+    std::fputs(text.toUtf8().constData(), stream);
 }
 
-int main(int argc, char** argv)
+// The options that do one thing and exit, in the user's language, without
+// the service or a display.
+int RunCommand(int argc, char** argv, const LaunchOptions& options, bool parsed)
 {
-    std::setvbuf(stdout, nullptr, _IOLBF, 0);
-    std::signal(SIGPIPE, SIG_IGN);
-    // Every connection takes a descriptor, and so does every file it sends:
-    // the service's connection limit needs more than the common soft limit
-    // of 1024.
-    rlimit files{};
-    if (::getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur < kWantedDescriptors) {
-        files.rlim_cur = std::min<rlim_t>(files.rlim_max, kWantedDescriptors);
-        ::setrlimit(RLIMIT_NOFILE, &files);
-    }
-
-    LaunchOptions options;
-    if (!options.Parse(argc, argv)) {
-        std::fprintf(stderr, "corvane: %s\n\n%s", options.error.c_str(), LaunchOptions::Usage());
+    QCoreApplication app(argc, argv);
+    const Language language;
+    if (!parsed) {
+        Print(stderr, QStringLiteral("corvane: %1\n\n%2").arg(options.Error(), LaunchOptions::Usage()));
         return 2;
     }
     if (options.showHelp) {
-        std::fputs(LaunchOptions::Usage(), stdout);
+        Print(stdout, LaunchOptions::Usage());
         return 0;
     }
     if (options.showVersion) {
@@ -56,21 +54,42 @@ int main(int argc, char** argv)
         return TrustCommand::Run(options);
     if (options.autostart) {
         // The same setting and autostart entry as the menu's two items.
-        QCoreApplication app(argc, argv);
         Config::setAutoStart(*options.autostart);
-        if (*options.autostart)
-            std::printf("corvane: start at login is on (%s/corvane.desktop starts %s)\n",
-                        Config::autostartFolder().c_str(), Config::programPath().c_str());
-        else
-            std::printf("corvane: start at login is off\n");
+        const QString state = *options.autostart
+            ? QCoreApplication::translate("main", "start at login is on (%1 starts %2)")
+                  .arg(QString::fromStdString(Config::autostartFolder() + "/corvane.desktop"),
+                       QString::fromStdString(Config::programPath()))
+            : QCoreApplication::translate("main", "start at login is off");
+        Print(stdout, QStringLiteral("corvane: %1\n").arg(state));
         return 0;
     }
-    if (!options.pairingQrFile.empty()) {
-        std::string error;
-        if (PairingCode::WritePng(options.pairingQrFile, error))
-            return 0;
-        std::fprintf(stderr, "corvane: %s\n", error.c_str());
-        return 1;
+    // --pairing-qr FILE.png
+    std::string error;
+    if (PairingCode::WritePng(options.pairingQrFile, error))
+        return 0;
+    std::fprintf(stderr, "corvane: %s\n", error.c_str());
+    return 1;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
+    std::signal(SIGPIPE, SIG_IGN);
+
+    LaunchOptions options;
+    const bool parsed = options.Parse(argc, argv);
+    if (!parsed || options.EndsAtOnce())
+        return RunCommand(argc, argv, options, parsed);
+
+    // Every connection takes a descriptor, and so does every file it sends:
+    // the service's connection limit needs more than the common soft limit
+    // of 1024.
+    rlimit files{};
+    if (::getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur < kWantedDescriptors) {
+        files.rlim_cur = std::min<rlim_t>(files.rlim_max, kWantedDescriptors);
+        ::setrlimit(RLIMIT_NOFILE, &files);
     }
 
     // The desktop backend is chosen before anything uses a desktop service.
@@ -101,6 +120,8 @@ int main(int argc, char** argv)
     // Qt adopts the user's locale; numbers on the wire ("%f", atof) must keep
     // the dot as decimal separator whatever the desktop's language.
     std::setlocale(LC_NUMERIC, "C");
+    // Every text the user reads follows the desktop's language.
+    const Language language;
 
     // The text-input window and the laser pointer, for a phone to open, and
     // the question whether a new phone may connect.

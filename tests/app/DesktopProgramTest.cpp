@@ -93,7 +93,7 @@ TEST(DesktopProgram, TrayMenuOpensWindowsAndQuitEndsAtOnceWithoutANotice)
     // Its menu opens on a right click; from the bottom: Quit, About.
     ASSERT_TRUE(OpenMenu(icon, corvane.pid()));
     Keys({"Up", "Up", "Return"});
-    EXPECT_TRUE(WaitFor([&] { return !VisibleWindowsNamed("关于 Corvane").empty(); }));
+    EXPECT_TRUE(WaitFor([&] { return !VisibleWindowsNamed("About Corvane").empty(); }));
 
     ASSERT_TRUE(OpenMenu(icon, corvane.pid()));
     Keys({"Up", "Return"});
@@ -110,7 +110,7 @@ TEST(DesktopProgram, WithoutATrayTheMenuWindowShowsAndSigtermSendsTheNotice)
     NoticeListener listener(corvane.udpPort());
     // The first launch opens the help beside the menu window.
     EXPECT_TRUE(WaitFor([&] { return VisibleWindowsNamed("^Corvane$").size() == 1; }));
-    EXPECT_TRUE(WaitFor([&] { return VisibleWindowsNamed("Corvane 帮助").size() == 1; }));
+    EXPECT_TRUE(WaitFor([&] { return VisibleWindowsNamed("Corvane Help").size() == 1; }));
     EXPECT_EQ(corvane.stop(), 0);
     EXPECT_EQ(listener.hear(3000).substr(0, 4), "2^_7");
 }
@@ -153,7 +153,7 @@ TEST(DesktopProgram, AnUntrustedPhoneIsAskedAboutOnceInAWindowThatEscapeCloses)
         corvane.emplace(std::vector<std::string>{}, true, false);
     }
     auto request = [&] { return nets.connect(0, corvane->tcpPort(), "OpKey_GetDeviceInfo"); };
-    auto questions = [] { return VisibleWindowsNamed("^新设备请求连接$"); };
+    auto questions = [] { return VisibleWindowsNamed("^New Device Wants to Connect$"); };
     auto first = request(), second = request();
     std::vector<std::string> shown;
     ASSERT_TRUE(WaitFor([&] { return !(shown = questions()).empty(); }));

@@ -56,7 +56,6 @@ TEST(HelpWindow, ElevenLabelsOnAScrollablePageOpenedAtItsTop)
     EXPECT_EQ(scrollView->verticalScrollBar()->value(), 0);
     // The whole width of the page is in view.
     EXPECT_GE(scrollView->viewport()->width(), 583);
-    EXPECT_TRUE(window.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
 
     // Beyond the eleven texts, the page explains pairing, what the phone can
     // do, the ports in use and what protects the computer.
@@ -66,9 +65,6 @@ TEST(HelpWindow, ElevenLabelsOnAScrollablePageOpenedAtItsTop)
                               "只接受本机和局域网地址", "脚本默认不会执行", "冒用"})
         EXPECT_TRUE(text.contains(QString::fromUtf8(topic))) << topic;
     EXPECT_FALSE(text.contains(QStringLiteral("1811")) || text.contains(QStringLiteral("1822")));
-    // The page is tall enough for all of it: no text is cut short.
-    for (const QLabel* label : page->findChildren<QLabel*>())
-        EXPECT_GE(label->height(), label->heightForWidth(label->width())) << label->text().toStdString();
     EXPECT_FALSE(text.contains(QStringLiteral("%1")));
 }
 
@@ -84,5 +80,4 @@ TEST(AboutWindow, NameVersionDescriptionAndLicence)
     auto* icon = window.findChild<QLabel*>(QStringLiteral("iconLabel"));
     ASSERT_NE(icon, nullptr);
     EXPECT_FALSE(icon->pixmap().isNull());
-    EXPECT_TRUE(window.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
 }

@@ -2,35 +2,73 @@
 #include "AppDelegate.h"
 #include "Config.h"
 #include "HelpCtl.h"
+#include "HostAddresses.h"
+#include "InputCtl.h"
+#include "Language.h"
 #include "MenuWindow.h"
 #include "QRCodeCtl.h"
+#include "QtApprovalPrompt.h"
 #include "RawConnection.h"
+#include "ServerProcess.h"
 #include "SetCtl.h"
 #include "DesktopApplication.h"
 #include "FreePort.h"
 #include "RecordingAlerts.h"
 #include "TempDir.h"
+#include "TrayHost.h"
 #include "TrustCtl.h"
 #include "UserSandbox.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QFontDatabase>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QMenu>
 #include <QPointer>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QSystemTrayIcon>
+#include <QTableWidget>
 #include <QThread>
 #include <arpa/inet.h>
 #include <atomic>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
+#include <regex>
 #include <sys/socket.h>
 #include <thread>
 #include <unistd.h>
 
 namespace {
+
+// The texts of a window as the user sees it: its title, then the texts and
+// placeholders of its visible widgets and its table headers. Each label is
+// checked on the way for the room its text needs: the height of its wrapped
+// lines at its width, or its whole size when it does not wrap.
+QStringList Texts(const QWidget& window)
+{
+    QStringList texts{window.windowTitle()};
+    for (const QWidget* widget : window.findChildren<QWidget*>()) {
+        if (!widget->isVisibleTo(&window))
+            continue;
+        texts << widget->property("text").toString() << widget->property("placeholderText").toString();
+        if (auto* table = qobject_cast<const QTableWidget*>(widget)) {
+            for (int column = 0; column < table->columnCount(); ++column)
+                texts << table->horizontalHeaderItem(column)->text();
+        }
+        // A picture scaled to its label has no size of its own.
+        auto* label = qobject_cast<const QLabel*>(widget);
+        if (label == nullptr || label->hasScaledContents())
+            continue;
+        const QSize needed = label->wordWrap() ? QSize(0, label->heightForWidth(label->width())) : label->sizeHint();
+        EXPECT_TRUE(label->height() >= needed.height() && label->width() >= needed.width())
+            << texts[0].toStdString() << ": " << label->text().toStdString();
+    }
+    texts.removeAll(QString());
+    return texts;
+}
 
 // The shell on the offscreen platform (which has no system tray), with its
 // services on free loopback ports and the alerts recorded.
@@ -283,7 +321,6 @@ TEST_F(StatusMenu, WithoutATrayAWindowCarriesTheSameEntries)
     MenuWindow* window = delegate->menuWindow();
     ASSERT_NE(window, nullptr);
     EXPECT_TRUE(window->isVisible());
-    EXPECT_EQ(window->windowTitle(), "Corvane");
     auto button = [&](int tag) { return window->buttonFor(item(tag)); };
     for (int tag = 0; tag < 14; ++tag) {
         if (item(tag)->isSeparator()) {
@@ -311,4 +348,103 @@ TEST_F(StatusMenu, WithoutATrayAWindowCarriesTheSameEntries)
     EXPECT_TRUE(delegate->aboutCtl->isVisible());
     button(3)->click();
     EXPECT_EQ(alerts.shown(), "连接状态|已连接设备数量：2|确定\n");
+}
+
+// What the user reads, in a Chinese and in an English locale: the menu, every
+// window, the alerts and the programs' terminal texts. In English no Chinese
+// character is left in any window, and in both every label has the room its
+// text needs, measured with Noto CJK (the font Corvane installs for the
+// Chinese texts, whose lines are taller than the layouts' design).
+TEST_F(StatusMenu, EveryTextFollowsTheLocaleInChineseAndEnglish)
+{
+    const QStringList noto = QFontDatabase::families(QFontDatabase::SimplifiedChinese).filter("Noto Sans CJK");
+    CORVANE_REQUIRE_TOOLS(!noto.isEmpty(), "fonts-noto-cjk");
+    // The menu; the title and first text of each window; an alert; in the
+    // terminal a second copy on these ports, the trust and autostart
+    // commands, a wrong option, the client's help; the pairing line.
+    const std::vector<std::array<std::string, 3>> languages = {{
+        {"zh_CN.UTF-8",
+         "Corvane|显示二维码|显示IP地址|已连接设备数量：0|设置密码...|已信任的设备...|开机启动|不开机启动|帮助...|关于...|退出\n"
+         "Corvane 帮助|Corvane在这里\nCorvane 文字输入|输入文字，点击发送交给手机\nCorvane|显示二维码\n"
+         "关于 Corvane|Corvane\n已信任的设备|下面这些设备可以控制这台电脑。移除后，设备再次连接时需要重新批准。\n"
+         "扫码连接|使用手机进行扫码连接\n新设备请求连接|设备“未知设备”（10.0.0.7）请求控制这台电脑。只允许您自己的手机。\n"
+         "设置密码|您已经设置了连接密码\n连接状态|已连接设备数量：0|确定\n"
+         "错误: 您已经启动了一个Corvane，请关闭已经启动的Corvane再重试\n正在运行的Corvane（进程号 <pid>）占用着TCP端口"
+         "<port>。\ncorvane: 10.1.2.3 已被信任\ncorvane: 开机启动已关闭\ncorvane: 未知选项 --frobnicate\n"
+         "用法：corvane-client [--host H] [--port P] [--timeout S] [--verbose] 命令",
+         "本机IP: "},
+        {"en_US.UTF-8",
+         "Corvane|Show QR Code…|Show IP Address…|Connected devices: 0|Set Password…|Trusted Devices…|Start at Login|"
+         "Don't Start at Login|Help|About Corvane|Quit\nAbout Corvane|Corvane\nCorvane Help|Corvane is here\n"
+         "Corvane Text Input|Type text, then click Send to pass it to the phone\nCorvane|Show QR Code…\n"
+         "New Device Wants to Connect|The device “Unknown device” (10.0.0.7) wants to control this computer. Allow only "
+         "your own phone.\nScan to Connect|Scan with your phone to connect\nSet Password|A connection password is set.\n"
+         "Trusted Devices|These devices can control this computer. A device you remove must be approved again the next "
+         "time it connects.\nConnection status|Connected devices: 0|OK\n"
+         "Error: Corvane is already running. Quit it and try again.\nThe Corvane that is running (process <pid>) holds "
+         "TCP port <port>.\ncorvane: 10.1.2.3 is trusted\ncorvane: start at login is off\n"
+         "corvane: unknown option --frobnicate\nUsage: corvane-client [--host H] [--port P] [--timeout S] [--verbose] COMMAND",
+         "This computer's IP address: "},
+    }};
+    auto run = [](const std::vector<std::string>& args) { return ChildProcess::Run(args); };
+    auto firstLine = [](const std::string& text) { return text.substr(0, text.find('\n')); };
+    for (const auto& [locale, expected, pairing] : languages) {
+        sandbox.set("LANG", locale);
+        const Language language{QLocale(QString::fromStdString(locale))};
+        Config::setConnPwd("secret");
+        Config::trustDevice("10.0.0.5", "");
+        launch();
+        alerts.clear();
+        // Every window: those the menu opens, the text-input window, the
+        // question about a new device and the menu window.
+        delegate->hostAddresses = [] { return std::vector<std::string>{"192.168.1.5"}; };
+        for (const int tag : {0, 4, 5, 10, 11})
+            item(tag)->trigger();
+        InputCtl input;
+        input.show();
+        QtApprovalPrompt prompt;
+        prompt.ask("", "10.0.0.7", [](bool) {});
+        app.pump(50);
+        QStringList shown;
+        for (const QWidget* window : QApplication::topLevelWidgets()) {
+            if (!window->isVisible())
+                continue;
+            const QString all = Texts(*window).join('|');
+            EXPECT_FALSE(locale[0] == 'e' && all.contains(QRegularExpression("\\p{Han}"))) << all.toStdString();
+            shown << all.section('|', 0, 1);
+        }
+        shown.sort();
+        item(3)->trigger();
+
+        const std::string port = std::to_string(options.tcpPort);
+        std::string said = Texts(*delegate->menuWindow()).join('|').toStdString() + '\n' +
+                           shown.join('\n').toStdString() + '\n' + alerts.shown() +
+                           run({CORVANE_SERVER_EXE, "--headless", "--port", port, "--udp-port",
+                                std::to_string(options.udpPort), "--broadcast", "127.255.255.255"}).err +
+                           firstLine(run({CORVANE_SERVER_EXE, "--trust", "10.1.2.3"}).out) + '\n' +
+                           firstLine(run({CORVANE_SERVER_EXE, "--autostart", "off"}).out) + '\n' +
+                           firstLine(run({CORVANE_SERVER_EXE, "--frobnicate"}).err) + '\n' +
+                           firstLine(run({CORVANE_CLIENT_EXE, "--help"}).out);
+        said = std::regex_replace(said, std::regex("\\b" + std::to_string(::getpid()) + "\\b"), "<pid>");
+        EXPECT_EQ(std::regex_replace(said, std::regex("\\b" + port + "\\b"), "<port>"), expected);
+        // The pairing line, where this machine has an address for it.
+        const std::vector<std::string> addresses = HostAddresses::qualifying();
+        ServerProcess headless;
+        EXPECT_TRUE(addresses.empty() || headless.waitForOutput(pairing + addresses[0] + "\n")) << headless.output();
+    }
+
+    // The language a locale chooses, by the help's first line: the first one
+    // Corvane has in LANGUAGE, then LC_ALL, LC_MESSAGES and LANG; English
+    // where it has none.
+    const std::vector<std::pair<std::array<const char*, 4>, std::string>> locales = {
+        {{"de_DE.UTF-8", "", "", ""}, "Usage: corvane [options]"},
+        {{"de_DE.UTF-8", "fr:zh_TW", "", ""}, "用法：corvane [选项]"},
+        {{"zh_CN.UTF-8", "", "en_US.UTF-8", ""}, "Usage: corvane [options]"},
+        {{"en_US.UTF-8", "", "", "zh_CN.UTF-8"}, "用法：corvane [选项]"},
+    };
+    for (const auto& [values, expected] : locales) {
+        for (size_t i = 0; i < values.size(); ++i)
+            sandbox.set(std::array{"LANG", "LANGUAGE", "LC_MESSAGES", "LC_ALL"}[i], values[i]);
+        EXPECT_EQ(firstLine(run({CORVANE_SERVER_EXE, "--help"}).out), expected) << values[0] << ' ' << values[1];
+    }
 }

@@ -3,10 +3,12 @@
 // Run it through scripts/screenshots.sh, which gives it a private X server
 // with a tray (and a private home, so no real settings are touched). The
 // pairing code shows the example address 192.168.1.5, not this machine's.
+// The windows are in the language of the locale, as the program's are.
 #include "AboutCtl.h"
 #include "AppDelegate.h"
 #include "Config.h"
 #include "HelpCtl.h"
+#include "Language.h"
 #include "MenuWindow.h"
 #include "QRCodeCtl.h"
 #include "QtApprovalPrompt.h"
@@ -59,6 +61,7 @@ int main(int argc, char** argv)
         return 2;
     }
     QApplication app(argc, argv);
+    const Language language;
     outputFolder = QString::fromLocal8Bit(argv[1]);
     Config::setIsFirstStart(false);
 
