@@ -19,6 +19,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QSocketNotifier>
+#include <QStyleHints>
 #include <QTimer>
 #include <QWheelEvent>
 #include <cstdio>
@@ -81,6 +82,9 @@ protected:
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
+    // A steady text cursor: screenshots of the field taken at different
+    // moments show the same pixels.
+    QGuiApplication::styleHints()->setCursorFlashTime(0);
     bool fullScreen = false;
     for (int i = 1; i < argc; ++i) {
         fullScreen = fullScreen || std::strcmp(argv[i], "--fullscreen") == 0;

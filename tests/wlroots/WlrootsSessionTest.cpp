@@ -314,8 +314,7 @@ TEST_F(WlrootsSessionTest, ScreenshotIsThePictureGrimTakesHoweverTheOutputIsTurn
     for (const auto& c : cases) {
         SCOPED_TRACE(c.output);
         ASSERT_TRUE(sway->command(std::string("output HEADLESS-1 ") + c.output));
-        // Until the window has drawn itself anew: two pictures alike, but
-        // for the blinking text cursor.
+        // Until the window has drawn itself anew: two pictures alike.
         QImage before = grim(), after = grim();
         for (int i = 0; i < 50 && (differing(before, after) > 40 || whiteShare(after) < 0.5); ++i) {
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
@@ -323,7 +322,7 @@ TEST_F(WlrootsSessionTest, ScreenshotIsThePictureGrimTakesHoweverTheOutputIsTurn
         }
         const QImage ours = phone->screenshot();
         EXPECT_EQ(ours.size(), c.size);
-        EXPECT_LE(std::min(differing(ours, after), differing(ours, grim())), 40) << "only the text cursor may differ";
+        EXPECT_LE(std::min(differing(ours, after), differing(ours, grim())), 40) << "the picture grim takes";
         EXPECT_GT(whiteShare(ours), 0.5) << "the white text field fills the screen";
     }
     sway->command("output HEADLESS-1 transform normal scale 1");
