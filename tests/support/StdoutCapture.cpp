@@ -4,6 +4,7 @@
 #include "TempDir.h"
 
 #include <cstdio>
+#include <gtest/gtest.h>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -21,6 +22,9 @@ StdoutCapture::~StdoutCapture()
     std::fflush(stdout);
     ::dup2(saved, STDOUT_FILENO);
     ::close(saved);
+    // Failures reported while the capture lived went into the file.
+    if (::testing::Test::HasFailure())
+        std::fputs(TempDir::read(file).c_str(), stdout);
 }
 
 std::vector<std::string> StdoutCapture::lines() const
