@@ -162,19 +162,6 @@ TEST(QREncoderRender, NoImageBelowTheMatrixSizeOrForAnEmptyMatrix)
     EXPECT_EQ(QREncoder::renderTerminal(DataMatrix(0)), "");
 }
 
-TEST(QREncoderRender, RenderedImageDecodesOverWhite)
-{
-    for (const int version : {1, 10, 25}) {
-        const std::unique_ptr<DataMatrix> matrix = MatrixOfVersion(version);
-        ASSERT_NE(matrix, nullptr);
-        // The margin is transparent; a light window background around it
-        // gives the scanner its quiet zone (the decoder puts transparent
-        // pixels, and those copy() adds outside the image, on white).
-        const QImage framed = QREncoder::renderDataMatrix(*matrix, 300).copy(-60, -60, 420, 420);
-        EXPECT_EQ(ZbarDecoder::DecodeImage(framed), std::vector<std::string>{kPairing}) << "version " << version;
-    }
-}
-
 // --- The opaque image with a quiet zone ---
 
 TEST(QREncoderQuietZone, OpaqueWhiteAroundACentredSymbolOfTheLargestModules)

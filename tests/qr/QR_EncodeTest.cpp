@@ -268,31 +268,3 @@ TEST(QR_EncodeStructure, EveryVersionWithEveryLevelAndMaskAsked)
         EXPECT_EQ(e->Module(8, e->SymbolSize() - 8), 1); // the dark module
     }
 }
-
-// --- Automatic mask choice ---
-
-TEST(QR_EncodeMask, TheLowestPenaltyWinsAndTiesKeepTheLowerMask)
-{
-    // Symbols of sizes on both sides of 64 and 128 modules, then short texts
-    // until several inputs had masks tied for the lowest penalty.
-    const int sizes[] = {1, 2, 7, 10, 11, 12, 15, 16, 26, 27, 28, 40};
-    int ties = 0;
-    for (int i = 0; i < 72 || ties < 3; ++i) {
-        ASSERT_LT(i, 5000) << "no tie between masks found";
-        const int version = i < 12 ? sizes[i] : (i % 5 == 0 ? 7 : 0);
-        const std::string text = i < 12 ? RandomBytes(version * 4, 900 + i)
-                                        : (i % 3 == 0 ? "10.0.0." : (i % 3 == 1 ? "item " : "ID")) + std::to_string(i);
-        std::vector<int> penalties;
-        for (int mask = 0; mask < 8; ++mask) {
-            const auto forced = Encode(text, i % 4, version, true, mask);
-            ASSERT_NE(forced, nullptr);
-            penalties.push_back(forced->Penalty());
-        }
-        const int best = static_cast<int>(std::min_element(penalties.begin(), penalties.end()) - penalties.begin());
-        ties += std::count(penalties.begin(), penalties.end(), penalties[best]) > 1;
-        const auto chosen = Encode(text, i % 4, version, true, -1);
-        ASSERT_NE(chosen, nullptr);
-        ASSERT_EQ(chosen->MaskingNumber(), best) << text << " at level " << i % 4;
-        ASSERT_EQ(Matrix(*chosen), Matrix(*Encode(text, i % 4, version, true, best)));
-    }
-}

@@ -1,11 +1,8 @@
 #include "ClientTool.h"
 #include "FreePort.h"
 #include "InProcessServer.h"
-#include "MyClient.h"
-#include "MyServiceOp.h"
 #include "RawConnection.h"
 #include "RecordingEventPoster.h"
-#include "RecordingDelegate.h"
 #include "SService.h"
 #include "TempDir.h"
 
@@ -221,30 +218,6 @@ TEST(ConnectionService, StartingTwiceRebindsThePortAndABusyPortFailsToBind)
     EXPECT_EQ(second.Start(), NR_BindError);
     server.service().Stop();
     EXPECT_EQ(server.request("OpKey_NoSuchOperation").result, NR_ConnectError);
-}
-
-TEST(LiveChannel, CountsOpenChannelsAndTellsTheDelegate)
-{
-    RecordingDelegate delegate;
-    InProcessServer server;
-    auto first = std::make_unique<MyClient>();
-    auto second = std::make_unique<MyClient>();
-    const auto calls = [&](size_t n) { return delegate.waitFor([n](RecordingDelegate& d) { return d.counts().size() == n; }); };
-    first->SetInfo("127.0.0.1", server.port(), 5);
-    ASSERT_EQ(first->ConnService(), NR_OK);
-    ASSERT_TRUE(calls(1));
-    char message[257] = "9^_7 ^_70.00^_70.00";
-    EXPECT_EQ(first->SendMsg(message), NR_OK);
-    second->SetInfo("127.0.0.1", server.port(), 5);
-    ASSERT_EQ(second->ConnService(), NR_OK);
-    ASSERT_TRUE(calls(2));
-    EXPECT_EQ(keepAliveCnt.load(), 2);
-    first.reset();
-    ASSERT_TRUE(calls(3));
-    second.reset();
-    ASSERT_TRUE(calls(4));
-    EXPECT_EQ(delegate.counts(), (std::vector<int>{1, 2, 1, 0}));
-    EXPECT_EQ(keepAliveCnt.load(), 0);
 }
 
 TEST(LiveChannel, HandsOverWholeRecordsInOrderHoweverTheyArriveAndHasNoIdleLimit)
