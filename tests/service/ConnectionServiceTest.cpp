@@ -1,6 +1,7 @@
 #include "ClientTool.h"
 #include "FreePort.h"
 #include "InProcessServer.h"
+#include "Phone.h"
 #include "RawConnection.h"
 #include "RecordingEventPoster.h"
 #include "SService.h"
@@ -29,8 +30,7 @@ std::string Padded(std::string text, std::size_t size = 256)
 // The texts that live messages typed so far, once there are at least count (or after 5 s).
 std::vector<std::string> Typed(const RecordingEventPoster& poster, std::size_t count)
 {
-    for (int i = 0; i < 500 && poster.count() < count; ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    Eventually([&] { return poster.count() >= count; });
     std::vector<std::string> texts;
     for (const PostedEvent& event : poster.events())
         texts.emplace_back(event.text.begin(), event.text.end()); // ASCII only
@@ -200,12 +200,7 @@ TEST(ConnectionService, ConnectionsBeyondTheLimitAreClosedAtOnce)
     first.reset();
     second.reset();
     // Once they are gone, new connections are served again.
-    bool served = false;
-    for (int i = 0; i < 100 && !served; ++i) {
-        served = server.request("OpKey_NoSuchOperation").result == NR_OK;
-        std::this_thread::sleep_for(std::chrono::milliseconds(served ? 0 : 20));
-    }
-    EXPECT_TRUE(served);
+    EXPECT_TRUE(Eventually([&] { return server.request("OpKey_NoSuchOperation").result == NR_OK; }));
 }
 
 TEST(ConnectionService, StartingTwiceRebindsThePortAndABusyPortFailsToBind)
