@@ -36,13 +36,11 @@ namespace {
 // One event the test window received.
 struct WindowEvent {
     int type = 0;
-    unsigned detail = 0;      // button number or key code
+    unsigned detail = 0;      // button number
     unsigned long keysym = 0; // the unshifted keysym of a key event
     unsigned state = 0;       // modifier and button mask
     int x = 0, y = 0;
-    std::string message; // client messages: the type's name, first value, and window
-    long data0 = 0, data1 = 0;
-    unsigned long about = 0;
+    long data0 = 0, data1 = 0; // client messages: the first two values
 };
 using Events = std::vector<WindowEvent>;
 
@@ -116,7 +114,6 @@ protected:
             switch (event.type) {
             case KeyPress:
             case KeyRelease:
-                e.detail = event.xkey.keycode;
                 e.keysym = XLookupKeysym(&event.xkey, 0);
                 e.state = event.xkey.state;
                 break;
@@ -125,15 +122,10 @@ protected:
                 e = {event.type, event.xbutton.button, 0, event.xbutton.state, event.xbutton.x_root, event.xbutton.y_root};
                 break;
             case MotionNotify: e = {event.type, 0, 0, event.xmotion.state, event.xmotion.x_root, event.xmotion.y_root}; break;
-            case ClientMessage: {
-                char* name = XGetAtomName(display, event.xclient.message_type);
-                e.message = name ? name : "";
-                XFree(name);
+            case ClientMessage:
                 e.data0 = event.xclient.data.l[0];
                 e.data1 = event.xclient.data.l[1];
-                e.about = event.xclient.window;
                 break;
-            }
             case MappingNotify: XRefreshKeyboardMapping(&event.xmapping); continue;
             default:
                 if (xkbEventBase != 0 && event.type == xkbEventBase)
