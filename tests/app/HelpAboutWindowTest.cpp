@@ -46,7 +46,8 @@ TEST(HelpWindow, ElevenLabelsOnAScrollablePageOpenedAtItsTop)
     // The page explains pairing, what the phone can do, the ports in use and
     // what protects the computer.
     const QString text = AllText(*page);
-    for (const char* topic : {"Corvane在这里", "手机怎么控制我的电脑?", "自动搜索", "输入IP地址", "二维码", "显示IP地址", "TCP 端口 40111", "UDP 端口 40122", "设置密码", "激光笔", "剪贴板",
+    for (const char* topic : {"Corvane在这里", "手机怎么控制我的电脑?", "自动搜索", "输入IP地址", "二维码",
+                              "显示IP地址", "TCP 端口 40111", "UDP 端口 40122", "设置密码", "激光笔", "剪贴板",
                               "开机启动", "新设备请求连接", "已信任的设备...", "corvane --trust", "密码由手机应用检查",
                               "只接受本机和局域网地址", "脚本默认不会执行", "冒用"})
         EXPECT_TRUE(text.contains(QString::fromUtf8(topic))) << topic;

@@ -230,9 +230,9 @@ TEST_F(LightCtlTest, ThePhonesChangesArriveOnTheMainThreadInOrderWithoutWaiting)
     // the last two have too few fields and change nothing; an alpha beyond
     // any float is held in range.
     InProcessServer server;
-    for (const auto& [head, body] : {std::pair{"OpKey_LightSize", "60^_720^_71"}, {"OpKey_LightColor", "65280^_70.5^_71"},
-                                     {"OpKey_LightColor", "16711680^_71e300^_71"}, {"OpKey_LightColor", "65280^_70.5"},
-                                     {"OpKey_LightSize", "40"}}) {
+    for (const auto& [head, body] :
+         {std::pair{"OpKey_LightSize", "60^_720^_71"}, {"OpKey_LightColor", "65280^_70.5^_71"},
+          {"OpKey_LightColor", "16711680^_71e300^_71"}, {"OpKey_LightColor", "65280^_70.5"}, {"OpKey_LightSize", "40"}}) {
         const InProcessServer::Reply reply = server.request(head, body);
         EXPECT_EQ(reply.result, NR_OK);
         EXPECT_EQ(reply.bytes, "");

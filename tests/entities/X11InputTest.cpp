@@ -267,7 +267,8 @@ TEST_F(X11InputTest, ClicksDragsAndWheelClicksReachTheWindowUnderThePointer)
         {MouseEntity::LeftDoubleTap, {left[0], left[1], left[0], left[1]}},
         {MouseEntity::LeftThreeTap, {left[0], left[1], left[0], left[1], left[0], left[1]}},
         // A drag holds the left button until it is released.
-        {[] { MouseEntity::Drag(20, 10), MouseEntity::Drag(5, 5); }, {"PRESS 1 50 40", "MOVE 70 50 held", "MOVE 75 55 held"}},
+        {[] { MouseEntity::Drag(20, 10), MouseEntity::Drag(5, 5); },
+         {"PRESS 1 50 40", "MOVE 70 50 held", "MOVE 75 55 held"}},
         {[] { MouseEntity::LeftSingleTap(1), MouseEntity::Move(3, 3); }, {"RELEASE 1 75 55", "MOVE 78 58"}},
         // Pixel scrolling becomes wheel clicks, keeping the remainder.
         {[] { MouseEntity::ScrollWheelMove(0, -3); }, {}},
