@@ -1,10 +1,10 @@
 #!/bin/sh
 # Regenerates docs/screenshots: the shell's windows drawn on a private X
 # server (Xvfb) with a standalone tray (trayer), in a throw-away home, in
-# Chinese. Needs a build with tests (build/tests/corvane_screenshots).
+# Chinese. Needs a build with tests (build/tools/corvane_screenshots).
 set -eu
 top=$(cd "$(dirname "$0")/.." && pwd)
-tool=${1:-$top/build/tests/corvane_screenshots}
+tool=${1:-$top/build/tools/corvane_screenshots}
 out=$top/docs/screenshots
 mkdir -p "$out"
 work=$(mktemp -d)

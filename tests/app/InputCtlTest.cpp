@@ -1,6 +1,7 @@
 #include "DesktopApplication.h"
 #include "InProcessServer.h"
 #include "InputCtl.h"
+#include "InputWindow.h"
 #include "OverlayWindows.h"
 #include "ScreenCapture.h"
 #include "X11WindowFacts.h"
@@ -15,8 +16,11 @@
 #include <QWidget>
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <thread>
 
 namespace {
 
@@ -86,26 +90,60 @@ TEST_F(InputCtlTest, SendByButtonOrReturnRaisesTheFlagUntilTheReset)
     EXPECT_TRUE(ctl.getSendFlag());
 }
 
-// The commands' protocol is covered with a recording window; here, the real
-// window is the one the server drives.
-TEST_F(InputCtlTest, RoundTripsThroughALiveServer)
+// The phone's commands drive the real window, which lives on the main
+// thread: each reply waits until this thread has run the command.
+TEST_F(InputCtlTest, ThePhonesCommandsDriveTheWindowOnTheMainThread)
 {
     OverlayWindows overlays;
     InputCtl& ctl = overlays.inputCtl;
     InProcessServer server;
-    auto input = [&](const std::string& body) { return desktop.request(server, "OpKey_Input", body).bytes; };
-
-    EXPECT_EQ(input("2^_7你好 from the phone"), "0^_7你好 from the phone");
-    ASSERT_NE(ctl.window(), nullptr);
-    EXPECT_EQ(Field(ctl)->text(), QStringLiteral("你好 from the phone"));
-    EXPECT_EQ(input("1"), "0^_7");
-    EXPECT_FALSE(ctl.window()->isVisible());
+    auto input = [&](const std::string& body) {
+        std::atomic<bool> done{false};
+        InProcessServer::Reply reply{};
+        std::thread phone([&] {
+            reply = server.request("OpKey_Input", body);
+            done = true;
+        });
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        EXPECT_FALSE(done) << body << " answered without the main thread";
+        EXPECT_TRUE(desktop.pumpUntil([&] { return done.load(); }));
+        phone.join();
+        EXPECT_EQ(reply.result, NR_OK);
+        return reply.bytes;
+    };
+    const struct {
+        const char* body;
+        const char* reply;
+        bool visibleAfter;
+    } steps[] = {
+        {"0", "0^_7", true},
+        {"1^_7ignored", "0^_7", false},
+        {"2^_7abc", "0^_7abc", true},
+        {"2^_7你好，世界 ^%_ x", "0^_7你好，世界 ^%_ x", true},
+        {"2", "0^_7", true}, // without a text field the text is empty
+        {"4^_7x", "0^_7", true}, // other command numbers touch nothing
+        {"1", "0^_7", false},
+        {"-1", "0^_7", false},
+        {"zero", "0^_7", true}, // reads as 0
+        {"2^_7kept", "0^_7kept", true},
+        {"1", "0^_7", false},
+        {"3", "0^_7kept", true}, // a poll after hide shows the window again
+    };
+    for (const auto& step : steps) {
+        EXPECT_EQ(input(step.body), step.reply) << step.body;
+        EXPECT_EQ(ctl.window()->isVisible(), step.visibleAfter) << step.body;
+    }
+    EXPECT_EQ(Field(ctl)->text(), QStringLiteral("kept"));
     // The desktop user answers and presses Send; the phone collects it once.
     Field(ctl)->setText(QStringLiteral("收到 ok"));
     SendButton(ctl)->click();
     EXPECT_EQ(input("3"), "1^_7收到 ok");
-    EXPECT_TRUE(ctl.window()->isVisible());
     EXPECT_EQ(input("3"), "0^_7");
+
+    InputWindow::setInstance(nullptr); // without a window every command answers the default record
+    for (const char* body : {"0", "2^_7abc", "3"})
+        EXPECT_EQ(input(body), "0^_7") << body;
+    EXPECT_EQ(Field(ctl)->text(), QString());
 }
 
 // On a real X server: the window asks to stay above ordinary windows and

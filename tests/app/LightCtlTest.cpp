@@ -1,8 +1,12 @@
 #include "DesktopApplication.h"
+#include "InProcessServer.h"
+#include "LaserPointer.h"
 #include "LightCtl.h"
 #include "LightDotView.h"
+#include "MyClient.h"
 #include "OverlayWindows.h"
 #include "PPTEntity.h"
+#include "SCommon.h"
 #include "ScreenCapture.h"
 #include "WidgetLaserDot.h"
 #include "X11WindowFacts.h"
@@ -18,7 +22,9 @@
 #include <cstdlib>
 #include <filesystem>
 #include <limits>
+#include <memory>
 #include <thread>
+#include <tuple>
 
 namespace {
 
@@ -192,7 +198,10 @@ TEST_F(LightCtlTest, ColourAndSizeWithTheShowFlagOffAreKeptForTheNextShow)
     }
 }
 
-TEST_F(LightCtlTest, ChangesFromTheEntityArriveOnTheMainThreadInOrder)
+// The phone's changes, from the entity, by request and by live message,
+// are handed to the main thread without waiting for it and carried out
+// there in order.
+TEST_F(LightCtlTest, ThePhonesChangesArriveOnTheMainThreadInOrderWithoutWaiting)
 {
     OverlayWindows overlays;
     LightCtl& ctl = overlays.lightCtl;
@@ -214,7 +223,48 @@ TEST_F(LightCtlTest, ChangesFromTheEntityArriveOnTheMainThreadInOrder)
     // Made centred at its interface size (24), grown from its bottom-left
     // corner, then moved by (10, 10) and (-5, 0).
     const QPoint centre = QGuiApplication::primaryScreen()->geometry().center();
-    EXPECT_EQ(Window(ctl)->pos(), QPoint(centre.x() - 12 + 10 - 5, centre.y() - 12 + (24 - 50) + 10));
+    const QPoint at(centre.x() - 12 + 10 - 5, centre.y() - 12 + (24 - 50) + 10);
+    EXPECT_EQ(Window(ctl)->pos(), at);
+
+    // Requests sent from this thread are answered while it runs nothing;
+    // the last two have too few fields and change nothing; an alpha beyond
+    // any float is held in range.
+    InProcessServer server;
+    for (const auto& [head, body] :
+         {std::pair{"OpKey_LightSize", "60^_720^_71"}, {"OpKey_LightColor", "65280^_70.5^_71"},
+          {"OpKey_LightColor", "16711680^_71e300^_71"}, {"OpKey_LightColor", "65280^_70.5"}, {"OpKey_LightSize", "40"}}) {
+        const InProcessServer::Reply reply = server.request(head, body);
+        EXPECT_EQ(reply.result, NR_OK);
+        EXPECT_EQ(reply.bytes, "");
+    }
+    EXPECT_EQ(ctl.color(), QColor(Qt::blue));
+    ASSERT_TRUE(desktop.pumpUntil([&] { return ctl.color() == QColor(Qt::red); }));
+    desktop.pump(50);
+    EXPECT_EQ(Window(ctl)->size(), QSize(60, 20));
+    EXPECT_EQ(ctl.color(), QColor(Qt::red));
+
+    // Live messages: hidden, shown by the switch, moved, hidden again (a
+    // move is ignored) and shown.
+    MyClient phone;
+    phone.SetInfo("127.0.0.1", server.port(), 5);
+    ASSERT_EQ(phone.ConnService(), NR_OK);
+    const QPoint before = Window(ctl)->pos();
+    for (const auto& [type, x, y] : {std::tuple{MsgType_LightOff, 0.0f, 0.0f}, {MsgType_LightSwitch, 0.0f, 0.0f},
+                                     {MsgType_LightMove, 1.0f, 2.0f}, {MsgType_LightSwitch, 0.0f, 0.0f},
+                                     {MsgType_LightMove, 50.0f, 50.0f}, {MsgType_LightOn, 0.0f, 0.0f}}) {
+        std::unique_ptr<char[]> message(GetMsgBuf(type, nullptr, x, y));
+        ASSERT_EQ(phone.SendMsg(message.get()), NR_OK);
+    }
+    EXPECT_TRUE(desktop.pumpUntil([&] { return Window(ctl)->pos() == before + QPoint(1, 2); }));
+    desktop.pump(200);
+    EXPECT_EQ(Shown(ctl), std::pair(true, 1.0));
+    EXPECT_EQ(Window(ctl)->pos(), before + QPoint(1, 2));
+
+    // Without a pointer, changes are dropped.
+    LaserPointer::setInstance(nullptr);
+    EXPECT_EQ(server.request("OpKey_LightSize", "40^_740^_71").bytes, "");
+    desktop.pump(50);
+    EXPECT_EQ(Window(ctl)->size(), QSize(60, 20));
 }
 
 // The dot over a full-screen "slide" on a real X server, after the slide

@@ -17,22 +17,6 @@ QImage ShownImage(QRCodeCtl& window)
 
 } // namespace
 
-TEST(PairingWindow, PayloadIsEveryQualifyingAddressEachEndedBySeparator)
-{
-    const std::vector<std::pair<std::vector<std::string>, QString>> cases = {
-        {{"192.168.1.5"}, "192.168.1.5^_7"},
-        {{"192.168.1.5", "10.0.0.2"}, "192.168.1.5^_710.0.0.2^_7"},
-        {{"10.0.0.2", "192.168.1.5"}, "10.0.0.2^_7192.168.1.5^_7"},
-        {{"127.0.0.1", "::1", "fe80::1c2:3ff:fe45:6789", "172.16.4.4"}, "172.16.4.4^_7"},
-        // An IPv4-mapped IPv6 text has three dots and counts.
-        {{"::ffff:192.168.7.7"}, "::ffff:192.168.7.7^_7"},
-        {{"127.10.0.1", "::1"}, ""},
-        {{}, ""},
-    };
-    for (const auto& [addresses, payload] : cases)
-        EXPECT_EQ(QRCodeCtl::getIPStr(addresses), payload);
-}
-
 TEST(PairingWindow, ShowsAScannableCodeOfTheAddressesOnAnyTheme)
 {
     DesktopApplication app{"offscreen"};

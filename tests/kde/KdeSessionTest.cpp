@@ -135,6 +135,9 @@ TEST_F(KdeSessionTest, ThePhoneMovesThePointerOnFromWhereTheUserLeftIt)
     EXPECT_TRUE(field->waitForLineAfter(mark, "MOVE 510 280")) << field->lines("MOVE").back();
 }
 
+// Every modifier, a function key, an arrow and a media key (the phone's
+// keys become keysyms through the table all desktops share, checked in
+// full under X11).
 TEST_F(KdeSessionTest, KeysAndShortcutsArriveWithTheirModifiers)
 {
     const auto isModifier = [](const std::string& line) {
@@ -148,16 +151,10 @@ TEST_F(KdeSessionTest, KeysAndShortcutsArriveWithTheirModifiers)
         {[] { Request("OpKey_HotKey", "1^_79"); }, Key(Qt::Key_S, Qt::ControlModifier | Qt::ShiftModifier)},
         {[] { Request("OpKey_WriteKeyCode2", "8^_73"); }, Key(Qt::Key_C, Qt::AltModifier)},
         {[] { Request("OpKey_WriteKeyCode", "117"); }, Key(Qt::Key_Delete)},
-        {[] { Request("OpKey_WindowExec", "1"); }, Key(Qt::Key_W, Qt::ControlModifier)},
-        {[] { Request("OpKey_WindowExec", "9000"); }, Key(Qt::Key_Left, Qt::AltModifier)},
-        {[] { Request("OpKey_WindowExec", "2"); }, Key(Qt::Key_F11)},
         {[] { Request("OpKey_PPTExec", "1"); }, Key(Qt::Key_F5)},
-        {[] { Request("OpKey_PPTExec", "0"); }, Key(Qt::Key_Escape)},
         {[] { Send({{MsgType_Return, "0", 0, 0}}); }, Key(Qt::Key_Return)},
-        {[] { Send({{MsgType_Delete, "0", 0, 0}}); }, Key(Qt::Key_Backspace)},
         {[] { Send({{MsgType_Up, "0", 0, 0}}); }, Key(Qt::Key_Up)},
         {[] { Send({{MsgType_MusicPlayPause, "0", 0, 0}}); }, Key(Qt::Key_MediaPlay)},
-        {[] { Send({{MsgType_MusicNext, "0", 0, 0}}); }, Key(Qt::Key_MediaNext)},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.key);

@@ -1,26 +1,9 @@
 #include "CData.h"
-#include "FreePort.h"
 #include "InProcessServer.h"
 #include "SRequest.h"
 #include "TCPClientSocket.h"
 
-#include <cerrno>
 #include <gtest/gtest.h>
-
-TEST(ProtocolClient, ConnectingToAClosedPortFailsAtOnce)
-{
-    SRequest request;
-    request.SetInfo("127.0.0.1", FreePort::tcp(), 2);
-    CData reply;
-    testing::internal::CaptureStderr();
-    EXPECT_EQ(request.SendRequest("OpKey_GetDeviceInfo", "", &reply), NR_ConnectError);
-    const std::string messages = testing::internal::GetCapturedStderr();
-    EXPECT_TRUE(messages.find("connect EINPROGRESS failed") != std::string::npos ||
-                messages.find("getsockopt  failed") != std::string::npos)
-        << messages;
-    EXPECT_FALSE(request.bConnecting);
-    EXPECT_EQ(request.connectErrno, ECONNREFUSED);
-}
 
 TEST(ProtocolClient, AnEmptyReplyIsAnEmptyTerminatedBuffer)
 {

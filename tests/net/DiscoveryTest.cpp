@@ -1,6 +1,7 @@
 #include "ChildProcess.h"
 #include "FreePort.h"
 #include "MyUDP.h"
+#include "NetworkNamespaces.h"
 #include "RecordingDelegate.h"
 #include "SCommon.h"
 
@@ -159,8 +160,7 @@ TEST_F(Discovery, AFloodOfQueriesDrawsOnlyAFewAnswers)
 // whose loopback interface also carries a public and a private address.
 TEST(DiscoveryAddressRule, PeersOutsideTheLocalNetworkAreIgnoredUnlessAllowed)
 {
-    if (ChildProcess::Run({"unshare", "-n", "ip", "link", "set", "lo", "up"}).status != 0)
-        GTEST_SKIP() << "no network namespaces here (unshare and ip as root needed)";
+    CORVANE_REQUIRE_NAMESPACES();
     std::thread([] {
         ASSERT_EQ(::unshare(CLONE_NEWNET), 0); // this thread, and what it starts, only
         ASSERT_EQ(ChildProcess::Run({"sh", "-c", "ip link set lo up && ip addr add 8.8.4.4/32 dev lo && "

@@ -1,11 +1,9 @@
 #include "ClientTool.h"
 #include "FreePort.h"
 #include "InProcessServer.h"
-#include "MyClient.h"
-#include "MyServiceOp.h"
+#include "Phone.h"
 #include "RawConnection.h"
 #include "RecordingEventPoster.h"
-#include "RecordingDelegate.h"
 #include "SService.h"
 #include "TempDir.h"
 
@@ -32,8 +30,7 @@ std::string Padded(std::string text, std::size_t size = 256)
 // The texts that live messages typed so far, once there are at least count (or after 5 s).
 std::vector<std::string> Typed(const RecordingEventPoster& poster, std::size_t count)
 {
-    for (int i = 0; i < 500 && poster.count() < count; ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    Eventually([&] { return poster.count() >= count; });
     std::vector<std::string> texts;
     for (const PostedEvent& event : poster.events())
         texts.emplace_back(event.text.begin(), event.text.end()); // ASCII only
@@ -203,12 +200,7 @@ TEST(ConnectionService, ConnectionsBeyondTheLimitAreClosedAtOnce)
     first.reset();
     second.reset();
     // Once they are gone, new connections are served again.
-    bool served = false;
-    for (int i = 0; i < 100 && !served; ++i) {
-        served = server.request("OpKey_NoSuchOperation").result == NR_OK;
-        std::this_thread::sleep_for(std::chrono::milliseconds(served ? 0 : 20));
-    }
-    EXPECT_TRUE(served);
+    EXPECT_TRUE(Eventually([&] { return server.request("OpKey_NoSuchOperation").result == NR_OK; }));
 }
 
 TEST(ConnectionService, StartingTwiceRebindsThePortAndABusyPortFailsToBind)
@@ -221,30 +213,6 @@ TEST(ConnectionService, StartingTwiceRebindsThePortAndABusyPortFailsToBind)
     EXPECT_EQ(second.Start(), NR_BindError);
     server.service().Stop();
     EXPECT_EQ(server.request("OpKey_NoSuchOperation").result, NR_ConnectError);
-}
-
-TEST(LiveChannel, CountsOpenChannelsAndTellsTheDelegate)
-{
-    RecordingDelegate delegate;
-    InProcessServer server;
-    auto first = std::make_unique<MyClient>();
-    auto second = std::make_unique<MyClient>();
-    const auto calls = [&](size_t n) { return delegate.waitFor([n](RecordingDelegate& d) { return d.counts().size() == n; }); };
-    first->SetInfo("127.0.0.1", server.port(), 5);
-    ASSERT_EQ(first->ConnService(), NR_OK);
-    ASSERT_TRUE(calls(1));
-    char message[257] = "9^_7 ^_70.00^_70.00";
-    EXPECT_EQ(first->SendMsg(message), NR_OK);
-    second->SetInfo("127.0.0.1", server.port(), 5);
-    ASSERT_EQ(second->ConnService(), NR_OK);
-    ASSERT_TRUE(calls(2));
-    EXPECT_EQ(keepAliveCnt.load(), 2);
-    first.reset();
-    ASSERT_TRUE(calls(3));
-    second.reset();
-    ASSERT_TRUE(calls(4));
-    EXPECT_EQ(delegate.counts(), (std::vector<int>{1, 2, 1, 0}));
-    EXPECT_EQ(keepAliveCnt.load(), 0);
 }
 
 TEST(LiveChannel, HandsOverWholeRecordsInOrderHoweverTheyArriveAndHasNoIdleLimit)

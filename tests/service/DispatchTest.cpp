@@ -47,20 +47,6 @@ TEST_F(Dispatch, TheClipboardWatchSwitchReadsTheBodyAsANumber)
     EXPECT_EQ(delegate.pasteboardCalls(), (std::vector<std::string>{"start", "stop", "start", "stop", "stop", "start"}));
 }
 
-TEST_F(Dispatch, AScanReportNamedExactlyClosesThePairingWindowAndGetsAnEmptyReply)
-{
-    for (const char* head : {"OpKey_ScanConnect ", "opkey_scanconnect", "OpKey_ScanConnect\nx"})
-        EXPECT_EQ(server.request(head, "").bytes, "") << head;
-    EXPECT_EQ(delegate.closeQRCodeCalls(), 0);
-    const auto reply = server.request("OpKey_ScanConnect", "anything");
-    EXPECT_EQ(reply.result, NR_OK);
-    EXPECT_EQ(reply.bytes, "");
-    EXPECT_EQ(delegate.closeQRCodeCalls(), 1);
-    // Bodies that an operation does not use are ignored.
-    EXPECT_EQ(server.request("OpKey_GetDeviceInfo", "a body that is ignored").bytes,
-              server.request("OpKey_GetDeviceInfo", "").bytes);
-}
-
 TEST_F(Dispatch, TheLogShowsTypedTextScriptsAndCredentialsOnlyByTheirLength)
 {
     RecordingEventPoster poster;

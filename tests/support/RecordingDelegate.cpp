@@ -26,10 +26,7 @@ void RecordingDelegate::setConnectCnt(int count)
     change([&] { countLog.push_back(count); });
 }
 
-void RecordingDelegate::closeQRCode()
-{
-    change([&] { ++closeCalls; });
-}
+void RecordingDelegate::closeQRCode() {}
 
 void RecordingDelegate::myUDPAnswer(MyUDP*, int type, const char* name, const char* ip, int sysType)
 {
@@ -48,7 +45,6 @@ void RecordingDelegate::stopPasteboardTimer()
 
 std::vector<int> RecordingDelegate::counts() { return read(countLog); }
 std::vector<RecordingDelegate::Answer> RecordingDelegate::answers() { return read(answerLog); }
-int RecordingDelegate::closeQRCodeCalls() { return read(closeCalls); }
 std::vector<std::string> RecordingDelegate::pasteboardCalls() { return read(pasteboardLog); }
 
 bool RecordingDelegate::waitFor(const std::function<bool(RecordingDelegate&)>& pred, int timeoutMs)
