@@ -251,7 +251,8 @@ void TCPServiceSocket::Serve(int conn, const sockaddr_in& peer)
     }
     char address[INET_ADDRSTRLEN] = {};
     ::inet_ntop(AF_INET, &peer.sin_addr, address, sizeof address);
-    Log::Printf("process conn<ip:%s socket:%d>\n", address, conn);
+    // Both lines of a new connection in one write.
+    Log::Printf("process conn<ip:%s socket:%d>\n[ProcessSocketThread socket]=%d\n", address, conn, conn);
     ProcessSocketThread(param);
 }
 
@@ -277,7 +278,6 @@ void TCPServiceSocket::ProcessSocketThread(ProcessParam* param)
 {
     ProcessParam local = *param;
     delete param;
-    Log::Printf("[ProcessSocketThread socket]=%d\n", local.sock);
     try {
         local.pOwner->ProcessConn(&local);
     } catch (...) {
