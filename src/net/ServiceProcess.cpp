@@ -263,6 +263,8 @@ void ServiceProcess::RunLiveChannel()
     char stream[kRecord * 64];
     // Hands over every whole record in the buffer and keeps the rest.
     const auto handleRecords = [&](size_t have) {
+        // The log lines of one batch of records go out in one write.
+        Log::Batch lines;
         size_t used = 0;
         while (have - used >= kRecord) {
             char message[kRecord + 1];
