@@ -115,9 +115,10 @@ void MouseEntity::Move(float dx, float dy)
         x = screen.width - 1;
     if (y >= screen.height)
         y = screen.height - 1;
-    LogPosition(x, y);
     const MouseEventType type = bLeftBtnDown ? MouseEventType::LeftDragged : MouseEventType::Moved;
     poster.postMouse(type, MouseButton::Left, ScreenPoint{x, y}, kClickStateUnset);
+    // Logged once the move is on its way, so that the log costs it no time.
+    LogPosition(x, y);
 }
 
 void MouseEntity::Drag(float dx, float dy)
