@@ -31,10 +31,9 @@ void DeviceEntity::GetInfo(CData* reply)
     std::string info;
     info.reserve(256);
     const std::string type = std::to_string(static_cast<int>(SysType_Desktop));
-    for (const std::string_view field : {std::string_view(type), std::string_view(host), std::string_view(user),
-                                         std::string_view(home), std::string_view(password), std::string_view("180"), std::string_view("0"),
-                                         std::string_view(documents), std::string_view(desktop),
-                                         std::string_view(autoStart ? "1" : "0")}) {
+    const std::string_view fields[] = {type, host, user, home, password, "180", "0", documents, desktop,
+                                       autoStart ? "1" : "0"};
+    for (const std::string_view field : fields) {
         info += field;
         info += sep;
     }

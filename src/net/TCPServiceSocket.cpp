@@ -147,6 +147,9 @@ ServiceProcess::Limits TCPServiceSocket::RequestLimits()
 {
     ServiceProcess::Limits limits;
     limits.seconds = idleSeconds;
+    // Serve gave the connection this receive limit (or it came with the
+    // listening socket).
+    limits.socketSeconds = limits.seconds;
     limits.bodyBudget = &bodyBudget;
     return limits;
 }

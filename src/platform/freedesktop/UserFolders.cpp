@@ -45,9 +45,11 @@ UserFolders::Standard UserFolders::standard()
         // From HOME, the same source as Documents and Desktop, so that the
         // three always agree (the account database may name another folder
         // than the session uses).
-        folderCache.folders.home = QStandardPaths::writableLocation(QStandardPaths::HomeLocation).toStdString();
-        folderCache.folders.documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation).toStdString();
-        folderCache.folders.desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation).toStdString();
+        const auto location = [](QStandardPaths::StandardLocation which) {
+            return QStandardPaths::writableLocation(which).toStdString();
+        };
+        folderCache.folders = {location(QStandardPaths::HomeLocation), location(QStandardPaths::DocumentsLocation),
+                               location(QStandardPaths::DesktopLocation)};
     }
     return folderCache.folders;
 }
