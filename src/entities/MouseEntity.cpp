@@ -5,8 +5,8 @@
 
 #include <charconv>
 #include <cstdio>
-#include <string_view>
 #include <limits>
+#include <string_view>
 
 std::atomic<bool> MouseEntity::bLeftBtnDown{false};
 
