@@ -25,7 +25,9 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY "optional")
 # systemd would pull it and its services into a system without it.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_STRIP_FILES ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, xdg-utils, fonts-noto-cjk")
+# libcurl4 is loaded at run time (for push notifications), so the library
+# scan does not see it.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, xdg-utils, fonts-noto-cjk, libcurl4")
 # Qt's own texts (a text field's context menu) in Chinese.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "pulseaudio-utils | alsa-utils, playerctl, qt6-translations-l10n")
 

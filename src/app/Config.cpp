@@ -145,10 +145,14 @@ bool EditDevices(const std::function<bool(std::vector<TrustedDevice>&)>& edit)
     return changed;
 }
 
+bool BoolOf(const QVariant& value, bool fallback)
+{
+    return value.isValid() ? value.toBool() : fallback;
+}
+
 bool ReadBool(const char* key, bool fallback)
 {
-    const QVariant value = ReadValue(key);
-    return value.isValid() ? value.toBool() : fallback;
+    return BoolOf(ReadValue(key), fallback);
 }
 
 void WriteBool(const char* key, bool value)
@@ -240,6 +244,13 @@ void Config::setAutoStart(bool value)
 }
 
 std::string Config::getConnPwd() { return ReadString("conn_pwd"); }
+
+Config::PasswordAndAutoStart Config::passwordAndAutoStart()
+{
+    const QVariantMap values = CurrentValues();
+    return {values.value(QStringLiteral("conn_pwd")).toString().toStdString(),
+            BoolOf(values.value(QStringLiteral("auto_start")), true)};
+}
 void Config::setConnPwd(const char* value) { WriteString("conn_pwd", value); }
 std::string Config::getPushRegestId() { return ReadString("push_regest_id"); }
 void Config::setPushRegestId(const char* value) { WriteString("push_regest_id", value); }

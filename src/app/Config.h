@@ -27,6 +27,12 @@ public:
     // Stores the flag and adds or removes the login item accordingly.
     static void setAutoStart(bool value);
     static std::string getConnPwd();             // "conn_pwd", default empty
+    // The password and the start-at-login flag from one reading of the file.
+    struct PasswordAndAutoStart {
+        std::string password;
+        bool autoStart;
+    };
+    static PasswordAndAutoStart passwordAndAutoStart();
     static void setConnPwd(const char* value);   // null stores the empty text
     static std::string getPushRegestId();        // "push_regest_id"
     static void setPushRegestId(const char* value);

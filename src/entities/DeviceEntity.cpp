@@ -10,6 +10,7 @@
 #include "UserFolders.h"
 
 #include <string>
+#include <string_view>
 
 namespace {
 // A remote script that runs longer than this is ended and reported as failed.
@@ -19,26 +20,23 @@ constexpr int kShellTimeLimitSeconds = 60;
 void DeviceEntity::GetInfo(CData* reply)
 {
     const std::string user = UserFolders::userName();
-    const std::string home = wirePath(UserFolders::home());
-    const std::string documents = wirePath(UserFolders::documents());
-    const std::string desktop = wirePath(UserFolders::desktop());
+    const UserFolders::Standard folders = UserFolders::standard();
+    const std::string home = wirePath(folders.home);
+    const std::string documents = wirePath(folders.documents);
+    const std::string desktop = wirePath(folders.desktop);
     const std::string host = hostName();
-    const std::string password = Config::getConnPwd();
-    const bool autoStart = Config::isAutoStart();
+    const auto [password, autoStart] = Config::passwordAndAutoStart();
 
-    const std::string sep = SConfig::kFieldSep;
+    const std::string_view sep = SConfig::kFieldSep;
     std::string info;
     info.reserve(256);
-    info += std::to_string(static_cast<int>(SysType_Desktop)) + sep;
-    info += host + sep;
-    info += user + sep;
-    info += home + sep;
-    info += password + sep;
-    info += "180" + sep;
-    info += "0" + sep;
-    info += documents + sep;
-    info += desktop + sep;
-    info += (autoStart ? "1" : "0") + sep;
+    const std::string type = std::to_string(static_cast<int>(SysType_Desktop));
+    const std::string_view fields[] = {type, host, user, home, password, "180", "0", documents, desktop,
+                                       autoStart ? "1" : "0"};
+    for (const std::string_view field : fields) {
+        info += field;
+        info += sep;
+    }
     reply->SetData(info.data(), static_cast<long long>(info.size()));
 }
 

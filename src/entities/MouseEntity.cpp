@@ -3,8 +3,10 @@
 #include "EventPoster.h"
 #include "Log.h"
 
+#include <charconv>
 #include <cstdio>
 #include <limits>
+#include <string_view>
 
 std::atomic<bool> MouseEntity::bLeftBtnDown{false};
 
@@ -42,6 +44,25 @@ void MultiClick(int clicks)
     Click(poster, MouseEventType::LeftDown, MouseEventType::LeftUp, MouseButton::Left, at, kClickStateUnset);
     for (int i = 1; i < clicks; ++i)
         Click(poster, MouseEventType::LeftDown, MouseEventType::LeftUp, MouseButton::Left, at, clicks);
+}
+
+// Logs "x y" as "%f %f" would, without printf's cost (this runs for every
+// move of the phone's pointer).
+void LogPosition(double x, double y)
+{
+    char line[128];
+    char* const end = line + sizeof line;
+    auto written = std::to_chars(line, end, x, std::chars_format::fixed, 6);
+    if (written.ec == std::errc() && written.ptr != end) {
+        *written.ptr = ' ';
+        written = std::to_chars(written.ptr + 1, end, y, std::chars_format::fixed, 6);
+    }
+    if (written.ec != std::errc() || written.ptr == end) {
+        Log::Printf("%f %f\n", x, y); // beyond any screen
+        return;
+    }
+    *written.ptr = '\n';
+    Log::Write(std::string_view(line, static_cast<std::size_t>(written.ptr + 1 - line)));
 }
 
 int ScrollPixels(int steps)
@@ -94,9 +115,10 @@ void MouseEntity::Move(float dx, float dy)
         x = screen.width - 1;
     if (y >= screen.height)
         y = screen.height - 1;
-    Log::Printf("%f %f\n", x, y);
     const MouseEventType type = bLeftBtnDown ? MouseEventType::LeftDragged : MouseEventType::Moved;
     poster.postMouse(type, MouseButton::Left, ScreenPoint{x, y}, kClickStateUnset);
+    // Logged once the move is on its way, so that the log costs it no time.
+    LogPosition(x, y);
 }
 
 void MouseEntity::Drag(float dx, float dy)

@@ -80,9 +80,14 @@ bool ServiceProcess::ReadExact(char* buf, long long len)
         char* target = small ? readAhead : position;
         const size_t want = small ? sizeof readAhead : static_cast<size_t>(std::min<long long>(remaining, SConfig::kPayloadChunk));
         // Under a deadline the socket is only read when it has bytes, so a
-        // silent peer cannot keep the read waiting past the deadline.
+        // silent peer cannot keep the read waiting past the deadline; only
+        // the first read may wait, when the socket's own limit ends that
+        // wait in time.
         const bool timed = deadline != Clock::time_point::max();
-        const ssize_t got = ::recv(sock, target, want, timed ? MSG_DONTWAIT : 0);
+        const bool mayWait =
+            !timed || (!readBefore && limits.socketSeconds > 0 && limits.socketSeconds <= limits.seconds);
+        readBefore = true;
+        const ssize_t got = ::recv(sock, target, want, mayWait ? 0 : MSG_DONTWAIT);
         if (got < 0 && errno == EINTR)
             continue;
         if (got < 0 && timed && (errno == EAGAIN || errno == EWOULDBLOCK) && WaitReadable())
@@ -263,6 +268,8 @@ void ServiceProcess::RunLiveChannel()
     char stream[kRecord * 64];
     // Hands over every whole record in the buffer and keeps the rest.
     const auto handleRecords = [&](size_t have) {
+        // The log lines of one batch of records go out in one write.
+        Log::Batch lines;
         size_t used = 0;
         while (have - used >= kRecord) {
             char message[kRecord + 1];

@@ -24,6 +24,11 @@ public:
         // and then cannot hold the connection.
         int seconds = SConfig::kRequestIdleSeconds;
         long long minBodyRate = SConfig::kMinBodyRate;
+        // The receive limit set on the socket itself (SO_RCVTIMEO), in
+        // seconds; 0 when it has none. When it is no longer than `seconds`,
+        // the request's first read waits in the receive call itself rather
+        // than in a poll before it, which saves two system calls a request.
+        int socketSeconds = 0;
         // Bodies above SConfig::kLargeBody take their length from it, when set.
         PayloadBudget* bodyBudget = nullptr;
     };
@@ -85,6 +90,7 @@ private:
     void ReleaseBody();
 
     Clock::time_point deadline = Clock::time_point::max(); // for head and body
+    bool readBefore = false; // whether the connection was read from before
     PayloadBudget* budgetUsed = nullptr;
     long long budgetTaken = 0;
 

@@ -147,6 +147,9 @@ ServiceProcess::Limits TCPServiceSocket::RequestLimits()
 {
     ServiceProcess::Limits limits;
     limits.seconds = idleSeconds;
+    // Serve gave the connection this receive limit (or it came with the
+    // listening socket).
+    limits.socketSeconds = limits.seconds;
     limits.bodyBudget = &bodyBudget;
     return limits;
 }
@@ -251,7 +254,8 @@ void TCPServiceSocket::Serve(int conn, const sockaddr_in& peer)
     }
     char address[INET_ADDRSTRLEN] = {};
     ::inet_ntop(AF_INET, &peer.sin_addr, address, sizeof address);
-    Log::Printf("process conn<ip:%s socket:%d>\n", address, conn);
+    // Both lines of a new connection in one write.
+    Log::Printf("process conn<ip:%s socket:%d>\n[ProcessSocketThread socket]=%d\n", address, conn, conn);
     ProcessSocketThread(param);
 }
 
@@ -277,7 +281,6 @@ void TCPServiceSocket::ProcessSocketThread(ProcessParam* param)
 {
     ProcessParam local = *param;
     delete param;
-    Log::Printf("[ProcessSocketThread socket]=%d\n", local.sock);
     try {
         local.pOwner->ProcessConn(&local);
     } catch (...) {

@@ -11,7 +11,7 @@
 #include <cstdlib>
 #include <limits>
 #include <string>
-#include <vector>
+#include <string_view>
 
 namespace {
 
@@ -30,19 +30,37 @@ int ScrollSteps(float value)
     return static_cast<int>(value);
 }
 
+// The first `count` fields of a message: its non-empty pieces between
+// separators, as views into it. Returns how many there were, at most count.
+std::size_t Fields(std::string_view message, std::string_view* fields, std::size_t count)
+{
+    const std::string_view sep = SConfig::kFieldSep;
+    std::size_t found = 0;
+    std::size_t position = 0;
+    while (position < message.size() && found < count) {
+        std::size_t end = message.find(sep, position);
+        if (end == std::string_view::npos)
+            end = message.size();
+        if (end > position)
+            fields[found++] = message.substr(position, end - position);
+        position = end + sep.size();
+    }
+    return found;
+}
+
 } // namespace
 
 void MsgEntity::ProcessMsg(const char* msg)
 {
     if (msg == nullptr)
         return;
-    const std::vector<std::string> fields = split(msg, SConfig::kFieldSep);
-    if (fields.size() < 4)
+    std::string_view fields[4];
+    if (Fields(msg, fields, 4) < 4)
         return; // every message carries four fields; a shorter one is garbage
-    const int type = std::atoi(fields[0].c_str());
-    const int argument = std::atoi(fields[1].c_str());
-    const float x = realField(fields[2]);
-    const float y = realField(fields[3]);
+    const int type = std::atoi(std::string(fields[0]).c_str());
+    const int argument = std::atoi(std::string(fields[1]).c_str());
+    const float x = realField(std::string(fields[2]));
+    const float y = realField(std::string(fields[3]));
 
     switch (type) {
     case MsgType_LeftAction: MouseEntity::LeftSingleTap(argument); break;
@@ -52,7 +70,7 @@ void MsgEntity::ProcessMsg(const char* msg)
     case MsgType_Move: MouseEntity::Move(x, y); break;
     case MsgType_Drag: MouseEntity::Drag(x, y); break;
     case MsgType_Scroll: MouseEntity::ScrollWheelMove(ScrollSteps(x), ScrollSteps(y)); break;
-    case MsgType_Text: KeybdEntity::InputChar(fields[1].c_str()); break;
+    case MsgType_Text: KeybdEntity::InputChar(std::string(fields[1]).c_str()); break;
     case MsgType_Return: KeybdEntity::ReturnChar(); break;
     case MsgType_Delete: KeybdEntity::DelChar(); break;
     case MsgType_Up:

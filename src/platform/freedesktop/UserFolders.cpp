@@ -11,12 +11,11 @@
 namespace {
 
 // Documents and Desktop come from the user's "user-dirs.dirs" file, which is
-// costly to parse and rarely changes. The answers are kept until HOME,
-// XDG_CONFIG_HOME or that file change.
+// costly to parse and rarely changes. The answers, and Home with them, are
+// kept until HOME, XDG_CONFIG_HOME or that file change.
 struct FolderCache {
     std::string key;
-    std::string documents;
-    std::string desktop;
+    UserFolders::Standard folders;
 };
 
 std::mutex folderMutex;
@@ -35,28 +34,34 @@ std::string FolderKey()
     return key;
 }
 
-std::string CachedFolder(std::string FolderCache::*field)
+} // namespace
+
+UserFolders::Standard UserFolders::standard()
 {
     const std::string key = FolderKey();
     std::lock_guard lock(folderMutex);
     if (folderCache.key != key) {
         folderCache.key = key;
-        folderCache.documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation).toStdString();
-        folderCache.desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation).toStdString();
+        // From HOME, the same source as Documents and Desktop, so that the
+        // three always agree (the account database may name another folder
+        // than the session uses).
+        const auto location = [](QStandardPaths::StandardLocation which) {
+            return QStandardPaths::writableLocation(which).toStdString();
+        };
+        folderCache.folders = {location(QStandardPaths::HomeLocation), location(QStandardPaths::DocumentsLocation),
+                               location(QStandardPaths::DesktopLocation)};
     }
-    return folderCache.*field;
+    return folderCache.folders;
 }
-
-} // namespace
 
 std::string UserFolders::documents()
 {
-    return CachedFolder(&FolderCache::documents);
+    return standard().documents;
 }
 
 std::string UserFolders::desktop()
 {
-    return CachedFolder(&FolderCache::desktop);
+    return standard().desktop;
 }
 
 namespace {
@@ -86,12 +91,9 @@ const OwnEntry& ReadOwnEntry()
 
 } // namespace
 
-// From HOME, the same source as Documents and Desktop, so that the three
-// always agree (the account database may name another folder than the
-// session uses).
 std::string UserFolders::home()
 {
-    return QStandardPaths::writableLocation(QStandardPaths::HomeLocation).toStdString();
+    return standard().home;
 }
 
 std::string UserFolders::userName()

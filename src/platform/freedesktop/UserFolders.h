@@ -9,6 +9,14 @@ class UserFolders {
 public:
     UserFolders() = delete;
 
+    // Home, Documents and Desktop together, from one look at the XDG user
+    // directories (one request needs all three).
+    struct Standard {
+        std::string home;
+        std::string documents;
+        std::string desktop;
+    };
+    static Standard standard();
     static std::string documents();
     static std::string desktop();
     static std::string home();

@@ -23,9 +23,13 @@ WidgetLaserDot::~WidgetLaserDot() = default;
 
 void WidgetLaserDot::setGeometry(const QRect& rect)
 {
+    const bool resized = rect.size() != win->size();
     win->setGeometry(rect);
-    dot->setGeometry(0, 0, rect.width(), rect.height());
-    updateShape();
+    // A move keeps the shape: only a new size needs a new one.
+    if (resized) {
+        dot->setGeometry(0, 0, rect.width(), rect.height());
+        updateShape();
+    }
 }
 
 QRect WidgetLaserDot::geometry() const

@@ -165,15 +165,32 @@ bool X11EventPoster::hasEventSource()
     return WithDisplay([](Display*) {});
 }
 
+const X11EventPoster::PointerState& X11EventPoster::currentPointer(Display* display)
+{
+    const unsigned long current = X11Display::instance().generation();
+    const auto now = std::chrono::steady_clock::now();
+    if (pointer.connection == current && now - pointer.readAt < kPointerFresh)
+        return pointer;
+    pointer = PointerState{};
+    Window root, child;
+    int rootX = 0, rootY = 0, x, y;
+    unsigned mask;
+    if (XQueryPointer(display, DefaultRootWindow(display), &root, &child, &rootX, &rootY, &x, &y, &mask)) {
+        pointer.x = rootX;
+        pointer.y = rootY;
+    }
+    RootGeometry(display, pointer.width, pointer.height);
+    pointer.connection = current;
+    pointer.readAt = now;
+    return pointer;
+}
+
 ScreenPoint X11EventPoster::pointerLocation()
 {
     ScreenPoint location;
     X11Display::instance().With([&](Display* display) {
-        Window root, child;
-        int rootX = 0, rootY = 0, x, y;
-        unsigned mask;
-        if (XQueryPointer(display, DefaultRootWindow(display), &root, &child, &rootX, &rootY, &x, &y, &mask))
-            location = ScreenPoint{static_cast<double>(rootX), static_cast<double>(rootY)};
+        const PointerState& state = currentPointer(display);
+        location = ScreenPoint{static_cast<double>(state.x), static_cast<double>(state.y)};
     });
     return location;
 }
@@ -182,9 +199,8 @@ ScreenSize X11EventPoster::mainScreenSize()
 {
     ScreenSize size;
     X11Display::instance().With([&](Display* display) {
-        int width = 0, height = 0;
-        RootGeometry(display, width, height);
-        size = ScreenSize{static_cast<double>(width), static_cast<double>(height)};
+        const PointerState& state = currentPointer(display);
+        size = ScreenSize{static_cast<double>(state.width), static_cast<double>(state.height)};
     });
     return size;
 }
@@ -192,7 +208,16 @@ ScreenSize X11EventPoster::mainScreenSize()
 void X11EventPoster::postMouse(MouseEventType type, MouseButton button, ScreenPoint at, int)
 {
     WithDisplay([&](Display* display) {
-        XTestFakeMotionEvent(display, -1, Coordinate(at.x), Coordinate(at.y), CurrentTime);
+        const int x = Coordinate(at.x), y = Coordinate(at.y);
+        XTestFakeMotionEvent(display, -1, x, y, CurrentTime);
+        // On the screen the server puts the pointer where it was asked to;
+        // elsewhere it decides, and the next move reads where that was.
+        if (x < pointer.width && y < pointer.height) {
+            pointer.x = x;
+            pointer.y = y;
+        } else {
+            pointer.connection = 0;
+        }
         const unsigned xButton = button == MouseButton::Right ? 3 : 1;
         switch (type) {
         case MouseEventType::LeftDown:

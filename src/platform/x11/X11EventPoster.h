@@ -6,6 +6,7 @@
 #include "X11Keyboard.h"
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <map>
 #include <mutex>
@@ -65,6 +66,23 @@ private:
     // Guarded by the X connection's lock (only touched inside With()).
     unsigned long xtestConnection = 0; // generation of the X connection xtest was asked of
     bool xtest = false;
+    // Where the pointer is and how large the screen is, as last read from the
+    // server and then followed through this poster's own moves: a run of
+    // relative moves costs no round trip to the server. Read again once
+    // kPointerFresh has passed since the last reading (the user's own mouse
+    // may have moved it meanwhile), on a new connection, and after a move
+    // that the server may have placed elsewhere.
+    static constexpr std::chrono::milliseconds kPointerFresh{100};
+    struct PointerState {
+        unsigned long connection = 0; // 0: nothing read yet
+        std::chrono::steady_clock::time_point readAt;
+        int x = 0, y = 0;
+        int width = 0, height = 0;
+    };
+    PointerState pointer;
+    // The pointer state, read from the server when it is stale; the caller
+    // holds the connection's lock.
+    const PointerState& currentPointer(Display* display);
 
     // Pointer and keyboard have locks of their own, each taken before the
     // X connection's: a key operation that waits for the focused client
