@@ -259,7 +259,7 @@ TEST_F(KdeSessionTest, AnApplicationsWindowIsMinimisedRaisedAndClosedPolitely)
     Request("OpKey_SafeExitApp", bundle);
     // Its window was asked to close and it ended on its own, not by a signal
     // (its status may tell of a sanitizer's leak report).
-    EXPECT_NE(app.wait(5000), -1);
+    EXPECT_NE(app.wait(20000), -1);
 }
 
 TEST_F(KdeSessionTest, AProgramWithoutTheDesktopEntryIsToldWhatItNeeds)

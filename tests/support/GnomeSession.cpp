@@ -68,7 +68,10 @@ GnomeSession::GnomeSession(int width, int height)
         if (entry.path().filename().string().rfind(".mutter-Xwaylandauth.", 0) == 0)
             xAuthority = entry.path().string();
     }
-    ready = !xAuthority.empty();
+    // mutter takes its D-Bus names after it has opened its displays, later
+    // still on a busy machine.
+    ready = !xAuthority.empty() && bus.waitForName("org.gnome.Mutter.RemoteDesktop") &&
+            bus.waitForName("org.gnome.Mutter.ScreenCast");
 }
 
 GnomeSession::~GnomeSession()

@@ -1,9 +1,12 @@
 #include "SessionBus.h"
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <stdexcept>
 #include <sys/stat.h>
+#include <gio/gio.h>
+#include <thread>
 #include <unistd.h>
 
 SessionBus::SessionBus(uid_t uid, gid_t gid)
@@ -56,4 +59,31 @@ void SessionBus::enter(const std::vector<std::string>& extra)
         saved.emplace_back(name, old ? std::optional<std::string>(old) : std::nullopt);
         ::setenv(name.c_str(), entry.c_str() + name.size() + 1, 1);
     }
+}
+
+bool SessionBus::waitForName(const std::string& name, int timeoutMs) const
+{
+    GDBusConnection* connection = g_dbus_connection_new_for_address_sync(
+        address.c_str(),
+        GDBusConnectionFlags(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
+                             G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
+        nullptr, nullptr, nullptr);
+    if (connection == nullptr)
+        return false;
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    gboolean owned = FALSE;
+    while (!owned && std::chrono::steady_clock::now() < end) {
+        GVariant* reply = g_dbus_connection_call_sync(connection, "org.freedesktop.DBus", "/org/freedesktop/DBus",
+                                                      "org.freedesktop.DBus", "NameHasOwner",
+                                                      g_variant_new("(s)", name.c_str()), G_VARIANT_TYPE("(b)"),
+                                                      G_DBUS_CALL_FLAGS_NONE, 1000, nullptr, nullptr);
+        if (reply != nullptr) {
+            g_variant_get(reply, "(b)", &owned);
+            g_variant_unref(reply);
+        }
+        if (!owned)
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    g_object_unref(connection);
+    return owned;
 }

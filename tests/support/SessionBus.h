@@ -30,6 +30,8 @@ public:
     // process (restored on destruction), so the code under test finds the
     // session.
     void enter(const std::vector<std::string>& extra = {});
+    // Whether a program on the bus owns the name within timeoutMs.
+    bool waitForName(const std::string& name, int timeoutMs = 20000) const;
 
 private:
     std::string runtime;

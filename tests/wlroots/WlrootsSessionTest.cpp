@@ -275,7 +275,7 @@ TEST_F(WlrootsSessionTest, ApplicationsAreRaisedAndClosedByTheirAppId)
     EXPECT_EQ(second->text(), "");
 
     phone->request("OpKey_SafeExitApp", "/Applications/second-probe.app");
-    EXPECT_GE(second->wait(5000), 0) << "the window was asked to close, not the process killed";
+    EXPECT_GE(second->wait(20000), 0) << "the window was asked to close, not the process killed";
     EXPECT_EQ(first->wait(200), -1) << "the other application runs on";
 }
 
