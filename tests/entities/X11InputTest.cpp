@@ -283,8 +283,12 @@ TEST_F(X11InputTest, ClicksDragsAndWheelClicksReachTheWindowUnderThePointer)
     }
 }
 
+// A few keys of each kind; a key missing from the layout (F13) is typed on
+// a borrowed key code that is given back.
 TEST_F(X11InputTest, KeysAndShortcutsArriveAsTheirLinuxEquivalents)
 {
+    const int emptyBefore = EmptyKeycodes();
+    ASSERT_EQ(XKeysymToKeycode(display, XK_F13), 0) << "F13 is expected to be missing";
     const struct {
         std::function<void()> act;
         unsigned long keysym;
@@ -293,16 +297,12 @@ TEST_F(X11InputTest, KeysAndShortcutsArriveAsTheirLinuxEquivalents)
         {[] { KeybdEntity::HotKey(1, 9); }, XK_s, ControlMask | ShiftMask}, // Command+Shift+S
         {[] { KeybdEntity::InputChar(8, 3); }, XK_c, Mod1Mask},              // Option+C
         {KeybdEntity::ReturnChar, XK_Return, 0},
-        {KeybdEntity::DelChar, XK_BackSpace, 0},
-        {[] { KeybdEntity::OtherCommand(MsgType_Up); }, XK_Up, 0},
         {[] { KeybdEntity::InputChar(117); }, XK_Delete, 0}, // forward delete
+        {[] { KeybdEntity::InputChar(105); }, XK_F13, 0},
         {[] { WindowEntity::Exec(1); }, XK_w, ControlMask},
         {[] { WindowEntity::Exec(9000); }, XK_Left, Mod1Mask},
-        {[] { WindowEntity::Exec(2); }, XK_F11, 0},
         {[] { PPTEntity::PPTExec(1); }, XK_F5, 0},
-        {[] { PPTEntity::PPTExec(0); }, XK_Escape, 0},
         {[] { KeybdEntity::OtherCommand(MsgType_MusicPlayPause); }, XF86XK_AudioPlay, 0},
-        {[] { KeybdEntity::OtherCommand(MsgType_MusicNext); }, XF86XK_AudioNext, 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.keysym);
@@ -314,15 +314,6 @@ TEST_F(X11InputTest, KeysAndShortcutsArriveAsTheirLinuxEquivalents)
         EXPECT_EQ(press->state & kModifiers, c.modifiers);
         EXPECT_FALSE(FindKey(received, KeyPress, XK_space)); // music keys are not the space bar
     }
-}
-
-TEST_F(X11InputTest, KeysMissingFromTheLayoutUseABorrowedKeyCodeThatIsGivenBack)
-{
-    const int emptyBefore = EmptyKeycodes();
-    ASSERT_EQ(XKeysymToKeycode(display, XK_F13), 0) << "F13 is expected to be missing";
-    KeybdEntity::InputChar(105); // F13
-    ASSERT_TRUE(WaitForKey(KeyPress, XK_F13));
-    ASSERT_TRUE(WaitForKey(KeyRelease, XK_F13));
     EXPECT_TRUE(KeymapRestored(emptyBefore));
 }
 
