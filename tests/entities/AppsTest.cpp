@@ -10,6 +10,7 @@
 #include "IconTheme.h"
 #include "InProcessServer.h"
 #include "MyClient.h"
+#include "Phone.h"
 #include "SCommon.h"
 #include "SessionBus.h"
 #include "StubTools.h"
@@ -53,8 +54,7 @@ std::vector<std::string> Lines(const std::string& log, const std::string& prefix
 // The first such line, waited for up to 10 s; "" without one.
 std::string WaitForLine(const std::string& log, const std::string& prefix)
 {
-    for (int i = 0; i < 500 && Lines(log, prefix).empty(); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    Eventually([&] { return !Lines(log, prefix).empty(); }, 10000);
     const auto lines = Lines(log, prefix);
     return lines.empty() ? "" : lines[0];
 }
@@ -375,8 +375,7 @@ TEST_F(Apps, AMusicKeyStartsThePlayerWithNormalScheduling)
     ASSERT_EQ(phone.ConnService(), NR_OK);
     std::unique_ptr<char[]> playPause(GetMsgBuf(MsgType_MusicPlayPause, nullptr, 0, 0));
     ASSERT_EQ(phone.SendMsg(playPause.get()), NR_OK);
-    for (int i = 0; i < 500 && !std::filesystem::exists(policy); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    Eventually([&] { return std::filesystem::exists(policy); }, 10000);
     EXPECT_NE(TempDir::read(policy).find("SCHED_OTHER"), std::string::npos) << TempDir::read(policy);
 }
 

@@ -12,6 +12,7 @@
 #include "InProcessServer.h"
 #include "LoopbackHttpServer.h"
 #include "MemoryPasteboard.h"
+#include "Phone.h"
 #include "Pasteboard.h"
 #include "PasteboardWatch.h"
 #include "SRequest.h"
@@ -195,12 +196,10 @@ protected:
     // Waits for the log line of the push service's response.
     static bool Logged(const StdoutCapture& output, const std::string& line)
     {
-        for (int i = 0; i < 1200; ++i, std::this_thread::sleep_for(std::chrono::milliseconds(10))) {
+        return Eventually([&] {
             const auto lines = output.lines();
-            if (std::find(lines.begin(), lines.end(), line) != lines.end())
-                return true;
-        }
-        return false;
+            return std::find(lines.begin(), lines.end(), line) != lines.end();
+        }, 12000);
     }
 
     UserSandbox sandbox;

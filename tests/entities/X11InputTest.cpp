@@ -6,6 +6,7 @@
 #include "KeybdEntity.h"
 #include "MouseEntity.h"
 #include "MyClient.h"
+#include "Phone.h"
 #include "PPTEntity.h"
 #include "SCommon.h"
 #include "ServerProcess.h"
@@ -173,9 +174,7 @@ protected:
     }
     bool WaitForPointer(int x, int y)
     {
-        for (int i = 0; i < 1000 && Pointer() != std::pair{x, y}; ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        return Pointer() == std::pair{x, y};
+        return Eventually([&] { return Pointer() == std::pair{x, y}; });
     }
     // Puts the pointer at (x, y) with relative moves and forgets the events so far.
     void PlacePointer(int x, int y)
@@ -225,9 +224,7 @@ protected:
     // Waits until every borrowed key code has been given back.
     bool KeymapRestored(int emptyBefore)
     {
-        for (int i = 0; i < 200 && EmptyKeycodes() != emptyBefore; ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        return EmptyKeycodes() == emptyBefore;
+        return Eventually([&] { return EmptyKeycodes() == emptyBefore; }, 10000);
     }
 
     std::optional<XvfbServer> xvfb;
