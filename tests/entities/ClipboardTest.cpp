@@ -235,6 +235,7 @@ TEST_F(ClipboardPush, OnlyNewNonEmptyNonSecretContentsAreSentWithCompleteSetting
         {std::nullopt, {"/home/user/notes.txt"}, {}, true},
         {std::nullopt, {}, {}, false},
         {"", {}, {}, false},
+        {std::nullopt, {"/home/user/notes.txt"}, {}, true}, // differs from the empty clipboard last seen
         {"one", {}, {}, false, ""},
         {"one", {}, {}, false, kId, ""},
         {"one", {}, {}, false, kId, "Basic abc\r\nX-Injected: 1"}, // would end the header line early
