@@ -37,9 +37,8 @@ namespace {
 // One event the test window received.
 struct WindowEvent {
     int type = 0;
-    unsigned detail = 0;      // button number
     unsigned long keysym = 0; // the unshifted keysym of a key event
-    unsigned state = 0;       // modifier and button mask
+    unsigned state = 0;       // modifier mask
     int x = 0, y = 0;
     long data0 = 0, data1 = 0; // client messages: the first two values
 };
@@ -73,8 +72,8 @@ protected:
         ASSERT_TRUE(xvfb->started()) << "Xvfb did not start";
         ASSERT_NE(display = XOpenDisplay(nullptr), nullptr);
         window = XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 400, 300, 0, 0, 0xFFFFFF);
-        XSelectInput(display, window, KeyPressMask | KeyReleaseMask | ButtonPressMask | ButtonReleaseMask |
-                                          PointerMotionMask | StructureNotifyMask | FocusChangeMask);
+        XSelectInput(display, window,
+                     KeyPressMask | KeyReleaseMask | PointerMotionMask | StructureNotifyMask | FocusChangeMask);
         // Keymap changes come as XKB events in order with the key events, as toolkits see them.
         int opcode = 0, error = 0, major = XkbMajorVersion, minor = XkbMinorVersion;
         if (XkbQueryExtension(display, &opcode, &xkbEventBase, &error, &major, &minor))
@@ -105,11 +104,7 @@ protected:
                 e.keysym = XLookupKeysym(&event.xkey, 0);
                 e.state = event.xkey.state;
                 break;
-            case ButtonPress:
-            case ButtonRelease:
-                e = {event.type, event.xbutton.button, 0, event.xbutton.state, event.xbutton.x_root, event.xbutton.y_root};
-                break;
-            case MotionNotify: e = {event.type, 0, 0, event.xmotion.state, event.xmotion.x_root, event.xmotion.y_root}; break;
+            case MotionNotify: e = {event.type, 0, event.xmotion.state, event.xmotion.x_root, event.xmotion.y_root}; break;
             case ClientMessage:
                 e.data0 = event.xclient.data.l[0];
                 e.data1 = event.xclient.data.l[1];
