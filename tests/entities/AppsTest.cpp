@@ -9,7 +9,6 @@
 #include "FileFacts.h"
 #include "IconTheme.h"
 #include "InProcessServer.h"
-#include "MyClient.h"
 #include "Phone.h"
 #include "SCommon.h"
 #include "SessionBus.h"
@@ -370,11 +369,8 @@ TEST_F(Apps, AMusicKeyStartsThePlayerWithNormalScheduling)
     std::filesystem::permissions(player, std::filesystem::perms::owner_exec, std::filesystem::perm_options::add);
     Entry("sys1", "iTunes.desktop", "Type=Application\nName=Player\nExec=\"" + player + "\"\n");
     InProcessServer server;
-    MyClient phone;
-    phone.SetInfo("127.0.0.1", server.port(), 5);
-    ASSERT_EQ(phone.ConnService(), NR_OK);
-    std::unique_ptr<char[]> playPause(GetMsgBuf(MsgType_MusicPlayPause, nullptr, 0, 0));
-    ASSERT_EQ(phone.SendMsg(playPause.get()), NR_OK);
+    Phone phone(server.port());
+    phone.send({{MsgType_MusicPlayPause}});
     Eventually([&] { return std::filesystem::exists(policy); }, 10000);
     EXPECT_NE(TempDir::read(policy).find("SCHED_OTHER"), std::string::npos) << TempDir::read(policy);
 }

@@ -5,7 +5,6 @@
 #include "InProcessServer.h"
 #include "KeybdEntity.h"
 #include "MouseEntity.h"
-#include "MyClient.h"
 #include "Phone.h"
 #include "PPTEntity.h"
 #include "SCommon.h"
@@ -325,12 +324,9 @@ TEST_F(X11InputTest, TextArrivesExactlyInARealTextFieldWhateverTheCapsLock)
         EXPECT_TRUE(field.waitForText(expected += sample)) << "field holds: " << field.text();
     }
 
-    MyClient client;
-    client.SetInfo("127.0.0.1", server.port(), 5);
-    ASSERT_EQ(client.ConnService(), NR_OK);
+    Phone phone(server.port());
     for (const char* sample : {"hello", "héllo wörld", "你好世界", "😀", "ok"}) {
-        std::unique_ptr<char[]> message(GetMsgBuf(MsgType_Text, sample, 0, 0));
-        ASSERT_EQ(client.SendMsg(message.get()), NR_OK);
+        phone.send({{MsgType_Text, sample}});
         expected += sample;
     }
     EXPECT_TRUE(field.waitForText(expected)) << "field holds: " << field.text();
