@@ -395,15 +395,11 @@ TEST_F(Apps, WithAWindowManagerActivationAndClosingAreAskedOfIt)
 
     CData reply;
     AppEntity::ActiviteApp(kPath, &reply);
-    const auto activate = manager.awaitRequest("_NET_ACTIVE_WINDOW");
-    ASSERT_TRUE(activate.has_value());
-    EXPECT_EQ(activate->window, window);
-    EXPECT_EQ(activate->data0, 2) << "a request from a task switcher";
+    using Request = FakeWindowManager::Request;
+    EXPECT_EQ(manager.awaitRequest("_NET_ACTIVE_WINDOW"), (Request{window, 2})) << "2: from a task switcher";
 
     AppEntity::ExitApp("/Applications/byclass.app", &reply);
-    const auto close = manager.awaitRequest("_NET_CLOSE_WINDOW");
-    ASSERT_TRUE(close.has_value());
-    EXPECT_EQ(close->window, window);
+    EXPECT_EQ(manager.awaitRequest("_NET_CLOSE_WINDOW").value_or(Request{}).window, window);
     EXPECT_EQ(reply.size, 0);
     EXPECT_EQ(Lines(Log(), "started").size(), 1u);
 }
