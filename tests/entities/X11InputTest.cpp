@@ -262,6 +262,7 @@ TEST_F(X11InputTest, KeysAndShortcutsArriveAsTheirLinuxEquivalents)
         {[] { KeybdEntity::InputChar(105); }, XK_F13, 0},
         {[] { WindowEntity::Exec(1); }, XK_w, ControlMask},
         {[] { WindowEntity::Exec(9000); }, XK_Left, Mod1Mask},
+        {[] { WindowEntity::Exec(2); }, XK_F11, 0}, // Command+Control+F: its modifiers go
         {[] { PPTEntity::PPTExec(1); }, XK_F5, 0},
         {[] { KeybdEntity::OtherCommand(MsgType_MusicPlayPause); }, XF86XK_AudioPlay, 0},
     };
