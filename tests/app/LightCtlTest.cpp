@@ -3,7 +3,7 @@
 #include "LaserPointer.h"
 #include "LightCtl.h"
 #include "LightDotView.h"
-#include "MyClient.h"
+#include "Phone.h"
 #include "OverlayWindows.h"
 #include "PPTEntity.h"
 #include "SCommon.h"
@@ -22,9 +22,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <limits>
-#include <memory>
 #include <thread>
-#include <tuple>
 
 namespace {
 
@@ -245,16 +243,10 @@ TEST_F(LightCtlTest, ThePhonesChangesArriveOnTheMainThreadInOrderWithoutWaiting)
 
     // Live messages: hidden, shown by the switch, moved, hidden again (a
     // move is ignored) and shown.
-    MyClient phone;
-    phone.SetInfo("127.0.0.1", server.port(), 5);
-    ASSERT_EQ(phone.ConnService(), NR_OK);
+    Phone phone(server.port());
     const QPoint before = Window(ctl)->pos();
-    for (const auto& [type, x, y] : {std::tuple{MsgType_LightOff, 0.0f, 0.0f}, {MsgType_LightSwitch, 0.0f, 0.0f},
-                                     {MsgType_LightMove, 1.0f, 2.0f}, {MsgType_LightSwitch, 0.0f, 0.0f},
-                                     {MsgType_LightMove, 50.0f, 50.0f}, {MsgType_LightOn, 0.0f, 0.0f}}) {
-        std::unique_ptr<char[]> message(GetMsgBuf(type, nullptr, x, y));
-        ASSERT_EQ(phone.SendMsg(message.get()), NR_OK);
-    }
+    phone.send({{MsgType_LightOff}, {MsgType_LightSwitch}, {MsgType_LightMove, "0", 1, 2}, {MsgType_LightSwitch},
+                {MsgType_LightMove, "0", 50, 50}, {MsgType_LightOn}});
     EXPECT_TRUE(desktop.pumpUntil([&] { return Window(ctl)->pos() == before + QPoint(1, 2); }));
     desktop.pump(200);
     EXPECT_EQ(Shown(ctl), std::pair(true, 1.0));

@@ -5,6 +5,7 @@
 #include "NoticeListener.h"
 #include "PairingCode.h"
 #include "PeerNames.h"
+#include "Phone.h"
 #include "SCommon.h"
 #include "RawConnection.h"
 #include "SConfig.h"
@@ -70,12 +71,9 @@ TEST(ServerProgram, AHeadlessRunFromStartUpToSigterm)
 
     // A first launch registers the login item, and leaves the help for the
     // first launch with a desktop.
-    std::string entry;
-    for (int i = 0; i < 500 && entry.find("X-Corvane-Id") == std::string::npos; ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        entry = TempDir::read(sandbox.configHome() + "/autostart/corvane.desktop");
-    }
-    EXPECT_NE(entry.find("X-Corvane-Id=org.corvane.Corvane"), std::string::npos) << entry;
+    const auto entry = [&] { return TempDir::read(sandbox.configHome() + "/autostart/corvane.desktop"); };
+    Eventually([&] { return entry().find("X-Corvane-Id") != std::string::npos; });
+    EXPECT_NE(entry().find("X-Corvane-Id=org.corvane.Corvane"), std::string::npos) << entry();
     EXPECT_EQ(TempDir::read(sandbox.configHome() + "/corvane/corvane.conf").find("is_first_start"), std::string::npos);
 
     // Scan reports are taken in stride; the service goes on answering.

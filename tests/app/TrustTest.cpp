@@ -6,6 +6,7 @@
 #include "InProcessServer.h"
 #include "MyServiceOp.h"
 #include "NetworkNamespaces.h"
+#include "Phone.h"
 #include "QtApprovalPrompt.h"
 #include "RecordingApprovalPrompt.h"
 #include "SService.h"
@@ -179,8 +180,7 @@ TEST_F(Approval, AHundredAddressesGetABoundedNumberOfQuestions)
         auto closed = [&] {
             return std::count_if(phones.begin(), phones.end(), [](auto& phone) { return phone->waitForClose(0); });
         };
-        for (int i = 0; i < 500 && closed() < 100 - queued; ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        Eventually([&] { return closed() >= 100 - queued; });
         const std::string record = std::to_string(closed()) + " refused at once, ";
         while (app.pumpUntil([&] { return prompt.open(); }, 1000))
             prompt.answer(false);

@@ -9,7 +9,7 @@
 #include "FileFacts.h"
 #include "IconTheme.h"
 #include "InProcessServer.h"
-#include "MyClient.h"
+#include "Phone.h"
 #include "SCommon.h"
 #include "SessionBus.h"
 #include "StubTools.h"
@@ -53,8 +53,7 @@ std::vector<std::string> Lines(const std::string& log, const std::string& prefix
 // The first such line, waited for up to 10 s; "" without one.
 std::string WaitForLine(const std::string& log, const std::string& prefix)
 {
-    for (int i = 0; i < 500 && Lines(log, prefix).empty(); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    Eventually([&] { return !Lines(log, prefix).empty(); }, 10000);
     const auto lines = Lines(log, prefix);
     return lines.empty() ? "" : lines[0];
 }
@@ -370,13 +369,9 @@ TEST_F(Apps, AMusicKeyStartsThePlayerWithNormalScheduling)
     std::filesystem::permissions(player, std::filesystem::perms::owner_exec, std::filesystem::perm_options::add);
     Entry("sys1", "iTunes.desktop", "Type=Application\nName=Player\nExec=\"" + player + "\"\n");
     InProcessServer server;
-    MyClient phone;
-    phone.SetInfo("127.0.0.1", server.port(), 5);
-    ASSERT_EQ(phone.ConnService(), NR_OK);
-    std::unique_ptr<char[]> playPause(GetMsgBuf(MsgType_MusicPlayPause, nullptr, 0, 0));
-    ASSERT_EQ(phone.SendMsg(playPause.get()), NR_OK);
-    for (int i = 0; i < 500 && !std::filesystem::exists(policy); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    Phone phone(server.port());
+    phone.send({{MsgType_MusicPlayPause}});
+    Eventually([&] { return std::filesystem::exists(policy); }, 10000);
     EXPECT_NE(TempDir::read(policy).find("SCHED_OTHER"), std::string::npos) << TempDir::read(policy);
 }
 
@@ -400,15 +395,11 @@ TEST_F(Apps, WithAWindowManagerActivationAndClosingAreAskedOfIt)
 
     CData reply;
     AppEntity::ActiviteApp(kPath, &reply);
-    const auto activate = manager.awaitRequest("_NET_ACTIVE_WINDOW");
-    ASSERT_TRUE(activate.has_value());
-    EXPECT_EQ(activate->window, window);
-    EXPECT_EQ(activate->data0, 2) << "a request from a task switcher";
+    using Request = FakeWindowManager::Request;
+    EXPECT_EQ(manager.awaitRequest("_NET_ACTIVE_WINDOW"), (Request{window, 2})) << "2: from a task switcher";
 
     AppEntity::ExitApp("/Applications/byclass.app", &reply);
-    const auto close = manager.awaitRequest("_NET_CLOSE_WINDOW");
-    ASSERT_TRUE(close.has_value());
-    EXPECT_EQ(close->window, window);
+    EXPECT_EQ(manager.awaitRequest("_NET_CLOSE_WINDOW").value_or(Request{}).window, window);
     EXPECT_EQ(reply.size, 0);
     EXPECT_EQ(Lines(Log(), "started").size(), 1u);
 }

@@ -12,6 +12,7 @@
 #include "InProcessServer.h"
 #include "LoopbackHttpServer.h"
 #include "MemoryPasteboard.h"
+#include "Phone.h"
 #include "Pasteboard.h"
 #include "PasteboardWatch.h"
 #include "SRequest.h"
@@ -23,9 +24,6 @@
 
 #include <QClipboard>
 #include <QGuiApplication>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QMimeData>
 #include <QUrl>
 #include <gtest/gtest.h>
@@ -33,6 +31,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <map>
+#include <tuple>
 #include <thread>
 
 namespace {
@@ -162,6 +161,10 @@ std::string Notification(const std::string& jsonRegistrationId, int type)
 }
 
 const char* const kId = "1a0018970a1b2c3d";
+const char* const kAuth = "Basic YXBwa2V5Om1hc3RlcnNlY3JldA==";
+
+// A request as the push service received it: method, target, Authorization values, body.
+using Sent = std::tuple<std::string, std::string, std::vector<std::string>, std::string>;
 
 class ClipboardPush : public Clipboard {
 protected:
@@ -171,15 +174,7 @@ protected:
         ASSERT_TRUE(http.listening());
         Config::setPushRegestId(kId);
         Config::setPushURL(http.url().c_str());
-        Config::setPushAuthorInfo("Basic YXBwa2V5Om1hc3RlcnNlY3JldA==");
-    }
-
-    // Copies something and asks for a push, as the clipboard watch does.
-    bool Copy(std::optional<std::string> text, std::vector<std::string> files = {},
-              std::map<std::string, std::string> formats = {})
-    {
-        board.set(std::move(text), std::move(files), std::move(formats));
-        return HttpRequest().sendJPush();
+        Config::setPushAuthorInfo(kAuth);
     }
 
     // Contents no earlier test had: the last attempt's contents live as long as the process.
@@ -188,31 +183,23 @@ protected:
         return text + " (" + ::testing::UnitTest::GetInstance()->current_test_info()->name() + ")";
     }
 
-    // Pushes a last, recognisable notification and returns every body up to
-    // it; one worker sends in order, so an unwanted earlier one is there by then.
-    std::vector<std::string> BodiesUpToAFinalPush()
+    // Every request received once count have come.
+    std::vector<Sent> Received(std::size_t count)
     {
-        Config::setPushRegestId("final");
-        EXPECT_TRUE(Copy(Unique("final contents")));
-        std::vector<std::string> bodies;
-        for (std::size_t count = 1; http.waitForRequests(count); ++count) {
-            bodies.push_back(http.requests()[count - 1].body);
-            if (bodies.back() == Notification("final", HttpRequest::kTypeText))
-                return bodies;
-        }
-        ADD_FAILURE() << "the final notification did not arrive";
-        return bodies;
+        EXPECT_TRUE(http.waitForRequests(count));
+        std::vector<Sent> sent;
+        for (const LoopbackHttpServer::Request& r : http.requests())
+            sent.emplace_back(r.method, r.target, r.header("Authorization"), r.body);
+        return sent;
     }
 
     // Waits for the log line of the push service's response.
     static bool Logged(const StdoutCapture& output, const std::string& line)
     {
-        for (int i = 0; i < 1200; ++i, std::this_thread::sleep_for(std::chrono::milliseconds(10))) {
+        return Eventually([&] {
             const auto lines = output.lines();
-            if (std::find(lines.begin(), lines.end(), line) != lines.end())
-                return true;
-        }
-        return false;
+            return std::find(lines.begin(), lines.end(), line) != lines.end();
+        }, 12000);
     }
 
     UserSandbox sandbox;
@@ -226,74 +213,61 @@ long Changes(StdoutCapture& output)
     return std::count(lines.begin(), lines.end(), "=====>粘帖板有变化");
 }
 
-TEST_F(ClipboardPush, TextIsType2AndFilesType3WithTheAuthorizationHeader)
+// Copies in turn, each asking for a push as the clipboard watch does: text
+// goes as type 2 and files as type 3, only for new, non-empty, non-secret
+// contents with complete settings. One worker sends in order, so once the
+// last push has come, an unwanted earlier one is there too.
+TEST_F(ClipboardPush, OnlyNewNonEmptyNonSecretContentsAreSentWithCompleteSettings)
 {
-    ASSERT_TRUE(Copy(Unique("hello")));
-    ASSERT_TRUE(Copy("_^_7")); // looks like the separator, still text
-    ASSERT_TRUE(Copy(Unique("caption"), {"/home/user/report.pdf", "/home/user/photo.jpg"}));
-    ASSERT_TRUE(Copy(std::nullopt, {Unique("/home/user/notes.txt")}));
-    ASSERT_TRUE(http.waitForRequests(4));
-    const auto requests = http.requests();
-    EXPECT_EQ(requests[0].method, "POST");
-    EXPECT_EQ(requests[0].target, "/v3/push");
-    EXPECT_EQ(requests[0].header("Authorization"), std::vector<std::string>({"Basic YXBwa2V5Om1hc3RlcnNlY3JldA=="}));
-    for (std::size_t i = 0; i < 4; ++i)
-        EXPECT_EQ(requests[i].body, Notification(kId, i < 2 ? HttpRequest::kTypeText : HttpRequest::kTypeFiles)) << i;
-}
-
-TEST_F(ClipboardPush, NothingIsSentWithoutRegistrationIdOrAuthorization)
-{
-    Config::setPushRegestId("");
-    EXPECT_FALSE(Copy(Unique("one")));
-    Config::setPushRegestId(kId);
-    Config::setPushAuthorInfo("");
-    EXPECT_FALSE(Copy(Unique("two")));
-    Config::setPushAuthorInfo("Basic abc\r\nX-Injected: 1"); // would end the header line early
-    EXPECT_FALSE(Copy(Unique("three")));
-
-    // Those attempts did not count as handled: the same contents go out once the settings are complete.
-    Config::setPushAuthorInfo("Basic abc");
-    EXPECT_TRUE(HttpRequest().sendJPush());
-    ASSERT_TRUE(http.waitForRequests(1));
-    EXPECT_EQ(http.requests()[0].header("Authorization"), std::vector<std::string>({"Basic abc"}));
-    EXPECT_EQ(BodiesUpToAFinalPush().size(), 2u);
-}
-
-TEST_F(ClipboardPush, OnlyNewNonEmptyNonSecretContentsAreSent)
-{
-    const std::string text = Unique("same");
-    EXPECT_TRUE(Copy(text));
-    EXPECT_FALSE(Copy(text)); // copied again: the change count moves, the contents do not
-    EXPECT_FALSE(HttpRequest().sendJPush());
-    EXPECT_TRUE(Copy(text + " changed"));
-    EXPECT_FALSE(Copy(std::nullopt));
-    EXPECT_FALSE(Copy(std::string()));
-    EXPECT_TRUE(Copy(text + " changed")); // differs from the empty clipboard last seen
-
-    const std::string password = Unique("correct horse battery staple");
-    EXPECT_FALSE(Copy(password, {}, {{"x-kde-passwordManagerHint", "secret"}}));
-    EXPECT_FALSE(Copy(password)); // remembered: not looked at again
-    EXPECT_FALSE(Copy(Unique("second secret"), {"/tmp/key.pem"}, {{"x-kde-passwordManagerHint", "secret"}}));
-    EXPECT_TRUE(Copy(Unique("not secret"), {}, {{"x-kde-passwordManagerHint", "public"}}));
-
-    board.setAvailable(false);
-    EXPECT_FALSE(Copy(Unique("unseen")));
-    board.setAvailable(true);
-    EXPECT_EQ(BodiesUpToAFinalPush().size(), 5u);
+    const std::map<std::string, std::string> secret{{"x-kde-passwordManagerHint", "secret"}};
+    const struct {
+        std::optional<std::string> text;
+        std::vector<std::string> files;
+        std::map<std::string, std::string> formats;
+        bool pushed;
+        std::string id = kId, auth = kAuth;
+        bool available = true;
+    } steps[] = {
+        {Unique("hello"), {}, {}, true},
+        {Unique("hello"), {}, {}, false}, // copied again: the change count moves, the contents do not
+        {"_^_7", {}, {}, true},           // looks like the separator, still text
+        {"caption", {"/home/user/report.pdf", "/home/user/photo.jpg"}, {}, true},
+        {std::nullopt, {"/home/user/notes.txt"}, {}, true},
+        {std::nullopt, {}, {}, false},
+        {"", {}, {}, false},
+        {std::nullopt, {"/home/user/notes.txt"}, {}, true}, // differs from the empty clipboard last seen
+        {"one", {}, {}, false, ""},
+        {"one", {}, {}, false, kId, ""},
+        {"one", {}, {}, false, kId, "Basic abc\r\nX-Injected: 1"}, // would end the header line early
+        {"one", {}, {}, true, kId, "Basic abc"}, // the refused attempts did not count as handled
+        {"password", {}, secret, false},
+        {"password", {}, {}, false}, // remembered: not looked at again
+        {"second secret", {"/tmp/key.pem"}, secret, false},
+        {"unseen", {}, {}, false, kId, kAuth, false},
+        {"not secret", {}, {{"x-kde-passwordManagerHint", "public"}}, true},
+    };
+    std::vector<Sent> want;
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.text.value_or("(no text)"));
+        Config::setPushRegestId(step.id.c_str());
+        Config::setPushAuthorInfo(step.auth.c_str());
+        board.setAvailable(step.available);
+        board.set(step.text, step.files, step.formats);
+        EXPECT_EQ(HttpRequest().sendJPush(), step.pushed);
+        if (step.pushed)
+            want.emplace_back("POST", "/v3/push", std::vector<std::string>{step.auth},
+                              Notification(step.id, step.files.empty() ? HttpRequest::kTypeText : HttpRequest::kTypeFiles));
+    }
+    EXPECT_EQ(Received(want.size()), want);
 }
 
 TEST_F(ClipboardPush, TheRegistrationIdIsEscapedForJson)
 {
-    const std::string id = std::string("id\"with\\quote\nline\ttab\x01") + "\x1f end 中文";
-    Config::setPushRegestId(id.c_str());
-    EXPECT_TRUE(Copy(Unique("escape")));
-    ASSERT_TRUE(http.waitForRequests(1));
-    const std::string body = http.requests()[0].body;
-    EXPECT_EQ(body, Notification("id\\\"with\\\\quote\\nline\\ttab\\u0001\\u001f end 中文", HttpRequest::kTypeText));
-    // What the push service reads back is the id as it was set.
-    const QJsonDocument json = QJsonDocument::fromJson(QByteArray::fromStdString(body));
-    const QJsonObject audience = json.object().value("audience").toObject();
-    EXPECT_EQ(audience.value("registration_id").toArray().at(0).toString().toStdString(), id);
+    Config::setPushRegestId((std::string("id\"with\\quote\nline\ttab\x01") + "\x1f end 中文").c_str());
+    board.set(Unique("escape"), {});
+    EXPECT_TRUE(HttpRequest().sendJPush());
+    EXPECT_EQ(std::get<3>(Received(1).at(0)),
+              Notification("id\\\"with\\\\quote\\nline\\ttab\\u0001\\u001f end 中文", HttpRequest::kTypeText));
 }
 
 TEST_F(ClipboardPush, TheResponseIsLoggedAndAnUnreachableServiceAsStatus0)
@@ -301,7 +275,8 @@ TEST_F(ClipboardPush, TheResponseIsLoggedAndAnUnreachableServiceAsStatus0)
     LoopbackHttpServer refusing(400, "{\"error\":{\"code\":1003}}");
     Config::setPushURL(refusing.url().c_str());
     StdoutCapture output(sandbox.root().file("stdout"));
-    EXPECT_TRUE(Copy(Unique("logged")));
+    board.set(Unique("logged"), {});
+    EXPECT_TRUE(HttpRequest().sendJPush());
     ASSERT_TRUE(Logged(output, "====>[Response][Status:400] : {\"error\":{\"code\":1003}}"));
     const auto lines = output.lines();
     ASSERT_GE(lines.size(), 2u);
@@ -309,57 +284,43 @@ TEST_F(ClipboardPush, TheResponseIsLoggedAndAnUnreachableServiceAsStatus0)
     EXPECT_EQ(lines.back(), "====>[Response][Status:400] : {\"error\":{\"code\":1003}}");
 
     Config::setPushURL(("http://127.0.0.1:" + std::to_string(FreePort::tcp()) + "/v3/push").c_str());
-    EXPECT_TRUE(Copy(Unique("unreachable")));
+    board.set(Unique("unreachable"), {});
+    EXPECT_TRUE(HttpRequest().sendJPush());
     EXPECT_TRUE(Logged(output, "====>[Response][Status:0] : "));
 }
 
-TEST_F(ClipboardPush, TheWatchsFirstCheckOnlyRecordsThenEachNewContentIsPushed)
-{
-    DesktopApplication desktop{"offscreen"};
-    StdoutCapture output(sandbox.root().file("stdout"));
-    board.set(Unique("there before the watch"), {});
-    PasteboardWatch watch;
-    watch.startPasteboardTimer();
-    EXPECT_TRUE(watch.running());
-    EXPECT_EQ(watch.changeCount(), board.changeCount()); // checked at once, nothing sent
-
-    board.set(Unique("copied text"), {});
-    ASSERT_TRUE(desktop.pumpUntil([&] { return http.requests().size() == 1; }));
-    EXPECT_EQ(watch.changeCount(), board.changeCount());
-
-    // Copied again: a change, the same contents, no push.
-    board.set(Unique("copied text"), {});
-    ASSERT_TRUE(desktop.pumpUntil([&] { return watch.changeCount() == board.changeCount(); }));
-
-    board.set(Unique("caption"), {"/home/user/slides.odp"});
-    ASSERT_TRUE(desktop.pumpUntil([&] { return http.requests().size() == 2; }));
-    EXPECT_EQ(http.requests()[1].body, Notification(kId, HttpRequest::kTypeFiles));
-    EXPECT_EQ(Changes(output), 4); // the first check and three changes
-}
-
-TEST_F(ClipboardPush, TheWatchChecksNothingWithoutAClipboardAndPushesAChangeMadeWhileStoppedAtTheNextStart)
+TEST_F(ClipboardPush, TheWatchRecordsAtItsFirstCheckPushesNewContentsAndKeepsItsCountWhileStopped)
 {
     DesktopApplication desktop{"offscreen"};
     StdoutCapture output(sandbox.root().file("stdout"));
     board.setAvailable(false);
     PasteboardWatch watch;
     watch.startPasteboardTimer();
-    EXPECT_EQ(watch.changeCount(), 0);
-    EXPECT_EQ(Changes(output), 0);
+    EXPECT_EQ(watch.changeCount(), 0); // no clipboard: nothing checked
     watch.stopPasteboardTimer();
+    EXPECT_EQ(Changes(output), 0);
 
     board.setAvailable(true);
+    board.set(Unique("there before the watch"), {});
     watch.startPasteboardTimer();
     watch.startPasteboardTimer(); // already running: nothing new
-    const long long seen = watch.changeCount();
+    EXPECT_TRUE(watch.running());
+    EXPECT_EQ(watch.changeCount(), board.changeCount()); // checked at once, nothing sent
+    board.set(Unique("copied text"), {});
+    ASSERT_TRUE(desktop.pumpUntil([&] { return http.requests().size() == 1; }));
+    board.set(Unique("copied text"), {}); // copied again: a change, the same contents, no push
+    ASSERT_TRUE(desktop.pumpUntil([&] { return watch.changeCount() == board.changeCount(); }));
+
     watch.stopPasteboardTimer();
     EXPECT_FALSE(watch.running());
-    board.set(Unique("copied while off"), {});
+    const long long seen = watch.changeCount();
+    board.set(Unique("caption"), {"/home/user/slides.odp"});
     EXPECT_EQ(watch.changeCount(), seen);
     watch.startPasteboardTimer(); // the count is kept: this check pushes
     EXPECT_EQ(watch.changeCount(), board.changeCount());
-    ASSERT_TRUE(http.waitForRequests(1));
-    EXPECT_EQ(http.requests()[0].body, Notification(kId, HttpRequest::kTypeText));
+    const auto sent = [](int type) { return Sent{"POST", "/v3/push", {kAuth}, Notification(kId, type)}; };
+    EXPECT_EQ(Received(2), (std::vector<Sent>{sent(HttpRequest::kTypeText), sent(HttpRequest::kTypeFiles)}));
+    EXPECT_EQ(Changes(output), 4); // the first check and three changes
 }
 
 // The phone hands over its push settings and switches the watch on through

@@ -4,6 +4,7 @@
 #include "ChildProcess.h"
 #include "CommandEntity.h"
 #include "DesktopCatalogue.h"
+#include "Phone.h"
 #include "ProcessRunner.h"
 #include "RecordingEventPoster.h"
 #include "SCommon.h"
@@ -313,8 +314,7 @@ TEST_F(Schedules, ADueEntryRunsAtTheNextTickLeavesTheListAndTheTimerStops)
     Schedule(Schedule_Add, TimeSchedule_Restart, 3600);
     Schedule(Schedule_Add, TimeSchedule_Sleep, 0);
     Schedule(Schedule_Add, TimeSchedule_Wake, -30);
-    for (int i = 0; i < 500 && Pending().size() != 1; ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    Eventually([] { return Pending().size() == 1; }, 10000);
     EXPECT_EQ(stubs.calls(), Calls{"systemctl suspend"});
     EXPECT_EQ(Types(Pending()), (std::vector<long>{2}));
 
@@ -341,16 +341,14 @@ TEST_F(Schedules, RequestsAreAnsweredWhileADueCommandRuns)
     const std::string release = sandbox.root().file("release");
     stubs.define("systemctl", "while [ ! -e '" + release + "' ]; do sleep 0.05; done; rm '" + release + "'");
     Schedule(Schedule_Add, TimeSchedule_Sleep, 0);
-    for (int i = 0; i < 500 && stubs.calls().empty(); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    Eventually([&] { return !stubs.calls().empty(); }, 10000);
     ASSERT_EQ(stubs.calls(), Calls{"systemctl suspend"});
     auto listed = std::async(std::launch::async, [] { return Pending(); });
     const bool answered = listed.wait_for(std::chrono::seconds(3)) == std::future_status::ready;
     sandbox.root().write("release", "");
     EXPECT_TRUE(answered) << "the list waited for the command";
     EXPECT_TRUE(listed.get().empty());
-    for (int i = 0; i < 500 && std::filesystem::exists(release); ++i) // the command has seen it
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    Eventually([&] { return !std::filesystem::exists(release); }, 10000); // the command has seen it
 }
 
 TEST_F(Schedules, ConcurrentRequestsKeepOneEntryPerKind)

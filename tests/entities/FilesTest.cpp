@@ -5,6 +5,7 @@
 #include "FileEntity.h"
 #include "FileFacts.h"
 #include "InProcessServer.h"
+#include "Phone.h"
 #include "SRequest.h"
 #include "ServerProcess.h"
 #include "StubTools.h"
@@ -204,8 +205,7 @@ TEST(Openers, UrlsAndFilesGoToTheDesktopOpener)
     StubTools stubs({"xdg-open"});
     InProcessServer server;
     const auto calls = [&](std::size_t count) {
-        for (int i = 0; i < 500 && stubs.calls().size() < count; ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        Eventually([&] { return stubs.calls().size() >= count; });
         return stubs.calls();
     };
     // Text that is not a URL opens nothing; the request after it proves it has been handled.

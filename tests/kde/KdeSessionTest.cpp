@@ -136,8 +136,8 @@ TEST_F(KdeSessionTest, ThePhoneMovesThePointerOnFromWhereTheUserLeftIt)
 }
 
 // Every modifier, a function key, an arrow and a media key (the phone's
-// keys become keysyms through the table all desktops share, checked in
-// full under X11).
+// keys become keysyms through the table all desktops share; the X11 test
+// checks other rows of it).
 TEST_F(KdeSessionTest, KeysAndShortcutsArriveWithTheirModifiers)
 {
     const auto isModifier = [](const std::string& line) {

@@ -1,6 +1,6 @@
 #include "Config.h"
 #include "InProcessServer.h"
-#include "MyClient.h"
+#include "Phone.h"
 #include "RecordingDelegate.h"
 #include "RecordingEventPoster.h"
 #include "SCommon.h"
@@ -9,7 +9,6 @@
 
 #include <algorithm>
 #include <gtest/gtest.h>
-#include <memory>
 
 // Operations whose effect shows without a desktop: settings, the delegate.
 class Dispatch : public testing::Test {
@@ -58,12 +57,7 @@ TEST_F(Dispatch, TheLogShowsTypedTextScriptsAndCredentialsOnlyByTheirLength)
         server.request("OpKey_SyncWorkConfig", "reg^_7tok^_7https://push.example/secret^_7Basic secret");
         server.request("OpKey_Shell", "echo secret");
         server.request("OpKey_GetFileList", "/no/such/folder");
-        MyClient live;
-        live.SetInfo("127.0.0.1", server.port(), 5);
-        ASSERT_EQ(live.ConnService(), NR_OK);
-        std::unique_ptr<char[]> message(GetMsgBuf(MsgType_Text, "live secret", 0, 0));
-        ASSERT_EQ(live.SendMsg(message.get()), NR_OK);
-        live.Close();
+        Phone(server.port()).send({{MsgType_Text, "live secret"}}); // and closes the live channel
         ASSERT_TRUE(delegate.waitFor([](RecordingDelegate& d) { return d.counts().size() == 2; }));
         lines = capture.lines();
     }

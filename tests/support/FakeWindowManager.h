@@ -25,6 +25,7 @@ public:
     struct Request {
         unsigned long window;
         long data0;
+        bool operator==(const Request&) const = default;
     };
     // The next client message of that type sent to the root window.
     std::optional<Request> awaitRequest(const char* type, int timeoutMs = 10000);

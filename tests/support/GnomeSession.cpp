@@ -1,5 +1,7 @@
 #include "GnomeSession.h"
 
+#include <glib.h>
+
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -8,18 +10,10 @@
 
 namespace {
 
-bool OnPath(const std::string& program)
+bool OnPath(const char* program)
 {
-    const char* path = std::getenv("PATH");
-    std::string folders = path ? path : "";
-    for (std::size_t start = 0, end; start <= folders.size(); start = end + 1) {
-        end = folders.find(':', start);
-        if (end == std::string::npos)
-            end = folders.size();
-        if (::access((folders.substr(start, end - start) + "/" + program).c_str(), X_OK) == 0)
-            return true;
-    }
-    return false;
+    g_autofree gchar* found = g_find_program_in_path(program);
+    return found != nullptr;
 }
 
 } // namespace
