@@ -272,7 +272,7 @@ void X11EventPoster::pressKeyDown(Display* display, std::uint16_t keyCode, std::
     case KeyAction::Kind::Key: break;
     }
     X11Keyboard::Place where;
-    if (!keyboard.place(display, action.keysym, where))
+    if (!keyboard.place(display, action.keysym, where, true))
         return;
     const X11Keyboard::State state = keyboard.state(display);
     unsigned modifiers = action.modifiers;
@@ -302,7 +302,7 @@ void X11EventPoster::pressKeyUp(Display* display, std::uint16_t keyCode, KeyPurp
     // released by a later request): release the key the code stands for.
     const KeyAction action = KeyTable::Translate(keyCode, 0, purpose);
     X11Keyboard::Place where;
-    if (action.kind == KeyAction::Kind::Key && keyboard.place(display, action.keysym, where)) {
+    if (action.kind == KeyAction::Kind::Key && keyboard.place(display, action.keysym, where, true)) {
         XTestFakeKeyEvent(display, where.keycode, False, CurrentTime);
         keyboard.spareUp(where.spare);
     }
