@@ -238,6 +238,10 @@ std::size_t X11Keyboard::prepare(Display* display, const unsigned long* keysyms,
         }
         if (std::find(wanted.begin(), wanted.end(), keysym) != wanted.end())
             continue;
+        // The keysyms bound already are typed first: the round of
+        // rebinding that follows then starts with every slot free to take.
+        if (length > 0 && wanted.empty())
+            return length;
         if (wanted.size() + 1 + keptCount > slots)
             break;
         wanted.push_back(keysym);

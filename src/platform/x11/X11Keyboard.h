@@ -45,10 +45,11 @@ public:
     // make the layout be read again on next use.
     void drainEvents(Display* display);
 
-    // Binds spare key codes, in one keymap change, to the keysyms of the
-    // longest leading part of `keysyms` that fits, and returns the length of
-    // that part (at least 1, so that a caller always makes progress).
-    // Keysyms the layout has need no binding.
+    // Returns the length of the leading part of `keysyms` that can be typed
+    // now (at least 1, so that a caller always makes progress): the part
+    // bound already, or else, after binding spare key codes in one keymap
+    // change, the longest part that fits. Keysyms the layout has need no
+    // binding.
     std::size_t prepare(Display* display, const unsigned long* keysyms, std::size_t count);
     // Where a keysym can be typed: the layout's key, or a spare key code
     // bound to it (now, if need be). False when neither is possible. With
