@@ -238,8 +238,9 @@ std::size_t X11Keyboard::prepare(Display* display, const unsigned long* keysyms,
         }
         if (std::find(wanted.begin(), wanted.end(), keysym) != wanted.end())
             continue;
-        // The keysyms bound already are typed first: the round of
-        // rebinding that follows then starts with every slot free to take.
+        // The part bound already is typed first, so that a round of
+        // rebinding starts where a new keysym is needed and spends its slots
+        // on what follows from there.
         if (length > 0 && wanted.empty())
             return length;
         if (wanted.size() + 1 + keptCount > slots)
