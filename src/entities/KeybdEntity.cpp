@@ -44,6 +44,7 @@ void KeybdEntity::InputChar(const char* text)
     if (!units)
         return;
     EventPoster& poster = EventPoster::instance();
+    poster.announceText(units->data(), units->size());
     for (std::size_t start = 0; start < units->size(); start += kUnitsPerEvent) {
         const std::size_t count = std::min(kUnitsPerEvent, units->size() - start);
         poster.postUnicodeKeyDown(units->data() + start, count);

@@ -75,6 +75,14 @@ public:
     virtual void postKey(std::uint16_t keyCode, bool down, std::uint64_t flags, KeyPurpose purpose) = 0;
     // A key-down event that carries text: up to 16 UTF-16 code units.
     virtual void postUnicodeKeyDown(const char16_t* units, std::size_t count) = 0;
+    // The whole text that the key-down events which follow will carry, so
+    // that a backend can prepare for all of it at once. Only a hint: the
+    // events may carry something else (another client types in between).
+    virtual void announceText(const char16_t* units, std::size_t count)
+    {
+        (void)units;
+        (void)count;
+    }
     // Tells the desktop that the user is active: the screen saver starts
     // its wait again and a blanked display comes back on.
     virtual void declareUserActivity() = 0;

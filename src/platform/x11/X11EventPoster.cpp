@@ -272,7 +272,7 @@ void X11EventPoster::pressKeyDown(Display* display, std::uint16_t keyCode, std::
     case KeyAction::Kind::Key: break;
     }
     X11Keyboard::Place where;
-    if (!keyboard.place(display, action.keysym, where))
+    if (!keyboard.place(display, action.keysym, where, true))
         return;
     const X11Keyboard::State state = keyboard.state(display);
     unsigned modifiers = action.modifiers;
@@ -302,7 +302,7 @@ void X11EventPoster::pressKeyUp(Display* display, std::uint16_t keyCode, KeyPurp
     // released by a later request): release the key the code stands for.
     const KeyAction action = KeyTable::Translate(keyCode, 0, purpose);
     X11Keyboard::Place where;
-    if (action.kind == KeyAction::Kind::Key && keyboard.place(display, action.keysym, where)) {
+    if (action.kind == KeyAction::Kind::Key && keyboard.place(display, action.keysym, where, true)) {
         XTestFakeKeyEvent(display, where.keycode, False, CurrentTime);
         keyboard.spareUp(where.spare);
     }
@@ -337,17 +337,39 @@ void X11EventPoster::postUnicodeKeyDown(const char16_t* units, std::size_t count
         // Caps Lock would turn typed letters into capitals: off while typing.
         if (state.capsLock)
             keyboard.tap(display, XK_Caps_Lock);
+        // Bindings are planned over the rest of the announced text when
+        // this event carries its next part, over this event's text otherwise.
+        const bool followsAnnounced =
+            announced.size() - announcedTyped >= keysyms.size() &&
+            std::equal(keysyms.begin(), keysyms.end(), announced.begin() + static_cast<long>(announcedTyped));
+        if (!followsAnnounced)
+            announced.clear();
+        const std::vector<unsigned long>& plan = followsAnnounced ? announced : keysyms;
+        const std::size_t start = followsAnnounced ? announcedTyped : 0;
         for (std::size_t done = 0; done < keysyms.size();) {
-            const std::size_t stretch = keyboard.prepare(display, keysyms.data() + done, keysyms.size() - done);
+            const std::size_t stretch =
+                std::min(keyboard.prepare(display, plan.data() + start + done, plan.size() - start - done),
+                         keysyms.size() - done);
             for (std::size_t i = done; i < done + stretch; ++i)
                 typeKeysym(display, keysyms[i], state);
             done += stretch;
         }
+        announcedTyped = followsAnnounced ? announcedTyped + keysyms.size() : 0;
         if (state.capsLock)
             keyboard.tap(display, XK_Caps_Lock);
         XFlush(display);
     });
     wakeRestorer();
+}
+
+void X11EventPoster::announceText(const char16_t* units, std::size_t count)
+{
+    std::lock_guard lock(keyMutex);
+    // Read with a state of its own: the events that follow complete the
+    // characters they carry with `characters`.
+    TypedCharacters own = characters;
+    announced = units != nullptr ? KeyTable::KeysymsForText(own, units, count) : std::vector<unsigned long>();
+    announcedTyped = 0;
 }
 
 void X11EventPoster::typeKeysym(Display* display, unsigned long keysym, const X11Keyboard::State& state)

@@ -37,6 +37,7 @@ public:
     void postScroll(int verticalPixels, int horizontalPixels) override;
     void postKey(std::uint16_t keyCode, bool down, std::uint64_t flags, KeyPurpose purpose) override;
     void postUnicodeKeyDown(const char16_t* units, std::size_t count) override;
+    void announceText(const char16_t* units, std::size_t count) override;
     // Resets the X screen saver and forces the display on (DPMS).
     void declareUserActivity() override;
 
@@ -100,4 +101,9 @@ private:
     X11Keyboard keyboard;
     std::map<std::uint16_t, HeldKey> heldKeys;
     TypedCharacters characters;
+    // The keysyms of the announced text not typed yet: borrowed key codes
+    // are bound for as much of it as fits, so that a keymap change (and the
+    // client's keymap rebuild it causes) serves many text events.
+    std::vector<unsigned long> announced;
+    std::size_t announcedTyped = 0;
 };

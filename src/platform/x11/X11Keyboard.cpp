@@ -10,6 +10,7 @@
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 #include <algorithm>
+#include <array>
 #include <thread>
 
 namespace {
@@ -187,13 +188,21 @@ unsigned long X11Keyboard::maskOfKeycode(unsigned keycode) const
     return 0;
 }
 
-int X11Keyboard::spareHolding(unsigned long keysym) const
+X11Keyboard::Slot X11Keyboard::slotHolding(unsigned long keysym, bool alone) const
 {
     for (std::size_t i = 0; i < spares.size(); ++i) {
-        if (spares[i].keysym == keysym)
-            return static_cast<int>(i);
+        const Spare& spare = spares[i];
+        if (alone) {
+            if (spare.keysyms[0] == keysym && spare.keysyms[1] == 0)
+                return Slot{static_cast<int>(i), 0};
+            continue;
+        }
+        for (int level = 0; level < 2; ++level) {
+            if (spare.keysyms[level] == keysym)
+                return Slot{static_cast<int>(i), level};
+        }
     }
-    return -1;
+    return Slot{};
 }
 
 std::size_t X11Keyboard::prepare(Display* display, const unsigned long* keysyms, std::size_t count)
@@ -203,12 +212,14 @@ std::size_t X11Keyboard::prepare(Display* display, const unsigned long* keysyms,
     if (!loaded || spares.empty() || count == 0)
         return std::max<std::size_t>(count, 1);
 
-    // Walk the text while the new keysyms still fit on spares that hold
-    // nothing this stretch needs.
-    std::vector<bool> kept(spares.size(), false);
-    std::size_t held = 0;
+    // The slots a stretch may bind: both levels of a spare, only the plain
+    // one of a spare holding a keysym alone, none of a held spare.
+    std::size_t slots = 0;
     for (const Spare& spare : spares)
-        held += spare.held != 0 ? 1 : 0;
+        slots += spare.held != 0 ? 0 : spare.alone ? 1 : 2;
+    // Walk the text while the new keysyms still fit on slots that hold
+    // nothing this stretch needs.
+    std::vector<std::array<bool, 2>> kept(spares.size(), {false, false});
     std::size_t keptCount = 0;
     std::vector<unsigned long> wanted;
     std::size_t length = 0;
@@ -216,52 +227,88 @@ std::size_t X11Keyboard::prepare(Display* display, const unsigned long* keysyms,
         const unsigned long keysym = keysyms[length];
         if (keysym == 0 || layout.count(keysym))
             continue;
-        const int bound = spareHolding(keysym);
-        if (bound >= 0) {
-            if (!kept[static_cast<std::size_t>(bound)]) {
-                kept[static_cast<std::size_t>(bound)] = true;
-                ++keptCount;
+        const Slot bound = slotHolding(keysym, false);
+        if (bound.spare >= 0) {
+            const auto index = static_cast<std::size_t>(bound.spare);
+            if (!kept[index][static_cast<std::size_t>(bound.level)]) {
+                kept[index][static_cast<std::size_t>(bound.level)] = true;
+                keptCount += spares[index].held == 0 ? 1 : 0;
             }
             continue;
         }
         if (std::find(wanted.begin(), wanted.end(), keysym) != wanted.end())
             continue;
-        if (wanted.size() + 1 + keptCount + held > spares.size())
+        // The part bound already is typed first, so that a round of
+        // rebinding starts where a new keysym is needed and spends its slots
+        // on what follows from there.
+        if (length > 0 && wanted.empty())
+            return length;
+        if (wanted.size() + 1 + keptCount > slots)
             break;
         wanted.push_back(keysym);
     }
     if (wanted.empty())
         return std::max<std::size_t>(length, 1);
 
-    // Free spares first, then the least recently used bindings.
-    std::vector<int> candidates;
+    // Empty slots first, then those of the least recently used spares,
+    // plain levels before Shift levels.
+    std::vector<Slot> candidates;
     for (std::size_t i = 0; i < spares.size(); ++i) {
-        if (!kept[i] && spares[i].held == 0)
-            candidates.push_back(static_cast<int>(i));
+        for (int level = 0; level < (spares[i].alone ? 1 : 2); ++level) {
+            if (spares[i].held == 0 && !kept[i][static_cast<std::size_t>(level)])
+                candidates.push_back(Slot{static_cast<int>(i), level});
+        }
     }
-    std::stable_sort(candidates.begin(), candidates.end(), [this](int a, int b) {
-        const Spare& sa = spares[static_cast<std::size_t>(a)];
-        const Spare& sb = spares[static_cast<std::size_t>(b)];
-        if ((sa.keysym == 0) != (sb.keysym == 0))
-            return sa.keysym == 0;
-        return sa.lastUseTick < sb.lastUseTick;
+    std::stable_sort(candidates.begin(), candidates.end(), [this](const Slot& a, const Slot& b) {
+        const Spare& sa = spares[static_cast<std::size_t>(a.spare)];
+        const Spare& sb = spares[static_cast<std::size_t>(b.spare)];
+        const bool emptyA = sa.keysyms[a.level] == 0, emptyB = sb.keysyms[b.level] == 0;
+        if (emptyA != emptyB)
+            return emptyA;
+        if (sa.lastUseTick != sb.lastUseTick)
+            return sa.lastUseTick < sb.lastUseTick;
+        return a.level < b.level;
     });
-    std::vector<std::pair<int, unsigned long>> bindings;
+    std::vector<Binding> bindings;
     bool rebinding = false;
     for (std::size_t i = 0; i < wanted.size() && i < candidates.size(); ++i) {
-        const Spare& spare = spares[static_cast<std::size_t>(candidates[i])];
-        rebinding = rebinding || (spare.keysym != 0 && spare.usedSinceSync);
-        bindings.emplace_back(candidates[i], wanted[i]);
+        const Spare& spare = spares[static_cast<std::size_t>(candidates[i].spare)];
+        rebinding = rebinding || (spare.keysyms[candidates[i].level] != 0 && spare.usedSinceSync);
+        bindings.push_back(Binding{candidates[i], wanted[i]});
     }
-    // A spare whose key events the focused client may not have processed
-    // yet keeps its keysym until it has.
+    // A slot whose key events the focused client may not have processed yet
+    // keeps its keysym until it has. (Filling an empty level changes nothing
+    // for the events already sent on the key.)
     if (rebinding)
         syncWithFocusedClient(display);
     setMappings(display, bindings);
+    for (const Binding& binding : bindings)
+        spares[static_cast<std::size_t>(binding.slot.spare)].alone = false;
     return std::max<std::size_t>(length, 1);
 }
 
-bool X11Keyboard::place(Display* display, unsigned long keysym, Place& out)
+void X11Keyboard::bindAlone(Display* display, unsigned long keysym)
+{
+    // An empty spare, or else the least recently used one that is not held.
+    int chosen = -1;
+    const auto rank = [this](int index) {
+        const Spare& spare = spares[static_cast<std::size_t>(index)];
+        return std::make_pair(spare.keysyms[0] != 0 || spare.keysyms[1] != 0, spare.lastUseTick);
+    };
+    for (std::size_t i = 0; i < spares.size(); ++i) {
+        if (spares[i].held == 0 && (chosen < 0 || rank(static_cast<int>(i)) < rank(chosen)))
+            chosen = static_cast<int>(i);
+    }
+    if (chosen < 0)
+        return;
+    Spare& spare = spares[static_cast<std::size_t>(chosen)];
+    if (spare.usedSinceSync && (spare.keysyms[0] != 0 || spare.keysyms[1] != 0))
+        syncWithFocusedClient(display);
+    setMappings(display, {Binding{Slot{chosen, 0}, keysym}, Binding{Slot{chosen, 1}, 0}});
+    spare.alone = true;
+}
+
+bool X11Keyboard::place(Display* display, unsigned long keysym, Place& out, bool alone)
 {
     if (keysym == 0)
         return false;
@@ -273,55 +320,69 @@ bool X11Keyboard::place(Display* display, unsigned long keysym, Place& out)
         out = found->second;
         return true;
     }
-    int spare = spareHolding(keysym);
-    if (spare < 0) {
-        prepare(display, &keysym, 1);
-        spare = spareHolding(keysym);
+    Slot slot = slotHolding(keysym, alone);
+    if (slot.spare < 0) {
+        if (alone)
+            bindAlone(display, keysym);
+        else
+            prepare(display, &keysym, 1);
+        slot = slotHolding(keysym, alone);
     }
-    if (spare < 0)
+    if (slot.spare < 0)
         return false;
-    out = Place{spares[static_cast<std::size_t>(spare)].keycode, false, spare};
+    Spare& spare = spares[static_cast<std::size_t>(slot.spare)];
+    if (alone)
+        spare.alone = true; // its Shift level stays empty from now on
+    out = Place{spare.keycode, slot.level == 1, slot.spare};
     return true;
 }
 
-void X11Keyboard::setMappings(Display* display, const std::vector<std::pair<int, unsigned long>>& bindings)
+void X11Keyboard::setMappings(Display* display, const std::vector<Binding>& bindings)
 {
     if (bindings.empty())
         return;
+    std::vector<int> changed;
+    for (const Binding& binding : bindings) {
+        spares[static_cast<std::size_t>(binding.slot.spare)].keysyms[binding.slot.level] = binding.keysym;
+        if (std::find(changed.begin(), changed.end(), binding.slot.spare) == changed.end())
+            changed.push_back(binding.slot.spare);
+    }
     // One XKB request for all of them: the range it covers also carries the
     // keys between the spares, unchanged.
-    XkbDescPtr xkb = XkbGetMap(display, XkbKeyTypesMask | XkbKeySymsMask, XkbUseCoreKbd);
+    XkbDescPtr xkb = XkbGetMap(display, XkbKeyTypesMask | XkbKeySymsMask | XkbKeyActionsMask, XkbUseCoreKbd);
     if (xkb == nullptr || xkb->map == nullptr) {
         if (xkb)
             XkbFreeKeyboard(xkb, 0, True);
-        // Without XKB: one core request per key, the keysym on both levels
-        // so that the core rule pairing a lone letter with its capital does
-        // not apply.
-        for (const auto& [index, keysym] : bindings) {
-            KeySym symbols[2] = {keysym, keysym};
-            XChangeKeyboardMapping(display, static_cast<int>(spares[static_cast<std::size_t>(index)].keycode), 2,
-                                   symbols, 1);
-            spares[static_cast<std::size_t>(index)].keysym = keysym;
+        // Without XKB: one core request per key, a lone keysym on both
+        // levels so that the core rule pairing a lone letter with its
+        // capital does not apply.
+        for (const int index : changed) {
+            const Spare& spare = spares[static_cast<std::size_t>(index)];
+            KeySym symbols[2] = {spare.keysyms[0], spare.keysyms[1] != 0 ? spare.keysyms[1] : spare.keysyms[0]};
+            XChangeKeyboardMapping(display, static_cast<int>(spare.keycode), 2, symbols, 1);
         }
         XSync(display, False);
         return;
     }
     XkbMapChangesRec changes{};
     unsigned low = 255, high = 0;
-    for (const auto& [index, keysym] : bindings) {
-        Spare& spare = spares[static_cast<std::size_t>(index)];
-        const unsigned keycode = spare.keycode;
-        if (keysym != 0) {
-            int type = XkbOneLevelIndex;
-            XkbChangeTypesOfKey(xkb, static_cast<int>(keycode), 1, XkbGroup1Mask, &type, &changes);
-            if (KeySym* symbols = XkbResizeKeySyms(xkb, static_cast<int>(keycode), 1))
-                symbols[0] = keysym;
+    for (const int index : changed) {
+        const Spare& spare = spares[static_cast<std::size_t>(index)];
+        const int keycode = static_cast<int>(spare.keycode);
+        const int width = spare.keysyms[1] != 0 ? 2 : spare.keysyms[0] != 0 ? 1 : 0;
+        if (width == 0) {
+            XkbChangeTypesOfKey(xkb, keycode, 0, XkbGroup1Mask, nullptr, &changes);
         } else {
-            XkbChangeTypesOfKey(xkb, static_cast<int>(keycode), 0, XkbGroup1Mask, nullptr, &changes);
+            // Two levels: the second with Shift, whatever Caps Lock says.
+            int type = width == 2 ? XkbTwoLevelIndex : XkbOneLevelIndex;
+            XkbChangeTypesOfKey(xkb, keycode, 1, XkbGroup1Mask, &type, &changes);
+            if (KeySym* symbols = XkbResizeKeySyms(xkb, keycode, width)) {
+                for (int level = 0; level < width; ++level)
+                    symbols[level] = spare.keysyms[level];
+            }
         }
-        spare.keysym = keysym;
-        low = std::min(low, keycode);
-        high = std::max(high, keycode);
+        low = std::min(low, spare.keycode);
+        high = std::max(high, spare.keycode);
     }
     changes.changed |= XkbKeySymsMask;
     changes.first_key_sym = static_cast<KeyCode>(low);
@@ -395,7 +456,7 @@ void X11Keyboard::release(Display* display, const std::vector<unsigned>& keycode
 void X11Keyboard::tap(Display* display, unsigned long keysym)
 {
     Place where;
-    if (!place(display, keysym, where))
+    if (!place(display, keysym, where, true))
         return;
     spareDown(where.spare);
     XTestFakeKeyEvent(display, where.keycode, True, CurrentTime);
@@ -405,19 +466,24 @@ void X11Keyboard::tap(Display* display, unsigned long keysym)
 
 bool X11Keyboard::hasBoundSpares() const
 {
-    return std::any_of(spares.begin(), spares.end(), [](const Spare& s) { return s.keysym != 0; });
+    return std::any_of(spares.begin(), spares.end(),
+                       [](const Spare& s) { return s.keysyms[0] != 0 || s.keysyms[1] != 0; });
 }
 
 void X11Keyboard::restoreSpares(Display* display)
 {
+    const auto bound = [](const Spare& s) { return s.keysyms[0] != 0 || s.keysyms[1] != 0; };
     const bool dirty = std::any_of(spares.begin(), spares.end(),
-                                   [](const Spare& s) { return s.keysym != 0 && s.usedSinceSync && s.held == 0; });
+                                   [&](const Spare& s) { return bound(s) && s.usedSinceSync && s.held == 0; });
     if (dirty)
         syncWithFocusedClient(display);
-    std::vector<std::pair<int, unsigned long>> bindings;
+    std::vector<Binding> bindings;
     for (std::size_t i = 0; i < spares.size(); ++i) {
-        if (spares[i].keysym != 0 && spares[i].held == 0)
-            bindings.emplace_back(static_cast<int>(i), 0ul);
+        if (bound(spares[i]) && spares[i].held == 0) {
+            for (int level = 0; level < 2; ++level)
+                bindings.push_back(Binding{Slot{static_cast<int>(i), level}, 0});
+            spares[i].alone = false;
+        }
     }
     setMappings(display, bindings);
 }

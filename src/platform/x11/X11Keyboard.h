@@ -26,7 +26,11 @@ typedef struct _XDisplay Display;
 // in place while typing goes on (a character typed again reuses its key), a
 // spare that was used is rebound only after a round trip through the focused
 // client (the _NET_WM_PING exchange, which the client answers in event order),
-// and the mapping is restored only after such a round trip too.
+// and the mapping is restored only after such a round trip too. Text binds
+// two keysyms per spare, the second on the Shift level as the layout's own
+// keys do, so that each round covers twice as many distinct characters; a
+// keysym for a key press with modifiers gets a spare of its own, where Shift
+// does not change what the key gives.
 class X11Keyboard {
 public:
     struct Place {
@@ -41,14 +45,17 @@ public:
     // make the layout be read again on next use.
     void drainEvents(Display* display);
 
-    // Binds spare key codes, in one keymap change, to the keysyms of the
-    // longest leading part of `keysyms` that fits, and returns the length of
-    // that part (at least 1, so that a caller always makes progress).
-    // Keysyms the layout has need no binding.
+    // Returns the length of the leading part of `keysyms` that can be typed
+    // now (at least 1, so that a caller always makes progress): the part
+    // bound already, or else, after binding spare key codes in one keymap
+    // change, the longest part that fits. Keysyms the layout has need no
+    // binding.
     std::size_t prepare(Display* display, const unsigned long* keysyms, std::size_t count);
     // Where a keysym can be typed: the layout's key, or a spare key code
-    // bound to it (now, if need be). False when neither is possible.
-    bool place(Display* display, unsigned long keysym, Place& out);
+    // bound to it (now, if need be). False when neither is possible. With
+    // `alone`, a spare holds the keysym by itself, so that the caller may
+    // add Shift to the press.
+    bool place(Display* display, unsigned long keysym, Place& out, bool alone = false);
     // Marks a spare as pressed or released (a held spare is never rebound)
     // and notes that its key events were sent.
     void spareDown(int spare);
@@ -76,16 +83,29 @@ public:
 private:
     struct Spare {
         unsigned keycode = 0;
-        unsigned long keysym = 0; // 0 when unbound
+        unsigned long keysyms[2] = {0, 0}; // plain and Shift level, 0 when unbound
+        bool alone = false;                // its Shift level stays empty
         bool usedSinceSync = false;
         int held = 0;
         std::uint64_t lastUseTick = 0;
     };
 
     void load(Display* display);
-    int spareHolding(unsigned long keysym) const;
-    // Gives the spares their keysyms (0: none) in one keymap change.
-    void setMappings(Display* display, const std::vector<std::pair<int, unsigned long>>& bindings);
+    struct Slot {
+        int spare = -1;
+        int level = 0;
+    };
+    // The slot holding a keysym; with `alone`, only a spare holding it by
+    // itself.
+    Slot slotHolding(unsigned long keysym, bool alone) const;
+    // Binds a keysym alone on the least recently used spare that is not held.
+    void bindAlone(Display* display, unsigned long keysym);
+    struct Binding {
+        Slot slot;
+        unsigned long keysym = 0;
+    };
+    // Gives the slots their keysyms (0: none) in one keymap change.
+    void setMappings(Display* display, const std::vector<Binding>& bindings);
     // Waits until the focused client has processed every event sent to it
     // so far.
     void syncWithFocusedClient(Display* display);
