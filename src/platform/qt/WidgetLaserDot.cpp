@@ -36,7 +36,8 @@ WidgetLaserDot::~WidgetLaserDot()
 void WidgetLaserDot::setGeometry(const QRect& rect)
 {
     const bool resized = rect.size() != win->size();
-    if (!resized && win->isVisible() && moveNatively(rect))
+    // (An unchanged place asks nothing of the server, which would send no notice.)
+    if (!resized && win->isVisible() && (rect == win->geometry() || moveNatively(rect)))
         return;
     win->setGeometry(rect);
     // A move keeps the shape: only a new size needs a new one.
