@@ -17,7 +17,7 @@ set -eu
 # the volume, xdg-open), and a font with the Chinese characters.
 run_packages="
 build-essential cmake pkg-config
-qt6-base-dev qt6-tools-dev qt6-l10n-tools qt6-translations-l10n qt6-wayland libglib2.0-dev libpng-dev libx11-dev libxtst-dev libxext-dev libxss-dev libcurl4-openssl-dev
+qt6-base-dev qt6-base-private-dev qt6-tools-dev qt6-l10n-tools qt6-translations-l10n qt6-wayland libglib2.0-dev libpng-dev libx11-dev libxtst-dev libxext-dev libxss-dev libcurl4-openssl-dev
 libwayland-dev wayland-protocols plasma-wayland-protocols libxkbcommon-dev libpipewire-0.3-dev
 playerctl pulseaudio-utils alsa-utils xdg-utils
 fonts-noto-cjk

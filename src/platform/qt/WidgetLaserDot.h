@@ -2,6 +2,7 @@
 
 #include "LaserDotSurface.h"
 
+#include <QAbstractNativeEventFilter>
 #include <memory>
 
 class LightDotView;
@@ -12,7 +13,7 @@ class QWidget;
 // taking the keyboard focus, cut to the dot's shape so that no dark corners
 // show without a compositor. The dot itself is a LightDotView filling the
 // window; dragging it moves the window. Made hidden; needs a QApplication.
-class WidgetLaserDot : public LaserDotSurface {
+class WidgetLaserDot : public LaserDotSurface, private QAbstractNativeEventFilter {
 public:
     WidgetLaserDot();
     ~WidgetLaserDot() override;
@@ -30,7 +31,10 @@ public:
 
 private:
     void updateShape();
+    bool moveNatively(const QRect& rect);
+    bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr* result) override;
 
     std::unique_ptr<QWidget> win;
     LightDotView* dot = nullptr; // owned by the window
+    int movesUnconfirmed = 0; // native moves whose notice from the server has not come
 };
