@@ -26,8 +26,10 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY "optional")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_STRIP_FILES ON)
 # libcurl4 is loaded at run time (for push notifications), so the library
-# scan does not see it.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, xdg-utils, fonts-noto-cjk, libcurl4")
+# scan does not see it. The laser dot uses Qt's platform interface, which
+# holds only for the Qt release the program was built with.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS
+    "qt6-qpa-plugins, xdg-utils, fonts-noto-cjk, libcurl4, qt6-base-abi (= ${Qt6_VERSION})")
 # Qt's own texts (a text field's context menu) in Chinese.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "pulseaudio-utils | alsa-utils, playerctl, qt6-translations-l10n")
 
