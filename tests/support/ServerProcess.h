@@ -2,6 +2,7 @@
 
 #include "ChildProcess.h"
 
+#include <memory>
 #include <string>
 #include <sys/types.h>
 #include <vector>
@@ -18,20 +19,20 @@ public:
 
     int tcpPort() const { return tcp; }
     int udpPort() const { return udp; }
-    pid_t pid() const { return program.pid(); }
-    bool running() { return program.running(); }
+    pid_t pid() const { return program->pid(); }
+    bool running() { return program->running(); }
 
-    std::string output() { return program.output(); }
+    std::string output() { return program->output(); }
     // Waits until the output contains text; false after timeoutMs.
-    bool waitForOutput(const std::string& text, int timeoutMs = 5000) { return program.waitForOutput(text, timeoutMs); }
+    bool waitForOutput(const std::string& text, int timeoutMs = 5000) { return program->waitForOutput(text, timeoutMs); }
     // Sends SIGTERM and returns the exit status (or -1 for a signal death).
-    int stop() { return program.stop(); }
+    int stop() { return program->stop(); }
     // Waits for the program to end on its own and returns its exit status
     // (-1 when it still runs after timeoutMs).
-    int wait(int timeoutMs = 5000) { return program.wait(timeoutMs); }
+    int wait(int timeoutMs = 5000) { return program->wait(timeoutMs); }
 
 private:
     int tcp;
     int udp;
-    ChildProcess program;
+    std::unique_ptr<ChildProcess> program;
 };
