@@ -78,8 +78,7 @@ TextFieldProbe::TextFieldProbe() : TextFieldProbe(Options{}) {}
 TextFieldProbe::TextFieldProbe(const Options& options)
     : probe(ProbeArgv(options), {.out = ChildProcess::Stream::Collect,
                                  .err = ChildProcess::Stream::Discard,
-                                 .input = true,
-                                 .environment = options.environment})
+                                 .input = true})
 {
     if (!probe.started())
         throw std::runtime_error("cannot start the text field probe");
