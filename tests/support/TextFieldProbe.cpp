@@ -126,11 +126,7 @@ std::vector<std::string> TextFieldProbe::reportsAfter(std::size_t from, std::siz
 
 bool TextFieldProbe::waitForLine(const std::string& line, int timeoutMs)
 {
-    return probe.waitForOutput(
-        [&](const std::string& output) {
-            return ("\n" + output).find("\n" + line + "\n") != std::string::npos;
-        },
-        timeoutMs);
+    return waitForLineAfter(0, line, timeoutMs);
 }
 
 bool TextFieldProbe::waitForLineAfter(std::size_t mark, const std::string& line, int timeoutMs)
