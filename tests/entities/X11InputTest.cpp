@@ -68,7 +68,10 @@ protected:
     }
     bool WaitForPointer(int x, int y)
     {
-        return Eventually([&] { return std::get<0>(Pointer()) == x && std::get<1>(Pointer()) == y; });
+        return Eventually([&] {
+            const auto [px, py, mask] = Pointer();
+            return px == x && py == y;
+        });
     }
     // Puts the pointer at (x, y) with relative moves.
     void PlacePointer(int x, int y)
