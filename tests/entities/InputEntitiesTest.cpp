@@ -139,9 +139,9 @@ TEST_F(InputEntities, MovesAddTheDeltaWithinTheScreenAndDragOnlyWithTheLeftButto
     poster.setScreenSize({800, 600});
     poster.setPointerLocation({100, 100});
     testing::internal::CaptureStdout();
-    MsgEntity::ProcessMsg("5^_7 ^_712.50^_7-3.00"); // a live move, then a live click
+    MsgEntity::ProcessMsg("5^_7 ^_712.50^_7-3.00"); // a live move
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "112.500000 97.000000\n");
-    MsgEntity::ProcessMsg("0^_72^_70.00^_70.00");
+    MsgEntity::ProcessMsg("0^_72^_70.00^_70.00"); // and a live click
     MouseEntity::LeftSingleTap(0);
     MouseEntity::Move(1, 1);
     MouseEntity::LeftSingleTap(1);
