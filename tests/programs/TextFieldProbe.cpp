@@ -8,6 +8,7 @@
 //   MOVE <x> <y>                    the pointer moved over the window
 //   WHEEL <dx> <dy>                 a wheel turned (angle delta in eighths of a degree)
 //   KEY <Qt key, hex> <modifiers, hex>   a key went down
+//   KEYUP <Qt key, hex>             and up
 //   CLIPBOARD <hex of the UTF-8 text>    the clipboard's text, after "PASTEBOARD?" or a change
 // Standard input takes commands, one per line:
 //   COPY <hex of UTF-8 text>        puts the text on the clipboard
@@ -70,6 +71,9 @@ protected:
             Say("KEY %x %x", static_cast<unsigned>(key->key()), static_cast<unsigned>(key->modifiers().toInt()));
             break;
         }
+        case QEvent::KeyRelease:
+            Say("KEYUP %x", static_cast<unsigned>(static_cast<QKeyEvent*>(event)->key()));
+            break;
         default:
             break;
         }

@@ -78,8 +78,7 @@ TextFieldProbe::TextFieldProbe() : TextFieldProbe(Options{}) {}
 TextFieldProbe::TextFieldProbe(const Options& options)
     : probe(ProbeArgv(options), {.out = ChildProcess::Stream::Collect,
                                  .err = ChildProcess::Stream::Discard,
-                                 .input = true,
-                                 .environment = options.environment})
+                                 .input = true})
 {
     if (!probe.started())
         throw std::runtime_error("cannot start the text field probe");
@@ -127,11 +126,7 @@ std::vector<std::string> TextFieldProbe::reportsAfter(std::size_t from, std::siz
 
 bool TextFieldProbe::waitForLine(const std::string& line, int timeoutMs)
 {
-    return probe.waitForOutput(
-        [&](const std::string& output) {
-            return ("\n" + output).find("\n" + line + "\n") != std::string::npos;
-        },
-        timeoutMs);
+    return waitForLineAfter(0, line, timeoutMs);
 }
 
 bool TextFieldProbe::waitForLineAfter(std::size_t mark, const std::string& line, int timeoutMs)

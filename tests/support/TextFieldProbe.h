@@ -20,8 +20,6 @@ public:
         bool fullScreen = false;
         // The name the program gives the desktop (Wayland app id); empty: its file name.
         std::string appId;
-        // "NAME=VALUE" entries added to the probe's environment.
-        std::vector<std::string> environment;
     };
 
     TextFieldProbe();
@@ -36,7 +34,7 @@ public:
     unsigned long window();
 
     // The complete report lines so far that start with prefix ("PRESS",
-    // "MOVE", "WHEEL", "KEY", "CLIPBOARD"), without the prefix and its space.
+    // "MOVE", "WHEEL", "KEY", "KEYUP", "CLIPBOARD"), without the prefix and its space.
     std::vector<std::string> lines(const std::string& prefix);
     // Every complete report line so far, prefixes included, in order; and
     // those after the first `from` that pass `counted`, once `count` of them
