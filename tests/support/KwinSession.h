@@ -23,6 +23,7 @@ public:
     // without a GPU) or "Q" (QPainter, which keeps input handling free of
     // the software renderer's long frames).
     explicit KwinSession(const std::string& compositing = "O2");
+    static bool installed() { return Installed({kInstalled}); }
 
     // Grants a program KWin's restricted interfaces the way an installed
     // Corvane gets them: the desktop entry that the build configures for
@@ -34,8 +35,7 @@ public:
 // Starts a KWin session for the enclosing test and enters it, or skips the
 // test (fails it under CORVANE_REQUIRE_X, as in CI) when KWin is not installed.
 #define CORVANE_START_KWIN(var)                                                              \
-    CORVANE_REQUIRE_DESKTOP(CompositorSession::Installed({KwinSession::kInstalled}),         \
-                            "CORVANE_REQUIRE_X", "kwin_wayland")                             \
+    CORVANE_REQUIRE_DESKTOP(KwinSession::installed(), "CORVANE_REQUIRE_X", "kwin_wayland")   \
     var.emplace();                                                                           \
     ASSERT_TRUE(var->started()) << "KWin did not start:\n" << var->log();                    \
     var->enter()
