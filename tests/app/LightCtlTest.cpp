@@ -58,7 +58,7 @@ protected:
     DesktopApplication desktop{"offscreen"};
 };
 
-TEST_F(LightCtlTest, TheFirstShowMakesARedRoundDotCentredAboveEverything)
+TEST_F(LightCtlTest, TheFirstShowMakesARedRoundDotCentredAboveEverythingThatKeepsItsCornerWhenResized)
 {
     LightCtl ctl;
     ctl.hide();
@@ -79,12 +79,8 @@ TEST_F(LightCtlTest, TheFirstShowMakesARedRoundDotCentredAboveEverything)
     EXPECT_EQ(ctl.color(), QColor(Qt::red));
     EXPECT_DOUBLE_EQ(ctl.cornerRadius(), frame.width() / 2.0);
     EXPECT_EQ(Covered(ctl, {frame.center() - frame.topLeft(), {0, 0}}), "10");
-}
 
-TEST_F(LightCtlTest, ANewSizeKeepsTheBottomLeftCornerAndRoundsByHalfTheWidth)
-{
-    LightCtl ctl;
-    ctl.show();
+    // A new size keeps the bottom-left corner and rounds by half the width.
     const QPoint corner = BottomLeft(ctl);
     auto expectSize = [&](QSize made, double radius) {
         EXPECT_EQ(Window(ctl)->size(), made);
@@ -140,7 +136,7 @@ TEST_F(LightCtlTest, MovesFollowThePhoneAndTheBottomLeftCornerStaysOnTheScreen)
     EXPECT_EQ(Window(ctl)->pos(), before);
 }
 
-TEST_F(LightCtlTest, AlphaSwitchTogglesAndAHiddenPointerIgnoresMovesAndComesBackWhereItWas)
+TEST_F(LightCtlTest, AlphaSwitchTogglesAHiddenPointerIgnoresMovesAndChangesWhileHiddenAreKept)
 {
     LightCtl ctl;
     ctl.alphaSwitch(); // makes the pointer, shown
@@ -167,11 +163,8 @@ TEST_F(LightCtlTest, AlphaSwitchTogglesAndAHiddenPointerIgnoresMovesAndComesBack
     EXPECT_TRUE(Window(ctl)->isVisible());
     ctl.alphaSwitch();
     EXPECT_EQ(Shown(ctl), std::pair(false, 0.0));
-}
 
-TEST_F(LightCtlTest, ColourAndSizeWithTheShowFlagOffAreKeptForTheNextShow)
-{
-    LightCtl ctl;
+    // Colour and size with the show flag off are kept for the next show.
     ctl.show();
     ctl.lightColor(0x00FF00, 0.5f, false);
     EXPECT_EQ(Shown(ctl), std::pair(false, 0.0));

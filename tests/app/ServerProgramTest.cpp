@@ -18,7 +18,6 @@
 #include <optional>
 #include <regex>
 #include <sys/socket.h>
-#include <thread>
 #include <tuple>
 #include <unistd.h>
 

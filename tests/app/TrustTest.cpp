@@ -24,7 +24,7 @@
 #include <gtest/gtest.h>
 #include <optional>
 #include <regex>
-#include <thread>
+#include <tuple>
 
 namespace {
 
@@ -94,15 +94,11 @@ TEST_F(Approval, EachAnswerDecidesOnceForEveryConnectionAndKindOfRequestOfItsAdd
     TempDir folders;
     // The loopback (-1) and a phone while approval is off go unasked.
     enum Answer { Allow, Deny, Silence, Unasked, ApprovalOff };
-    // Each row's record: the question and the request while it is open; the
-    // request and a second connection after the answer; the list; a later
-    // connection, the questions and those dismissed.
-    struct Row {
-        int phone;
-        std::string head;
-        Answer answer;
-        std::string expected;
-    };
+    // Each row: the phone, the request's head, the answer, and the record:
+    // the question and the request while it is open; the request and a
+    // second connection after the answer; the list; a later connection, the
+    // questions and those dismissed.
+    using Row = std::tuple<int, std::string, Answer, std::string>;
     const std::string info = "OpKey_GetDeviceInfo", one = "; 10.213.1.11=Pixel 7; ",
                       two = "; 10.213.1.11=Pixel 7 10.213.1.15=; ", three = "; 10.213.1.11=Pixel 7 10.213.1.15= 10.213.1.17=; ";
     const std::vector<Row> rows = {
@@ -116,18 +112,18 @@ TEST_F(Approval, EachAnswerDecidesOnceForEveryConnectionAndKindOfRequestOfItsAdd
         {8, info, ApprovalOff, "served 0 0 served" + three + "served 0 0"},
         {-1, info, Unasked, "served 0 0 served" + three + "served 0 0"},
     };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.phone);
-        Config::setApproveDevices(row.answer != ApprovalOff);
-        const std::string folder = folders.file(std::to_string(row.phone));
+    for (const auto& [phone, head, answer, expected] : rows) {
+        SCOPED_TRACE(phone);
+        Config::setApproveDevices(answer != ApprovalOff);
+        const std::string folder = folders.file(std::to_string(phone));
         std::filesystem::create_directory(folder);
-        const bool upload = row.head == "upload", live = row.head == "keep_alive";
+        const bool upload = head == "upload", live = head == "keep_alive";
         std::string size = "5";
         size.resize(64, '\0');
         const size_t before = prompt.questions().size();
         prompt.dismissed = 0;
-        auto first = send(row.phone, row.head, upload ? folder + "^_7note.txt" : "", upload ? size + "hello" : "");
-        auto second = send(row.phone, info);
+        auto first = send(phone, head, upload ? folder + "^_7note.txt" : "", upload ? size + "hello" : "");
+        auto second = send(phone, info);
         // The request's outcome, the live channels open, the files uploaded.
         auto state = [&](int waitMs) {
             const std::string outcome = Outcome(*first, waitMs);
@@ -135,23 +131,23 @@ TEST_F(Approval, EachAnswerDecidesOnceForEveryConnectionAndKindOfRequestOfItsAdd
                    std::to_string(std::distance(std::filesystem::directory_iterator(folder), {}));
         };
         std::string record;
-        if (row.answer < Unasked) {
+        if (answer < Unasked) {
             ASSERT_TRUE(app.pumpUntil([&] { return prompt.open(); }));
             app.pump(200); // both connections are held by now
             record = prompt.questions().back() + " " + state(0) + "; ";
-            if (row.answer == Silence)
+            if (answer == Silence)
                 ASSERT_TRUE(app.pumpUntil([&] { return !prompt.open(); }));
             else
-                prompt.answer(row.answer == Allow);
-            if (live && row.answer == Allow)
+                prompt.answer(answer == Allow);
+            if (live && answer == Allow)
                 app.pumpUntil([] { return keepAliveCnt.load() == 1; });
         }
         record += state(live ? 300 : 3000) + " " + Outcome(*second, 3000) + "; " + TrustedList() + "; ";
-        auto later = send(row.phone, info);
+        auto later = send(phone, info);
         record += Outcome(*later, 3000);
         app.pump(100);
         record += " " + std::to_string(prompt.questions().size() - before) + " " + std::to_string(prompt.dismissed);
-        EXPECT_EQ(record, row.expected);
+        EXPECT_EQ(record, expected);
         first->close();
         EXPECT_TRUE(app.pumpUntil([] { return keepAliveCnt.load() == 0; }));
     }
