@@ -15,6 +15,7 @@
 #include "StubTools.h"
 #include "TempDir.h"
 #include "UserSandbox.h"
+#include "X11Display.h"
 #include "XvfbServer.h"
 
 #include <QImage>
@@ -289,13 +290,10 @@ TEST_F(Apps, OpenLaunchesTheEntryWithItsFieldCodesHandledOrBringsItForward)
     // No window manager runs: the running window is raised and focused directly.
     AppEntity::OpenApp(kPath, &reply);
     EXPECT_FALSE(WaitForLine(Log(), "focus").empty());
-    Display* d = XOpenDisplay(x.display().c_str());
-    ASSERT_NE(d, nullptr);
     Window focus = 0;
     int revert = 0;
-    XGetInputFocus(d, &focus, &revert);
+    X11Display::instance().With([&](Display* d) { XGetInputFocus(d, &focus, &revert); });
     EXPECT_EQ(focus, window);
-    XCloseDisplay(d);
     AppEntity::ActiviteApp(kPath, &reply);
     EXPECT_EQ(reply.size, 0);
     EXPECT_EQ(Lines(Log(), "started").size(), 1u);

@@ -164,15 +164,12 @@ TEST_F(Commands, WakeEndsTheScreenSaverUnderX)
     CORVANE_START_XVFB(x, 320, 240);
     Display* d = XOpenDisplay(x.display().c_str());
     ASSERT_NE(d, nullptr);
-    XScreenSaverInfo* info = XScreenSaverAllocInfo();
+    XScreenSaverInfo info{};
     XForceScreenSaver(d, ScreenSaverActive);
     XSync(d, False);
-    ASSERT_TRUE(XScreenSaverQueryInfo(d, DefaultRootWindow(d), info));
-    ASSERT_EQ(info->state, ScreenSaverOn);
+    ASSERT_TRUE(XScreenSaverQueryInfo(d, DefaultRootWindow(d), &info) && info.state == ScreenSaverOn);
     EXPECT_EQ(CallsOf(Command_Wake), Calls{});
-    ASSERT_TRUE(XScreenSaverQueryInfo(d, DefaultRootWindow(d), info));
-    EXPECT_EQ(info->state, ScreenSaverOff);
-    XFree(info);
+    EXPECT_TRUE(XScreenSaverQueryInfo(d, DefaultRootWindow(d), &info) && info.state == ScreenSaverOff) << info.state;
     XCloseDisplay(d);
 }
 
@@ -185,7 +182,6 @@ TEST(CommandScripts, AreShellcheckClean)
         if (file.path().extension() == ".sh")
             argv.push_back(file.path().string());
     }
-    EXPECT_EQ(argv.size(), 3u + 14u);
     EXPECT_EQ(ProcessRunner::run(argv, 120), 0);
 }
 
@@ -311,18 +307,16 @@ TEST_F(Schedules, ADueEntryRunsAtTheNextTickLeavesTheListAndTheTimerStops)
     // The restart is cancelled; the next tick finds the list empty and
     // stops the timer: no tick follows the one that logged the stop.
     Schedule(Schedule_Cancel, TimeSchedule_Restart, 0);
-    const auto ticks = [&output] {
+    const auto count = [&output](const char* line) {
         const Calls lines = output.lines();
-        return std::count(lines.begin(), lines.end(), "alarm_handler");
+        return std::count(lines.begin(), lines.end(), line);
     };
-    const long ticksBefore = ticks();
+    const long ticksBefore = count("alarm_handler");
     std::this_thread::sleep_for(std::chrono::milliseconds(3500));
-    const Calls lines = output.lines();
-    EXPECT_EQ(std::count(lines.begin(), lines.end(), "time schedule ok!!!"), 2);
-    EXPECT_GE(ticks(), 2);
-    EXPECT_LE(ticks() - ticksBefore, 1) << "the timer kept ticking after the list emptied";
-    ASSERT_FALSE(lines.empty());
-    EXPECT_EQ(lines.back(), "alarm_handler");
+    EXPECT_EQ(count("time schedule ok!!!"), 2);
+    ASSERT_GE(count("alarm_handler"), 2);
+    EXPECT_LE(count("alarm_handler") - ticksBefore, 1) << "the timer kept ticking after the list emptied";
+    EXPECT_EQ(output.lines().back(), "alarm_handler");
     EXPECT_EQ(stubs.calls(), Calls{"systemctl suspend"});
 }
 
