@@ -24,7 +24,6 @@
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <pthread.h>
 #include <thread>
 #include <tuple>
@@ -41,12 +40,8 @@ const char* const kPath = "/Applications/testapp.app";
 // The lines of an application's log that start with prefix.
 std::vector<std::string> Lines(const std::string& log, const std::string& prefix)
 {
-    std::vector<std::string> lines;
-    std::ifstream text(log);
-    for (std::string line; std::getline(text, line);) {
-        if (line.rfind(prefix, 0) == 0)
-            lines.push_back(line);
-    }
+    std::vector<std::string> lines = split(TempDir::read(log), "\n");
+    std::erase_if(lines, [&](const std::string& line) { return line.rfind(prefix, 0) != 0; });
     return lines;
 }
 
@@ -331,8 +326,7 @@ TEST_F(Apps, DBusActivatableAndTerminalApplicationsStartAsFromTheDesktopsMenu)
 // grants it; the player a music key starts must not.
 TEST_F(Apps, AMusicKeyStartsThePlayerWithNormalScheduling)
 {
-    sched_param realtime{};
-    realtime.sched_priority = 99;
+    const sched_param realtime{.sched_priority = 99};
     if (pthread_setschedparam(pthread_self(), SCHED_RR, &realtime) != 0)
         GTEST_SKIP() << "real-time scheduling is not granted here";
     const sched_param normal{};

@@ -110,9 +110,7 @@ TEST(FileListing, DescribesEveryKindOfEntryByteForByteInDirectoryOrder)
         ASSERT_EQ(::utimensat(AT_FDCWD, (folder + "/" + name).c_str(), times, AT_SYMLINK_NOFOLLOW), 0) << name;
     }
     std::string want = folder + "^_7";
-    const std::vector<std::string> order = DirectoryOrder(folder);
-    ASSERT_EQ(order.size(), entries.size());
-    for (const std::string& name : order) {
+    for (const std::string& name : DirectoryOrder(folder)) {
         const auto& [hidden, directory, size, modified] = entries.at(name);
         const std::string path = folder + "/" + name;
         want += Record(wire.count(name) ? wire.at(name) : name, hidden, directory,
@@ -218,8 +216,9 @@ TEST(Openers, UrlsAndFilesGoToTheDesktopOpener)
     EXPECT_EQ(reply.size, 0);
 }
 
-// Each shows the picture: red on the left, blue on the right (but 1 x 1, all blue).
-TEST(Thumbnail, PicturesBecomeJpegsWithTheLongerSideEightyKeepingTheAspectRatio)
+// Pictures become JPEG thumbnails with the longer side 80 that show them:
+// red on the left, blue on the right (but 1 x 1, all blue).
+TEST(FileIcon, PicturesBecomeJpegsOfEightyPixelsAndEverythingElseGetsItsIconAsPng)
 {
     const struct {
         int width, height, fittedWidth, fittedHeight;
@@ -232,8 +231,8 @@ TEST(Thumbnail, PicturesBecomeJpegsWithTheLongerSideEightyKeepingTheAspectRatio)
     InProcessServer server;
     for (const auto& c : cases) {
         const std::string name = std::to_string(c.width) + "x" + std::to_string(c.height) + "." + c.format;
-        const std::string reply = server.request("OpKey_GetFileIcon", TwoColours(dir, name, c.width, c.height, c.format)).bytes;
-        const QImage thumbnail = Jpeg(reply);
+        const QImage thumbnail =
+            Jpeg(server.request("OpKey_GetFileIcon", TwoColours(dir, name, c.width, c.height, c.format)).bytes);
         EXPECT_EQ(thumbnail.size(), QSize(c.fittedWidth, c.fittedHeight)) << name;
         const QColor left = thumbnail.pixelColor(c.fittedWidth / 8, c.fittedHeight / 2);
         const QColor right = thumbnail.pixelColor(c.fittedWidth * 7 / 8, c.fittedHeight / 2);
@@ -248,23 +247,13 @@ TEST(Thumbnail, PicturesBecomeJpegsWithTheLongerSideEightyKeepingTheAspectRatio)
     const QImage onWhite = Jpeg(server.request("OpKey_GetFileIcon", dir.file("clear.png")).bytes);
     ASSERT_EQ(onWhite.size(), QSize(80, 80));
     EXPECT_GT(qGray(onWhite.pixel(40, 40)), 240);
-}
 
-TEST(FileIcon, EverythingElseGetsItsIconAsPngAndTenMebibytesIsTheThumbnailLimit)
-{
-    TempDir dir;
-    InProcessServer server;
-    const std::string text = dir.write("notes.txt", "just some words\n");
-    const std::string fake = dir.write("broken.jpg", "this claims to be a JPEG but is not");
+    // Everything else gets its icon as a PNG: files that are no pictures, a
+    // folder, a pipe, nothing at all, pictures that claim more pixels than are
+    // worth decoding (a 1-bit PNG of 5600 x 5600, a JPEG whose header claims
+    // 40000 x 40000), and files of 10 MiB (one byte less still gets a thumbnail).
     std::filesystem::create_directories(dir.file("folder"));
     ASSERT_EQ(::mkfifo(dir.file("pipe").c_str(), 0600), 0);
-    for (const std::string& path : {text, fake, dir.file("folder"), dir.file("missing.bin"), dir.file("pipe"), std::string()}) {
-        const std::string reply = server.request("OpKey_GetFileIcon", path).bytes;
-        EXPECT_FALSE(Png(reply).isNull()) << "'" << path << "'";
-    }
-
-    // Pictures that claim more pixels than are worth decoding: a 1-bit PNG
-    // of 5600 x 5600 and a JPEG whose header claims 40000 x 40000.
     QImage mono(5600, 5600, QImage::Format_Mono);
     mono.fill(1);
     ASSERT_TRUE(mono.save(QString::fromStdString(dir.file("bomb.png")), "PNG"));
@@ -272,15 +261,15 @@ TEST(FileIcon, EverythingElseGetsItsIconAsPngAndTenMebibytesIsTheThumbnailLimit)
     const std::size_t frame = jpeg.find("\xff\xc0");
     ASSERT_NE(frame, std::string::npos);
     jpeg.replace(frame + 5, 4, "\x9c\x40\x9c\x40"); // height and width 40000
-    for (const std::string& bomb : {dir.file("bomb.png"), dir.write("bomb.jpg", jpeg)})
-        EXPECT_FALSE(Png(server.request("OpKey_GetFileIcon", bomb).bytes).isNull()) << bomb;
-
-    // A picture padded to one byte less than 10 MiB gets its thumbnail, to exactly that its icon.
     const std::string padded = TwoColours(dir, "padded.jpg", 200, 100, "JPEG");
     ASSERT_EQ(::truncate(padded.c_str(), 10 * 1024 * 1024 - 1), 0);
     EXPECT_EQ(Jpeg(server.request("OpKey_GetFileIcon", padded).bytes).size(), QSize(80, 40));
     ASSERT_EQ(::truncate(padded.c_str(), 10 * 1024 * 1024), 0);
-    EXPECT_FALSE(Png(server.request("OpKey_GetFileIcon", padded).bytes).isNull());
+
+    for (const std::string& path : {dir.write("notes.txt", "just some words\n"), dir.write("broken.jpg", "not a JPEG"),
+                                    dir.file("folder"), dir.file("missing.bin"), dir.file("pipe"), std::string(),
+                                    dir.file("bomb.png"), dir.write("bomb.jpg", jpeg), padded})
+        EXPECT_FALSE(Png(server.request("OpKey_GetFileIcon", path).bytes).isNull()) << "'" << path << "'";
 }
 
 // In the desktop program the icon theme belongs to the main thread; the
@@ -314,28 +303,9 @@ void DrawOnRoot(const QImage& picture)
     });
 }
 
-TEST(Screenshot, IsAPngOfTheWholeDisplayKeepingEveryPixelOnTheDesktop)
-{
-    CORVANE_START_XVFB(xvfb, 333, 217); // odd sizes: rows are not a multiple of anything
-    UserSandbox user;
-    std::filesystem::remove_all(user.desktop()); // made by the first capture
-    InProcessServer server;
-    for (int round = 0; round < 2; ++round) {
-        QImage picture(333, 217, QImage::Format_RGB32);
-        for (int y = 0; y < picture.height(); ++y)
-            for (int x = 0; x < picture.width(); ++x)
-                picture.setPixel(x, y, qRgb((x * 7 + y + round * 50) & 0xff, (y * 5) & 0xff, (x ^ y) & 0xff));
-        DrawOnRoot(picture);
-        const InProcessServer::Reply shot = server.request("OpKey_ScreenShot");
-        ASSERT_EQ(shot.result, NR_OK);
-        EXPECT_TRUE(Png(shot.bytes).convertToFormat(QImage::Format_RGB32) == picture) << "round " << round;
-        // Each capture replaces the file, and no temporary files are left.
-        EXPECT_EQ(TempDir::read(user.desktop() + "/screenshot.png"), shot.bytes);
-        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(user.desktop()), {}), 1);
-    }
-}
-
-TEST(Screenshot, AFailedWriteOrNoDisplayIsLoggedAndSentAsAMissingFile)
+// Kept on the desktop, or, when there is no display or nothing can be
+// written, logged and sent as a missing file.
+TEST(Screenshot, IsAPngOfTheWholeDisplayKeepingEveryPixel)
 {
     UserSandbox user;
     const auto expectMissingFile = [&] {
@@ -354,7 +324,21 @@ TEST(Screenshot, AFailedWriteOrNoDisplayIsLoggedAndSentAsAMissingFile)
         ::setenv("DISPLAY", saved.c_str(), 1);
     EXPECT_FALSE(std::filesystem::exists(user.desktop() + "/screenshot.png"));
 
-    CORVANE_START_XVFB(xvfb, 320, 200);
+    CORVANE_START_XVFB(xvfb, 333, 217); // odd sizes: rows are not a multiple of anything
+    std::filesystem::remove_all(user.desktop()); // made by the first capture
+    InProcessServer server;
+    for (int round = 0; round < 2; ++round) {
+        QImage picture(333, 217, QImage::Format_RGB32);
+        for (int y = 0; y < picture.height(); ++y)
+            for (int x = 0; x < picture.width(); ++x)
+                picture.setPixel(x, y, qRgb((x * 7 + y + round * 50) & 0xff, (y * 5) & 0xff, (x ^ y) & 0xff));
+        DrawOnRoot(picture);
+        const InProcessServer::Reply shot = server.request("OpKey_ScreenShot");
+        EXPECT_TRUE(Png(shot.bytes).convertToFormat(QImage::Format_RGB32) == picture) << "round " << round;
+        // Each capture replaces the file, and no temporary files are left.
+        EXPECT_EQ(TempDir::read(user.desktop() + "/screenshot.png"), shot.bytes);
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(user.desktop()), {}), 1);
+    }
     std::filesystem::remove_all(user.desktop());
     user.root().write("home/Desktop", "not a folder"); // nothing can be written into it
     expectMissingFile();
