@@ -151,7 +151,7 @@ protected:
 const std::string kApp = "Type=Application\nExec=/bin/true\n";
 
 // The user's entry overrides the systems', and earlier system folders win.
-TEST_F(Apps, ListsWhatAUserWouldSeeByIdsFromSubfoldersInNameOrderTheUsersEntriesFirst)
+TEST_F(Apps, ListsWhatAUserWouldSeeByIdsFromSubfoldersInNameOrderWithTheUsersEntriesWinning)
 {
     Entry("sys1", "shown.desktop", kApp + "Name=Shown\n");
     Entry("sys1", "hidden.desktop", kApp + "Name=Hidden\nHidden=true\n");

@@ -17,14 +17,13 @@
 #include <QImage>
 #include <gtest/gtest.h>
 
-#include <dirent.h>
-#include <map>
-#include <tuple>
 #include <fcntl.h>
 #include <filesystem>
+#include <map>
 #include <sys/stat.h>
-#include <sys/wait.h>
+#include <sys/syscall.h>
 #include <thread>
+#include <tuple>
 #include <unistd.h>
 
 // Last: Xlib defines macros (None, Status, Bool) that clash with other headers.
@@ -125,7 +124,10 @@ TEST(FileListing, DescribesEveryKindOfEntryByteForByteInDirectoryOrder)
         EXPECT_EQ(server.request("OpKey_GetFile", folder + "/" + sent).bytes, sent);
 }
 
-TEST(FileListing, PathsAreTakenLiterallyAndWithoutAFolderGiveOnlyThePath)
+// Paths are taken literally: a listing repeats the path as it was asked, and
+// without a folder gives only the path; creating a folder makes every missing
+// level, or refuses what cannot be a folder.
+TEST(FolderRequests, TakePathsLiterallyListingOnlyFoldersAndCreatingEveryLevel)
 {
     TempDir dir;
     std::filesystem::create_directories(dir.file("empty"));
@@ -143,51 +145,7 @@ TEST(FileListing, PathsAreTakenLiterallyAndWithoutAFolderGiveOnlyThePath)
     const std::string listing = server.request("OpKey_GetFileList", asked).bytes;
     EXPECT_EQ(listing.rfind(asked + "^_7", 0), 0u);
     EXPECT_NE(listing.find("^%_only.txt^%_only.txt^%_0^%_1^%_"), std::string::npos);
-}
 
-// Tests usually run as root, which reads every folder; the listing then runs
-// in a child that has dropped to the unprivileged user "nobody" (uid 65534).
-TEST(FileListing, UnreadableFoldersAndAttributesReadAsZero)
-{
-    TempDir dir;
-    ::chmod(dir.path().c_str(), 0755);
-    const std::string closed = dir.file("closed"), listOnly = dir.file("list-only"), out = dir.file("out");
-    std::filesystem::create_directories(closed);
-    std::filesystem::create_directories(listOnly + "/inner-folder");
-    dir.write("closed/secret.txt", "s");
-    dir.write("list-only/file.txt", "abc");
-    ::chmod(closed.c_str(), 0);
-    ::chmod(listOnly.c_str(), 0444); // names can be read, the entries not examined
-    const int outFd = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    ASSERT_GE(outFd, 0);
-    const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        if (::geteuid() == 0 && (::setresgid(65534, 65534, 65534) != 0 || ::setresuid(65534, 65534, 65534) != 0))
-            ::_exit(2);
-        std::string text;
-        for (const std::string& path : {closed, listOnly}) {
-            CData reply;
-            FileEntity::GetFileList(path.c_str(), &reply);
-            text += std::string(reply.Text()) + "\n";
-        }
-        ::_exit(::write(outFd, text.data(), text.size()) == static_cast<ssize_t>(text.size()) ? 0 : 3);
-    }
-    ::close(outFd);
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
-    std::string want = closed + "^_7\n" + listOnly + "^_7";
-    for (const std::string& name : DirectoryOrder(listOnly))
-        want += Record(name, false, false, 0, "0.000000", "0.000000");
-    EXPECT_EQ(TempDir::read(out), want + "\n");
-}
-
-TEST(CreateFolder, CreatesEveryMissingLevelAndRefusesPathsThatCannotBeFolders)
-{
-    TempDir dir;
-    const std::string file = dir.write("a-file", "x");
-    InProcessServer server;
     const std::string deep = dir.file("one/two/three");
     for (const std::string& path : {deep, deep, dir.file("one/two/")})
         EXPECT_EQ(server.request("OpKey_CreateFloder", path).bytes, "1") << path;
@@ -195,6 +153,38 @@ TEST(CreateFolder, CreatesEveryMissingLevelAndRefusesPathsThatCannotBeFolders)
     for (const std::string& path : {file, file + "/below/it", std::string("/proc/corvane-cannot-exist/x"), std::string()})
         EXPECT_EQ(server.request("OpKey_CreateFloder", path).bytes, "0") << path;
     EXPECT_FALSE(std::filesystem::exists(file + "/below"));
+}
+
+// Tests usually run as root, which reads every folder; the listing then runs
+// on a thread that has become the unprivileged user "nobody" (uid 65534).
+// Credentials belong to each thread in the kernel: the raw system calls
+// change this thread's alone (the C library's wrappers would change all).
+TEST(FileListing, UnreadableFoldersAndAttributesReadAsZero)
+{
+    TempDir dir;
+    ::chmod(dir.path().c_str(), 0755);
+    const std::string closed = dir.file("closed"), listOnly = dir.file("list-only");
+    std::filesystem::create_directories(listOnly + "/inner-folder");
+    dir.write("closed/secret.txt", "s");
+    dir.write("list-only/file.txt", "abc");
+    ::chmod(closed.c_str(), 0);
+    ::chmod(listOnly.c_str(), 0444); // names can be read, the entries not examined
+    std::string text = "not listed";
+    std::thread([&] {
+        if (::geteuid() == 0 && (::syscall(SYS_setresgid, 65534, 65534, 65534) != 0 ||
+                                 ::syscall(SYS_setresuid, 65534, 65534, 65534) != 0))
+            return;
+        text.clear();
+        for (const std::string& path : {closed, listOnly}) {
+            CData reply;
+            FileEntity::GetFileList(path.c_str(), &reply);
+            text += std::string(reply.Text()) + "\n";
+        }
+    }).join();
+    std::string want = closed + "^_7\n" + listOnly + "^_7";
+    for (const std::string& name : DirectoryOrder(listOnly))
+        want += Record(name, false, false, 0, "0.000000", "0.000000");
+    EXPECT_EQ(text, want + "\n");
 }
 
 TEST(Openers, UrlsAndFilesGoToTheDesktopOpener)
