@@ -189,9 +189,10 @@ TEST_F(Apps, DisplayNamesFollowTheMessagesLocale)
                                          "Name[sr@latin]=Kalkulator\nName[zh_CN]=计算器\nComment[fr]=ignored\n");
     // Each setting stays for the rows below it: LC_MESSAGES overrides LANG, and LC_ALL both.
     const std::tuple<const char*, const char*, const char*> settings[] = {
-        {"LANG", "en_US.UTF-8", "Calculator"},  {"LANG", "de_DE.UTF-8", "Rechner"},    {"LANG", "de_CH.UTF-8", "Taschenrechner"},
-        {"LANG", "sr_RS.UTF-8@latin", "Kalkulator"}, {"LANG", "zh_CN.UTF-8", "计算器"}, {"LANG", "C", "Calculator"},
-        {"LC_MESSAGES", "de_DE.UTF-8", "Rechner"}, {"LC_ALL", "zh_CN.UTF-8", "计算器"}};
+        {"LANG", "en_US.UTF-8", "Calculator"}, {"LANG", "de_DE.UTF-8", "Rechner"},
+        {"LANG", "de_CH.UTF-8", "Taschenrechner"}, {"LANG", "sr_RS.UTF-8@latin", "Kalkulator"},
+        {"LANG", "zh_CN.UTF-8", "计算器"}, {"LANG", "C", "Calculator"}, {"LC_MESSAGES", "de_DE.UTF-8", "Rechner"},
+        {"LC_ALL", "zh_CN.UTF-8", "计算器"}};
     for (const auto& [variable, value, name] : settings) {
         sandbox.set(variable, value);
         EXPECT_EQ(Records().at(0).at(3), name) << variable << "=" << value;
