@@ -50,7 +50,8 @@ std::string ProgramFolder()
 DesktopModule* Load()
 {
     std::string errors;
-    for (const std::string& folder : {ProgramFolder(), std::string(CORVANE_MODULE_DIR)}) {
+    const std::string program = ProgramFolder();
+    for (const std::string& folder : {program, program + "/" CORVANE_MODULE_FROM_PROGRAM}) {
         const std::string file = folder + "/" + kModuleFile;
         if (::access(file.c_str(), F_OK) != 0)
             continue;

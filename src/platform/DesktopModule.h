@@ -43,9 +43,9 @@ public:
     virtual bool writePairingPng(const std::string& path, std::string& error) = 0;
 
     // The module in use: the one installed, else corvane-desktop.so loaded
-    // from beside the program (a build tree) or from the installed library
-    // folder. Where it cannot be loaded, one that has no display and no
-    // pictures, after a log line saying why.
+    // from beside the program (a build tree) or from the library folder of
+    // the program's installation (lib/corvane). Where it cannot be loaded,
+    // one that has no display and no pictures, after a log line saying why.
     static DesktopModule& instance();
     // Whether instance() has been called or a module installed.
     static bool loaded();
