@@ -38,7 +38,10 @@ AppDelegate::AppDelegate(const LaunchOptions& launchOptions, QObject* parent) : 
     ShellResources::load();
 }
 
-AppDelegate::~AppDelegate() = default;
+AppDelegate::~AppDelegate()
+{
+    endServices();
+}
 
 bool AppDelegate::desktop() const
 {

@@ -23,8 +23,15 @@ ServerDelegate::ServerDelegate(const LaunchOptions& launchOptions, QObject* pare
 
 ServerDelegate::~ServerDelegate()
 {
+    endServices();
+}
+
+void ServerDelegate::endServices()
+{
     if (pUDP)
         pUDP->delegate = nullptr;
+    pUDP.reset();
+    pService.reset();
 }
 
 void ServerDelegate::prepareApplication()
@@ -49,6 +56,7 @@ int ServerDelegate::run()
         status = QCoreApplication::exec();
         applicationWillTerminate();
     }
+    endServices();
     AppDelegateHooks::setCurrent(nullptr);
     return status;
 }

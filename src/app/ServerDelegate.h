@@ -97,6 +97,10 @@ signals:
 protected:
     // The connection count changed; tag is its menu item. On the main thread.
     virtual void connectCountChanged(int tag, int count);
+    // Ends discovery and the TCP service and waits for their threads, which
+    // call this object: a derived delegate calls it first thing in its
+    // destructor, while it is still whole.
+    void endServices();
 
     LaunchOptions options;
 
