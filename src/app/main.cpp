@@ -10,10 +10,8 @@
 
 #include <QCoreApplication>
 #include <algorithm>
-#include <clocale>
 #include <csignal>
 #include <cstdio>
-#include <cstdlib>
 #include <sys/resource.h>
 
 namespace {
