@@ -52,6 +52,8 @@ fi
 # CMake ends the list without a line break: the last name counts too.
 while IFS= read -r file || [ -n "$file" ]; do
   rm -f "$file"
+  # The desktop module's folder (lib/corvane) holds nothing else.
+  case "$file" in */corvane/corvane-desktop.so) rmdir "${file%/*}" 2>/dev/null || true ;; esac
 done <"$manifest"
 rm -f "$prefix/share/corvane/install_manifest.txt"
 rmdir "$prefix/share/corvane/resources" "$prefix/share/corvane" "$prefix/share/doc/corvane" 2>/dev/null || true

@@ -7,6 +7,7 @@
 #include "AboutCtl.h"
 #include "AppDelegate.h"
 #include "Config.h"
+#include "DesktopModule.h"
 #include "HelpCtl.h"
 #include "Language.h"
 #include "MenuWindow.h"
@@ -60,6 +61,8 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "usage: corvane_screenshots OUTPUT_FOLDER\n");
         return 2;
     }
+    // The desktop module is linked into the program rather than loaded.
+    DesktopModule::setInstance(corvane_desktop_module());
     QApplication app(argc, argv);
     const Language language;
     outputFolder = QString::fromLocal8Bit(argv[1]);

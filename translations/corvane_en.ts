@@ -23,88 +23,8 @@
 <context>
     <name>AppDelegate</name>
     <message>
-        <source>已连接设备数量：%1</source>
-        <translation>Connected devices: %1</translation>
-    </message>
-    <message>
-        <source>显示二维码</source>
-        <translation>Show QR Code…</translation>
-    </message>
-    <message>
-        <source>显示IP地址</source>
-        <translation>Show IP Address…</translation>
-    </message>
-    <message>
-        <source>设置密码...</source>
-        <translation>Set Password…</translation>
-    </message>
-    <message>
-        <source>已信任的设备...</source>
-        <translation>Trusted Devices…</translation>
-    </message>
-    <message>
-        <source>开机启动</source>
-        <translation>Start at Login</translation>
-    </message>
-    <message>
-        <source>不开机启动</source>
-        <translation>Don&apos;t Start at Login</translation>
-    </message>
-    <message>
-        <source>帮助...</source>
-        <translation>Help</translation>
-    </message>
-    <message>
-        <source>关于...</source>
-        <translation>About Corvane</translation>
-    </message>
-    <message>
-        <source>退出</source>
-        <translation>Quit</translation>
-    </message>
-    <message>
-        <source>错误</source>
-        <translation>Error</translation>
-    </message>
-    <message>
-        <source>我知道了</source>
-        <translation>OK</translation>
-    </message>
-    <message>
-        <source>正在运行的Corvane（进程号 %1）占用着TCP端口%2。</source>
-        <translation>The Corvane that is running (process %1) holds TCP port %2.</translation>
-    </message>
-    <message>
-        <source>正在运行的Corvane占用着TCP端口%1。</source>
-        <translation>The Corvane that is running holds TCP port %1.</translation>
-    </message>
-    <message>
-        <source>您已经启动了一个Corvane，请关闭已经启动的Corvane再重试</source>
-        <translation>Corvane is already running. Quit it and try again.</translation>
-    </message>
-    <message>
-        <source>服务启动失败，请等待一分钟再重试</source>
-        <translation>The service could not start. Wait a minute and try again.</translation>
-    </message>
-    <message>
-        <source>TCP端口%1已被其他程序占用。请关闭占用它的程序后再试，或用 --port 选择其他端口（手机应用只连接1811端口）。</source>
-        <translation>TCP port %1 is in use by another program. Quit that program and try again, or choose another port with --port (the phone app connects only to port 1811).</translation>
-    </message>
-    <message>
-        <source>UDP端口%1已被其他程序占用。请关闭占用它的程序后再试，或用 --udp-port 选择其他端口（手机应用只在1822端口搜索）。</source>
-        <translation>UDP port %1 is in use by another program. Quit that program and try again, or choose another port with --udp-port (the phone app searches only on port 1822).</translation>
-    </message>
-    <message>
-        <source>%1端口%2无法使用：%3</source>
-        <translation>%1 port %2 cannot be used: %3</translation>
-    </message>
-    <message>
         <source>本机IP</source>
         <translation>This computer&apos;s IP address</translation>
-    </message>
-    <message>
-        <source>使用手机进行扫码连接</source>
-        <translation>Scan with your phone to connect</translation>
     </message>
     <message>
         <source>确定</source>
@@ -377,6 +297,93 @@
     <message>
         <source>拒绝</source>
         <translation>Deny</translation>
+    </message>
+</context>
+<context>
+    <name>ServerDelegate</name>
+    <message>
+        <source>已连接设备数量：%1</source>
+        <translation>Connected devices: %1</translation>
+    </message>
+    <message>
+        <source>显示二维码</source>
+        <translation>Show QR Code…</translation>
+    </message>
+    <message>
+        <source>显示IP地址</source>
+        <translation>Show IP Address…</translation>
+    </message>
+    <message>
+        <source>设置密码...</source>
+        <translation>Set Password…</translation>
+    </message>
+    <message>
+        <source>已信任的设备...</source>
+        <translation>Trusted Devices…</translation>
+    </message>
+    <message>
+        <source>开机启动</source>
+        <translation>Start at Login</translation>
+    </message>
+    <message>
+        <source>不开机启动</source>
+        <translation>Don&apos;t Start at Login</translation>
+    </message>
+    <message>
+        <source>帮助...</source>
+        <translation>Help</translation>
+    </message>
+    <message>
+        <source>关于...</source>
+        <translation>About Corvane</translation>
+    </message>
+    <message>
+        <source>退出</source>
+        <translation>Quit</translation>
+    </message>
+    <message>
+        <source>错误</source>
+        <translation>Error</translation>
+    </message>
+    <message>
+        <source>我知道了</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>正在运行的Corvane（进程号 %1）占用着TCP端口%2。</source>
+        <translation>The Corvane that is running (process %1) holds TCP port %2.</translation>
+    </message>
+    <message>
+        <source>正在运行的Corvane占用着TCP端口%1。</source>
+        <translation>The Corvane that is running holds TCP port %1.</translation>
+    </message>
+    <message>
+        <source>您已经启动了一个Corvane，请关闭已经启动的Corvane再重试</source>
+        <translation>Corvane is already running. Quit it and try again.</translation>
+    </message>
+    <message>
+        <source>服务启动失败，请等待一分钟再重试</source>
+        <translation>The service could not start. Wait a minute and try again.</translation>
+    </message>
+    <message>
+        <source>TCP端口%1已被其他程序占用。请关闭占用它的程序后再试，或用 --port 选择其他端口（手机应用只连接1811端口）。</source>
+        <translation>TCP port %1 is in use by another program. Quit that program and try again, or choose another port with --port (the phone app connects only to port 1811).</translation>
+    </message>
+    <message>
+        <source>UDP端口%1已被其他程序占用。请关闭占用它的程序后再试，或用 --udp-port 选择其他端口（手机应用只在1822端口搜索）。</source>
+        <translation>UDP port %1 is in use by another program. Quit that program and try again, or choose another port with --udp-port (the phone app searches only on port 1822).</translation>
+    </message>
+    <message>
+        <source>%1端口%2无法使用：%3</source>
+        <translation>%1 port %2 cannot be used: %3</translation>
+    </message>
+    <message>
+        <source>本机IP</source>
+        <translation>This computer&apos;s IP address</translation>
+    </message>
+    <message>
+        <source>使用手机进行扫码连接</source>
+        <translation>Scan with your phone to connect</translation>
     </message>
 </context>
 <context>

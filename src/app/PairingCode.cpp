@@ -3,45 +3,16 @@
 #include "HostAddresses.h"
 #include "QREncoder.h"
 
-#include <QImageWriter>
-#include <QSaveFile>
-
 namespace {
 
 constexpr int kLevelL = 0;
 constexpr int kSmallestVersion = -1;
 
-std::unique_ptr<DataMatrix> PairingMatrix(const std::string& payload)
-{
-    return QREncoder::encodeCStringWithECLevel(kLevelL, kSmallestVersion, payload.c_str());
-}
-
 } // namespace
 
-bool PairingCode::WritePng(const std::string& path, std::string& error, int dimension)
+std::unique_ptr<DataMatrix> PairingCode::Matrix(const std::string& payload)
 {
-    const std::string payload = HostAddresses::pairingPayload();
-    if (payload.empty()) {
-        error = tr("no IPv4 address a phone can reach (only loopback or IPv6), so there is no pairing code")
-                    .toStdString();
-        return false;
-    }
-    const std::unique_ptr<DataMatrix> matrix = PairingMatrix(payload);
-    const QImage image = matrix ? QREncoder::renderWithQuietZone(*matrix, dimension) : QImage();
-    if (image.isNull()) {
-        error = tr("the addresses of this computer do not fit in a %1-pixel QR code").arg(dimension).toStdString();
-        return false;
-    }
-    // Written beside the target and renamed into place when complete.
-    QSaveFile file(QString::fromStdString(path));
-    if (file.open(QIODevice::WriteOnly)) {
-        QImageWriter writer(&file, "png");
-        if (writer.write(image) && file.commit())
-            return true;
-        file.cancelWriting();
-    }
-    error = tr("cannot write %1: %2").arg(QString::fromStdString(path), file.errorString()).toStdString();
-    return false;
+    return QREncoder::encodeCStringWithECLevel(kLevelL, kSmallestVersion, payload.c_str());
 }
 
 std::string PairingCode::TerminalText()
@@ -49,6 +20,6 @@ std::string PairingCode::TerminalText()
     const std::string payload = HostAddresses::pairingPayload();
     if (payload.empty())
         return {};
-    const std::unique_ptr<DataMatrix> matrix = PairingMatrix(payload);
+    const std::unique_ptr<DataMatrix> matrix = Matrix(payload);
     return matrix ? QREncoder::renderTerminal(*matrix) : std::string();
 }

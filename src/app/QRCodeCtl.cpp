@@ -4,6 +4,7 @@
 #include "HostAddresses.h"
 #include "Log.h"
 #include "QREncoder.h"
+#include "QRImage.h"
 #include "SConfig.h"
 #include "ui_QRCodeCtl.h"
 
@@ -52,7 +53,7 @@ bool QRCodeCtl::updateQRImg()
     const std::unique_ptr<DataMatrix> matrix = QREncoder::encodeWithECLevel(kLevelL, kSmallestVersion, payload);
     // Opaque, with a white quiet zone of four modules at least, so phones
     // read it on dark themes as well as light ones.
-    const QImage image = matrix ? QREncoder::renderWithQuietZone(*matrix, kImageDimension) : QImage();
+    const QImage image = matrix ? QRImage::renderWithQuietZone(*matrix, kImageDimension) : QImage();
     if (image.isNull()) {
         Log::Printf("make qrcode matrix failed\n");
         Alerts::instance().show(tr("获取二维码失败！"), tr("请与我们联系"), tr("确定"));

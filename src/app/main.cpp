@@ -1,26 +1,17 @@
-#include "AppDelegate.h"
 #include "Config.h"
 #include "Language.h"
 #include "LaunchOptions.h"
-#include "OverlayWindows.h"
-#include "PairingCode.h"
-#include "QtApprovalPrompt.h"
-#include "TerminationSignals.h"
+#include "ServerDelegate.h"
 #include "TrustCommand.h"
 
 #include "BackendProbe.h"
 #include "DesktopBackend.h"
-#include "X11Display.h"
+#include "DesktopModule.h"
 
-#include <QApplication>
 #include <QCoreApplication>
 #include <algorithm>
-#include <clocale>
 #include <csignal>
 #include <cstdio>
-#include <cstdlib>
-#include <memory>
-#include <optional>
 #include <sys/resource.h>
 
 namespace {
@@ -65,7 +56,7 @@ int RunCommand(int argc, char** argv, const LaunchOptions& options, bool parsed)
     }
     // --pairing-qr FILE.png
     std::string error;
-    if (PairingCode::WritePng(options.pairingQrFile, error))
+    if (DesktopModule::instance().writePairingPng(options.pairingQrFile, error))
         return 0;
     std::fprintf(stderr, "corvane: %s\n", error.c_str());
     return 1;
@@ -98,54 +89,15 @@ int main(int argc, char** argv)
     std::printf("desktop backend: %s (%s)\n", DesktopBackend::name(backend.kind), backend.reason.c_str());
 
     // With a display the program is a desktop application (clipboard,
-    // windows); without one, or with --headless, only the services run. On
-    // a Wayland backend the windows are native Wayland clients (qt6-wayland)
-    // unless the user chose a Qt platform; the X11 backend's are X clients.
-    const char* waylandDisplay = std::getenv("WAYLAND_DISPLAY");
-    const bool wayland = backend.kind != BackendKind::X11 && backend.kind != BackendKind::None &&
-                         waylandDisplay != nullptr && *waylandDisplay != 0;
-    if (wayland)
-        ::setenv("QT_QPA_PLATFORM", "wayland", 0);
-    else if (backend.kind == BackendKind::X11)
-        ::setenv("QT_QPA_PLATFORM", "xcb", 0);
-    const bool desktop = !options.headless && (wayland || X11Display::instance().available());
-    std::unique_ptr<QCoreApplication> application;
-    if (desktop)
-        application = std::make_unique<QApplication>(argc, argv);
-    else
-        application = std::make_unique<QCoreApplication>(argc, argv);
-    QCoreApplication& app = *application;
-    QCoreApplication::setApplicationName(QStringLiteral("Corvane"));
-    QCoreApplication::setApplicationVersion(QStringLiteral(CORVANE_VERSION));
-    // Qt adopts the user's locale; numbers on the wire ("%f", atof) must keep
-    // the dot as decimal separator whatever the desktop's language.
-    std::setlocale(LC_NUMERIC, "C");
+    // windows) from the desktop module; without one, or with --headless,
+    // only the services run, and the module loads only if the session has
+    // a display or a picture is asked for.
+    if (!options.headless && DesktopModule::loaded() && DesktopModule::instance().prepareDisplay(backend.kind))
+        return DesktopModule::instance().runApplication(argc, argv, options);
+    QCoreApplication app(argc, argv);
+    ServerDelegate::prepareApplication();
     // Every text the user reads follows the desktop's language.
     const Language language;
-
-    // The text-input window and the laser pointer, for a phone to open, and
-    // the question whether a new phone may connect.
-    std::optional<OverlayWindows> overlayWindows;
-    std::optional<QtApprovalPrompt> approvalPrompt;
-    if (desktop) {
-        overlayWindows.emplace();
-        approvalPrompt.emplace();
-        ApprovalPrompt::setInstance(&*approvalPrompt);
-    }
-
-    // Watch for SIGTERM/SIGINT before anything starts, so a request to end
-    // that arrives during start-up still runs the termination sequence.
-    TerminationSignals terminationSignals;
-    QObject::connect(&terminationSignals, &TerminationSignals::terminationRequested, &app, &QCoreApplication::quit,
-                     Qt::QueuedConnection);
-
-    AppDelegate delegate(options);
-    AppDelegateHooks::setCurrent(&delegate);
-    if (!delegate.applicationDidFinishLaunching())
-        return 1;
-    const int status = app.exec();
-    delegate.applicationWillTerminate();
-    AppDelegateHooks::setCurrent(nullptr);
-    ApprovalPrompt::setInstance(nullptr);
-    return status;
+    ServerDelegate delegate(options);
+    return delegate.run();
 }

@@ -2,10 +2,10 @@
 
 #include "WindowControl.h"
 #include "CData.h"
+#include "DesktopModule.h"
 #include "FileAttributes.h"
 #include "DesktopCatalogue.h"
 #include "FileRecord.h"
-#include "IconTheme.h"
 #include "Log.h"
 #include "ProcessTable.h"
 #include "RunningApps.h"
@@ -126,9 +126,9 @@ bool AppEntity::IconForPath(const char* path, CData* reply)
     const std::optional<DesktopEntry> entry = EntryOf(path);
     if (!entry)
         return false;
-    std::string png = IconTheme::png(entry->icon());
+    std::string png = DesktopModule::instance().iconPng(entry->icon());
     if (png.empty())
-        png = IconTheme::genericPng();
+        png = DesktopModule::instance().genericIconPng();
     if (reply != nullptr)
         reply->SetData(png.data(), static_cast<long long>(png.size()));
     return true;

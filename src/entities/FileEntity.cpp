@@ -2,19 +2,15 @@
 
 #include "AppEntity.h"
 #include "CData.h"
+#include "DesktopModule.h"
 #include "FileAttributes.h"
 #include "FileRecord.h"
-#include "IconTheme.h"
 #include "Log.h"
-#include "PngFile.h"
 #include "ProcessRunner.h"
 #include "SCommon.h"
 #include "SConfig.h"
-#include "ScreenCapture.h"
-#include "Thumbnail.h"
 #include "UserFolders.h"
 
-#include <QImage>
 #include <QString>
 #include <QUrl>
 #include <cstdio>
@@ -155,9 +151,9 @@ void FileEntity::GetFileIcon(const char* path, CData* reply)
     std::string picture;
     // Only regular files are read: a pipe or device would block or never end.
     if (exists && S_ISREG(st.st_mode) && size < kThumbnailLimit)
-        picture = Thumbnail::jpeg(file);
+        picture = DesktopModule::instance().thumbnailJpeg(file);
     if (picture.empty())
-        picture = IconTheme::pngForFile(file);
+        picture = DesktopModule::instance().iconPngForFile(file);
     SetText(reply, picture);
 }
 
@@ -167,7 +163,7 @@ void FileEntity::GetScreenShotFile(CData* reply)
     const std::string desktop = UserFolders::desktop();
     createFolders(desktop);
     const std::string path = desktop + "/screenshot.png";
-    if (!PngFile::save(ScreenCapture::instance().grab(), path)) {
+    if (!DesktopModule::instance().saveScreenshot(path)) {
         Log::Printf("Failed to write image to %s\n", path.c_str());
         // What a missing file gets: size -1 and no bytes, rather than an
         // earlier capture passed off as this one.

@@ -11,8 +11,8 @@ public:
     // Shows the alert and returns once the user has dismissed it.
     virtual void show(const QString& message, const QString& informativeText, const QString& button) = 0;
 
-    // The alerts in use: message boxes in a desktop application, the
-    // terminal otherwise, unless a test has installed others.
+    // The alerts in use: the installed ones (message boxes in the desktop
+    // application, MessageBoxAlerts), else the terminal.
     static Alerts& instance();
     // Installs alerts; null restores the default.
     static void setInstance(Alerts* alerts);

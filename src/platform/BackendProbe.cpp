@@ -1,9 +1,6 @@
 #include "BackendProbe.h"
 
-#include "GnomeProbe.h"
-#include "KdeBackend.h"
-#include "WlrootsBackend.h"
-#include "X11Display.h"
+#include "DesktopModule.h"
 
 #include <cstdlib>
 
@@ -26,23 +23,11 @@ BackendChoice BackendProbe::Detect(const std::string& forced)
         return {BackendKind::None, "unknown backend \"" + wanted + "\""};
     }
 
-    const std::string wayland = Environment("WAYLAND_DISPLAY");
-    if (!wayland.empty() && GnomeProbe::Offered())
-        return {BackendKind::Gnome, "Wayland session " + wayland + ", org.gnome.Mutter.RemoteDesktop on the session bus"};
-    if (!wayland.empty() && KdeBackend::Detected())
-        return {BackendKind::Kde, "Wayland session " + wayland + " of KWin"};
-    if (!wayland.empty() && WlrootsBackend::Detected())
-        return {BackendKind::Wlroots, "Wayland session " + wayland + " offers wlroots' virtual pointer and keyboard"};
-    const bool x11 = X11Display::instance().available();
-    if (!wayland.empty()) {
-        if (x11)
-            return {BackendKind::X11, "Wayland session " + wayland + " without a supported compositor; XWayland " +
-                                          X11Display::instance().name() + " reaches X11 windows only"};
-        return {BackendKind::None, "Wayland session " + wayland + " without a supported compositor"};
-    }
-    if (x11)
-        return {BackendKind::X11, "X server " + X11Display::instance().name()};
-    return {BackendKind::None, "no desktop session"};
+    // Only a session that names a display may have one: the desktop
+    // module, and the libraries that reach a display, load only then.
+    if (Environment("WAYLAND_DISPLAY").empty() && Environment("DISPLAY").empty())
+        return {BackendKind::None, "no desktop session"};
+    return DesktopModule::instance().detectBackend();
 }
 
 std::optional<BackendKind> BackendProbe::Parse(const std::string& name)

@@ -1,11 +1,8 @@
 #include "DesktopBackend.h"
 
 #include "BackendProbe.h"
-#include "GnomeBackend.h"
-#include "KdeBackend.h"
-#include "Log.h"
-#include "WlrootsBackend.h"
-#include "X11Backend.h"
+#include "DesktopModule.h"
+#include "NoDesktopBackend.h"
 
 #include <atomic>
 #include <mutex>
@@ -46,24 +43,10 @@ void DesktopBackend::setCurrent(std::unique_ptr<DesktopBackend> backend)
 
 std::unique_ptr<DesktopBackend> DesktopBackend::make(BackendKind kind)
 {
-    switch (kind) {
-    case BackendKind::X11:
-        return std::make_unique<X11Backend>(BackendKind::X11);
-    case BackendKind::Gnome:
-        return std::make_unique<GnomeBackend>();
-    case BackendKind::Kde:
-        return std::make_unique<KdeBackend>();
-    case BackendKind::Wlroots: {
-        auto backend = std::make_unique<WlrootsBackend>();
-        if (backend->ready())
-            return backend;
-        Log::Printf("wlroots backend: the compositor offers no virtual pointer and keyboard\n");
-        break;
-    }
-    case BackendKind::None:
-        break;
-    }
-    return std::make_unique<X11Backend>(BackendKind::None);
+    // A session without a desktop loads no module: nothing of it is needed.
+    if (kind == BackendKind::None && !DesktopModule::loaded())
+        return std::make_unique<NoDesktopBackend>();
+    return DesktopModule::instance().makeBackend(kind);
 }
 
 const char* DesktopBackend::name(BackendKind kind)

@@ -29,7 +29,8 @@ public:
 
     virtual BackendKind kind() const = 0;
     virtual EventPoster& eventPoster() = 0;
-    virtual ScreenCapture& screenCapture() = 0;
+    // Null where there is no screen to capture.
+    virtual ScreenCapture* screenCapture() = 0;
     virtual WindowControl& windowControl() = 0;
     // The clipboard; main thread only, like the Pasteboard interface.
     virtual Pasteboard& pasteboard() = 0;
@@ -43,8 +44,9 @@ public:
     // Makes the backend current for the rest of the process; called once at
     // start-up, before any service is used.
     static void setCurrent(std::unique_ptr<DesktopBackend> backend);
-    // A new backend of the kind. Kinds that this build cannot drive get the
-    // backend without a desktop.
+    // A new backend of the kind, from the desktop module; without a desktop
+    // and the module not loaded, the backend of NoDesktopBackend. Kinds that
+    // cannot be driven get a backend without a desktop.
     static std::unique_ptr<DesktopBackend> make(BackendKind kind);
 
     // "none", "x11", "gnome", "kde", "wlroots": the names of the command

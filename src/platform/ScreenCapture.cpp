@@ -8,10 +8,10 @@ namespace {
 std::atomic<ScreenCapture*> installedCapture{nullptr};
 }
 
-ScreenCapture& ScreenCapture::instance()
+ScreenCapture* ScreenCapture::instance()
 {
     if (ScreenCapture* capture = installedCapture.load(std::memory_order_acquire))
-        return *capture;
+        return capture;
     return DesktopBackend::current().screenCapture();
 }
 

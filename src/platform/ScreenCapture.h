@@ -12,8 +12,8 @@ public:
     virtual QImage grab() = 0;
 
     // The capture in use: the desktop backend's, unless a test installed
-    // another.
-    static ScreenCapture& instance();
+    // another; null where there is no screen to capture.
+    static ScreenCapture* instance();
     // Installs a capture; null restores the backend's.
     static void setInstance(ScreenCapture* capture);
 };

@@ -154,7 +154,7 @@ TEST(InputWindowOnX, FloatsAboveOrdinaryWindowsWithThePhonesText)
     const QRect frame = window->geometry();
     QLineEdit* field = window->findChild<QLineEdit*>("txtTf");
     const QPoint inField = field->mapTo(window, QPoint(field->width() - 40, field->height() / 2)) + frame.topLeft();
-    auto painted = [&] { return ScreenCapture::instance().grab().pixelColor(inField) == QColor(Qt::white); };
+    auto painted = [&] { return ScreenCapture::instance()->grab().pixelColor(inField) == QColor(Qt::white); };
     ASSERT_TRUE(desktop.pumpUntil(painted));
 
     ctl.hide();
@@ -165,7 +165,7 @@ TEST(InputWindowOnX, FloatsAboveOrdinaryWindowsWithThePhonesText)
         ctl.show();
         ASSERT_TRUE(desktop.pumpUntil(painted));
         std::filesystem::create_directories(folder);
-        EXPECT_TRUE(ScreenCapture::instance().grab().copy(frame).save(QString::fromLocal8Bit(folder) + QStringLiteral("/input-window.png")));
+        EXPECT_TRUE(ScreenCapture::instance()->grab().copy(frame).save(QString::fromLocal8Bit(folder) + QStringLiteral("/input-window.png")));
     }
 }
 

@@ -28,6 +28,15 @@ TEST(Install, PutsTheProgramsScriptsMenuEntryAndIconsInTheStandardPlaces)
     const ChildProcess::Result version = ChildProcess::Run({prefix.file("bin/corvane"), "--version"});
     EXPECT_EQ(version.status, 0);
     EXPECT_EQ(version.out, std::string("corvane ") + CORVANE_VERSION + "\n");
+    // It finds its desktop module in the installation's library folder: the
+    // pairing code's picture comes from there (or, on a host without an
+    // IPv4 address, the module's message that there is none).
+    TempDir pictures;
+    const ChildProcess::Result code =
+        ChildProcess::Run({prefix.file("bin/corvane"), "--pairing-qr", pictures.file("code.png")});
+    EXPECT_EQ(code.err.find("desktop module"), std::string::npos) << code.err;
+    EXPECT_TRUE(code.status == 0 ? std::filesystem::exists(pictures.file("code.png"))
+                                 : code.err.find("IPv4") != std::string::npos) << code.err;
 
     // The menu entry starts the installed program and shows the icon.
     const std::string entryPath = prefix.file("share/applications/corvane.desktop");

@@ -269,11 +269,11 @@ TEST(LaserPointerOnX, TheDotStaysAboveAFullScreenWindow)
     slide.setGeometry(QGuiApplication::primaryScreen()->geometry());
     slide.showFullScreen();
     ASSERT_TRUE(desktop.pumpUntil([&] {
-        const QImage screen = ScreenCapture::instance().grab();
+        const QImage screen = ScreenCapture::instance()->grab();
         return !screen.isNull() && screen.pixelColor(5, 5) == QColor(0x1d, 0x35, 0x57) &&
                screen.pixelColor(screen.width() - 5, screen.height() - 5) == QColor(0x1d, 0x35, 0x57);
     }));
-    const QImage slideOnly = ScreenCapture::instance().grab();
+    const QImage slideOnly = ScreenCapture::instance()->grab();
 
     LightCtl ctl;
     ctl.lightSize(40, 40, true);
@@ -281,14 +281,14 @@ TEST(LaserPointerOnX, TheDotStaysAboveAFullScreenWindow)
     // Outside the window manager's stacking, so no managed window stays over it.
     EXPECT_TRUE(X11WindowFacts(Window(ctl)->winId()).overrideRedirect());
     const QPoint centre = Window(ctl)->geometry().center();
-    ASSERT_TRUE(desktop.pumpUntil([&] { return ScreenCapture::instance().grab().pixelColor(centre) == QColor(Qt::red); }));
+    ASSERT_TRUE(desktop.pumpUntil([&] { return ScreenCapture::instance()->grab().pixelColor(centre) == QColor(Qt::red); }));
 
     // The slide show comes to the front again, over the dot; the dot goes
     // back on top by itself.
     slide.raise();
     slide.activateWindow();
-    ASSERT_TRUE(desktop.pumpUntil([&] { return ScreenCapture::instance().grab().pixelColor(centre) == QColor(Qt::red); }));
-    const QImage screen = ScreenCapture::instance().grab();
+    ASSERT_TRUE(desktop.pumpUntil([&] { return ScreenCapture::instance()->grab().pixelColor(centre) == QColor(Qt::red); }));
+    const QImage screen = ScreenCapture::instance()->grab();
     // Beside the dot, and in the corners of its window, the slide shows.
     const QRect frame = Window(ctl)->geometry();
     for (const QPoint& point : {QPoint(centre.x() + 30, centre.y()), frame.topLeft(), frame.bottomRight()})

@@ -267,6 +267,9 @@ TEST_F(KdeSessionTest, AProgramWithoutTheDesktopEntryIsToldWhatItNeeds)
     const std::string program = sandbox->root().file("bin/corvane-unlisted");
     std::filesystem::create_directories(sandbox->root().file("bin"));
     std::filesystem::copy_file(CORVANE_SERVER_EXE, program);
+    // Its desktop module goes with it, as the build tree keeps them.
+    const std::filesystem::path module = std::filesystem::path(CORVANE_SERVER_EXE).parent_path() / "corvane-desktop.so";
+    std::filesystem::copy_file(module, sandbox->root().file("bin/corvane-desktop.so"));
     const int port = FreePort::tcp();
     ChildProcess unlisted({program, "--headless", "--port", std::to_string(port), "--udp-port",
                            std::to_string(FreePort::udp()), "--broadcast", "127.255.255.255"},

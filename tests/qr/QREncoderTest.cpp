@@ -1,4 +1,5 @@
 #include "QREncoder.h"
+#include "QRImage.h"
 #include "QR_Encode.h"
 #include "ZbarDecoder.h"
 
@@ -140,7 +141,7 @@ TEST(QREncoderRender, WholePixelModulesWithTheLeftoverAsATransparentMargin)
         SCOPED_TRACE("version " + std::to_string(c.version) + " at " + std::to_string(c.pixels) + " pixels");
         const std::unique_ptr<DataMatrix> matrix = MatrixOfVersion(c.version);
         ASSERT_NE(matrix, nullptr);
-        const QImage image = QREncoder::renderDataMatrix(*matrix, c.pixels);
+        const QImage image = QRImage::renderDataMatrix(*matrix, c.pixels);
         ASSERT_EQ(image.size(), QSize(c.pixels, c.pixels));
         EXPECT_EQ(image.format(), QImage::Format_RGBA8888);
         EXPECT_EQ(image.bytesPerLine(), 4 * c.pixels);
@@ -153,10 +154,10 @@ TEST(QREncoderRender, NoImageBelowTheMatrixSizeOrForAnEmptyMatrix)
     const std::unique_ptr<DataMatrix> matrix = MatrixOfVersion(1);
     ASSERT_NE(matrix, nullptr);
     for (const int pixels : {20, 0, -300})
-        EXPECT_TRUE(QREncoder::renderDataMatrix(*matrix, pixels).isNull()) << pixels;
-    EXPECT_TRUE(QREncoder::renderDataMatrix(DataMatrix(0), 300).isNull());
-    EXPECT_TRUE(QREncoder::renderWithQuietZone(DataMatrix(0), 300).isNull());
-    EXPECT_TRUE(QREncoder::renderWithQuietZone(*matrix, 28).isNull()); // 21 modules and a quiet zone of 4
+        EXPECT_TRUE(QRImage::renderDataMatrix(*matrix, pixels).isNull()) << pixels;
+    EXPECT_TRUE(QRImage::renderDataMatrix(DataMatrix(0), 300).isNull());
+    EXPECT_TRUE(QRImage::renderWithQuietZone(DataMatrix(0), 300).isNull());
+    EXPECT_TRUE(QRImage::renderWithQuietZone(*matrix, 28).isNull()); // 21 modules and a quiet zone of 4
     EXPECT_EQ(QREncoder::renderTerminal(DataMatrix(0)), "");
 }
 
@@ -172,7 +173,7 @@ TEST(QREncoderQuietZone, OpaqueWhiteAroundACentredSymbolOfTheLargestModules)
         const std::unique_ptr<DataMatrix> matrix = MatrixOfVersion(c.version);
         ASSERT_NE(matrix, nullptr);
         const int n = matrix->dimension();
-        const QImage image = QREncoder::renderWithQuietZone(*matrix, c.pixels, c.quiet);
+        const QImage image = QRImage::renderWithQuietZone(*matrix, c.pixels, c.quiet);
         ASSERT_EQ(image.size(), QSize(c.pixels, c.pixels));
         // The symbol starts with the dark top row of a finder, 7 modules long.
         int offset = 0;

@@ -1,6 +1,7 @@
 #include "InProcessServer.h"
 
 #include "CData.h"
+#include "DesktopModule.h"
 #include "FreePort.h"
 #include "SRequest.h"
 #include "SService.h"
@@ -9,6 +10,8 @@
 
 InProcessServer::InProcessServer() : tcpPort(0), server(std::make_unique<SService>())
 {
+    // The desktop module is linked into the program rather than loaded.
+    DesktopModule::setInstance(corvane_desktop_module());
     for (int attempt = 0; attempt < 5; ++attempt) {
         tcpPort = FreePort::tcp();
         server->port = tcpPort;

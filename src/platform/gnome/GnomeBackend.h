@@ -21,7 +21,7 @@ public:
 
     BackendKind kind() const override { return BackendKind::Gnome; }
     EventPoster& eventPoster() override { return poster; }
-    ScreenCapture& screenCapture() override { return capture; }
+    ScreenCapture* screenCapture() override { return &capture; }
     WindowControl& windowControl() override { return windows; }
     Pasteboard& pasteboard() override { return clipboard; }
     // The XWayland dot where XWayland runs, else none.

@@ -25,7 +25,7 @@ public:
 
     BackendKind kind() const override { return BackendKind::Kde; }
     EventPoster& eventPoster() override { return poster; }
-    ScreenCapture& screenCapture() override { return capture; }
+    ScreenCapture* screenCapture() override { return &capture; }
     WindowControl& windowControl() override { return windows; }
     Pasteboard& pasteboard() override { return clipboard; }
     // A layer-shell overlay; null where KWin offers no layer shell.

@@ -24,7 +24,7 @@ public:
 
     BackendKind kind() const override { return BackendKind::Wlroots; }
     EventPoster& eventPoster() override { return poster; }
-    ScreenCapture& screenCapture() override { return capture; }
+    ScreenCapture* screenCapture() override { return &capture; }
     WindowControl& windowControl() override { return windows; }
     Pasteboard& pasteboard() override { return clipboard; }
     // A layer-shell overlay; null where the compositor offers no layer shell.

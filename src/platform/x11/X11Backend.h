@@ -18,7 +18,7 @@ public:
 
     BackendKind kind() const override { return backendKind; }
     EventPoster& eventPoster() override { return poster; }
-    ScreenCapture& screenCapture() override { return capture; }
+    ScreenCapture* screenCapture() override { return &capture; }
     WindowControl& windowControl() override { return windows; }
     Pasteboard& pasteboard() override { return clipboard; }
     // The Qt window of WidgetLaserDot, in a widget application.
