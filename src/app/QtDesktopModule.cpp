@@ -71,17 +71,25 @@ int QtDesktopModule::runApplication(int argc, char** argv, const LaunchOptions& 
     ServerDelegate::prepareApplication();
     // Every text the user reads follows the desktop's language.
     const Language language;
-    // The text-input window and the laser pointer, for a phone to open, the
-    // question whether a new phone may connect, and alerts as message boxes.
-    OverlayWindows overlayWindows;
-    QtApprovalPrompt approvalPrompt;
-    ApprovalPrompt::setInstance(&approvalPrompt);
-    MessageBoxAlerts messageBoxes;
-    Alerts::setInstance(&messageBoxes);
-    AppDelegate delegate(options);
-    const int status = delegate.run();
-    Alerts::setInstance(nullptr);
-    ApprovalPrompt::setInstance(nullptr);
+    int status = 1;
+    {
+        // The text-input window and the laser pointer, for a phone to open,
+        // the question whether a new phone may connect, and alerts as
+        // message boxes.
+        OverlayWindows overlayWindows;
+        QtApprovalPrompt approvalPrompt;
+        ApprovalPrompt::setInstance(&approvalPrompt);
+        MessageBoxAlerts messageBoxes;
+        Alerts::setInstance(&messageBoxes);
+        AppDelegate delegate(options);
+        status = delegate.run();
+        Alerts::setInstance(nullptr);
+        ApprovalPrompt::setInstance(nullptr);
+    }
+    // The services and windows are gone: the backend's own threads (Wayland
+    // dispatch, clipboard, typing) end now, while the application is whole,
+    // rather than racing Qt's teardown at exit.
+    DesktopBackend::endAll();
     return status;
 }
 

@@ -41,6 +41,19 @@ void DesktopBackend::setCurrent(std::unique_ptr<DesktopBackend> backend)
     Install(std::move(backend));
 }
 
+void DesktopBackend::endAll()
+{
+    std::vector<std::unique_ptr<DesktopBackend>> ending;
+    {
+        std::lock_guard lock(ownedMutex);
+        ending.swap(ownedBackends);
+        Install(std::make_unique<NoDesktopBackend>());
+    }
+    // Newest first, as they were made.
+    while (!ending.empty())
+        ending.pop_back();
+}
+
 std::unique_ptr<DesktopBackend> DesktopBackend::make(BackendKind kind)
 {
     // A session without a desktop loads no module: nothing of it is needed.

@@ -44,6 +44,11 @@ public:
     // Makes the backend current for the rest of the process; called once at
     // start-up, before any service is used.
     static void setCurrent(std::unique_ptr<DesktopBackend> backend);
+    // Ends every backend made so far, joining their threads, and leaves one
+    // without a desktop current. For the end of the program, once nothing
+    // else uses a backend: their threads then stop while Qt is still whole,
+    // not during the destruction of static objects.
+    static void endAll();
     // A new backend of the kind, from the desktop module; without a desktop
     // and the module not loaded, the backend of NoDesktopBackend. Kinds that
     // cannot be driven get a backend without a desktop.
