@@ -9,6 +9,7 @@
 //   WHEEL <dx> <dy>                 a wheel turned (angle delta in eighths of a degree)
 //   KEY <Qt key, hex> <modifiers, hex>   a key went down
 //   KEYUP <Qt key, hex>             and up
+//   CLOSE                           the window was asked to close (its close button, the desktop)
 //   CLIPBOARD <hex of the UTF-8 text>    the clipboard's text, after "PASTEBOARD?" or a change
 // Standard input takes commands, one per line:
 //   COPY <hex of UTF-8 text>        puts the text on the clipboard
@@ -73,6 +74,9 @@ protected:
         }
         case QEvent::KeyRelease:
             Say("KEYUP %x", static_cast<unsigned>(static_cast<QKeyEvent*>(event)->key()));
+            break;
+        case QEvent::Close:
+            Say("CLOSE");
             break;
         default:
             break;
