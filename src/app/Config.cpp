@@ -5,11 +5,10 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QSettings>
 #include <QStandardPaths>
-#include <QTextStream>
 #include <algorithm>
+#include <cstdio>
 #include <functional>
 #include <glib.h>
 #include <mutex>
@@ -173,46 +172,58 @@ void WriteString(const char* key, const char* value)
 // --- autostart entries -------------------------------------------------
 
 struct AutostartEntry {
-    QString file;
-    QString program; // the first argument of Exec
-    QString id;      // X-Corvane-Id
+    std::string file;    // as the file system spells it
+    std::string program; // the first argument of Exec
+    std::string id;      // X-Corvane-Id
 };
 
 // Reads an entry with GLib's key-file reader, and its Exec with the quoting
 // rules GIO starts it by.
-AutostartEntry ReadEntry(const QString& file)
+AutostartEntry ReadEntry(const std::string& file)
 {
     AutostartEntry entry{file, {}, {}};
     GKeyFile* keys = g_key_file_new();
-    if (g_key_file_load_from_file(keys, QFile::encodeName(file).constData(), G_KEY_FILE_NONE, nullptr)) {
+    if (g_key_file_load_from_file(keys, file.c_str(), G_KEY_FILE_NONE, nullptr)) {
         gchar* exec = g_key_file_get_string(keys, G_KEY_FILE_DESKTOP_GROUP, G_KEY_FILE_DESKTOP_KEY_EXEC, nullptr);
         gchar** argv = nullptr;
         if (exec != nullptr && g_shell_parse_argv(exec, nullptr, &argv, nullptr)) {
-            entry.program = QFile::decodeName(argv[0]);
+            entry.program = argv[0];
             g_strfreev(argv);
         }
         g_free(exec);
         gchar* id = g_key_file_get_string(keys, G_KEY_FILE_DESKTOP_GROUP, "X-Corvane-Id", nullptr);
-        entry.id = QString::fromUtf8(id);
+        entry.id = id != nullptr ? id : "";
         g_free(id);
     }
     g_key_file_free(keys);
     return entry;
 }
 
-QList<AutostartEntry> ReadEntries()
+// The folder's desktop entries. Every start looks through them (see
+// addAppAsLoginItem), so they are listed with GLib, which the entries are
+// read with anyway: Qt's name filter would compile a regular expression for
+// the one suffix, and its directory code would stay in the idle server's
+// memory.
+std::vector<AutostartEntry> ReadEntries()
 {
-    QList<AutostartEntry> entries;
-    const QDir folder(QString::fromStdString(Config::autostartFolder()));
-    for (const QString& name : folder.entryList({QStringLiteral("*.desktop")}, QDir::Files, QDir::Name))
-        entries.append(ReadEntry(folder.filePath(name)));
+    std::vector<AutostartEntry> entries;
+    const std::string folder = Config::autostartFolder();
+    GDir* dir = g_dir_open(folder.c_str(), 0, nullptr);
+    if (dir == nullptr)
+        return entries;
+    while (const gchar* name = g_dir_read_name(dir)) {
+        const std::string file = folder + '/' + name;
+        if (g_str_has_suffix(name, ".desktop") && g_file_test(file.c_str(), G_FILE_TEST_IS_REGULAR))
+            entries.push_back(ReadEntry(file));
+    }
+    g_dir_close(dir);
     return entries;
 }
 
 // An entry "resolves" when the program it starts still exists.
 bool Resolves(const AutostartEntry& entry)
 {
-    return !entry.program.isEmpty() && QFileInfo::exists(entry.program);
+    return !entry.program.empty() && g_file_test(entry.program.c_str(), G_FILE_TEST_EXISTS);
 }
 
 QString QuoteExecArgument(const QString& path)
@@ -236,7 +247,11 @@ bool Config::isAutoStart() { return ReadBool("auto_start", true); }
 
 void Config::setAutoStart(bool value)
 {
-    WriteBool("auto_start", value);
+    // Every start confirms the stored choice: the file is written only when
+    // the choice is new, so a start leaves the user's files untouched.
+    const QVariant stored = ReadValue("auto_start");
+    if (!stored.isValid() || stored.toBool() != value)
+        WriteBool("auto_start", value);
     if (value)
         addAppAsLoginItem();
     else
@@ -318,42 +333,52 @@ std::string Config::programPath()
 
 void Config::addAppAsLoginItem()
 {
-    deleteAllMyAppLoginItem();
-    const QString folder = QString::fromStdString(autostartFolder());
-    if (!QDir().mkpath(folder))
+    const std::string folder = autostartFolder();
+    const std::string path = folder + "/corvane.desktop";
+    for (const AutostartEntry& entry : ReadEntries()) {
+        if (entry.file != path && Resolves(entry) && entry.id == kLoginItemId)
+            std::remove(entry.file.c_str());
+    }
+    const QString program = QString::fromStdString(programPath());
+    const QByteArray text = QStringLiteral("[Desktop Entry]\n"
+                                           "Type=Application\n"
+                                           "Name=Corvane\n"
+                                           "Comment=Phone remote control server\n"
+                                           "Exec=%1\n"
+                                           // Desktops skip the entry once the program is gone (uninstalled).
+                                           "TryExec=%2\n"
+                                           "Icon=corvane\n"
+                                           "Terminal=false\n"
+                                           "X-GNOME-Autostart-enabled=true\n"
+                                           "X-Corvane-Id=%3\n")
+                                .arg(QuoteExecArgument(program), QString(program).replace(u'\\', QStringLiteral("\\\\")),
+                                     QLatin1String(kLoginItemId))
+                                .toUtf8();
+    // An entry that already says this is left as it is.
+    gchar* current = nullptr;
+    gsize length = 0;
+    const bool same = g_file_get_contents(path.c_str(), &current, &length, nullptr) &&
+                      QByteArrayView(current, static_cast<qsizetype>(length)) == text;
+    g_free(current);
+    if (same || g_mkdir_with_parents(folder.c_str(), 0777) != 0)
         return;
-    QSaveFile file(folder + QStringLiteral("/corvane.desktop"));
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Text))
-        return;
-    QTextStream out(&file);
-    out << "[Desktop Entry]\n"
-        << "Type=Application\n"
-        << "Name=Corvane\n"
-        << "Comment=Phone remote control server\n"
-        << "Exec=" << QuoteExecArgument(QString::fromStdString(programPath())) << "\n"
-        // Desktops skip the entry once the program is gone (uninstalled).
-        << "TryExec=" << QString::fromStdString(programPath()).replace(u'\\', QStringLiteral("\\\\")) << "\n"
-        << "Icon=corvane\n"
-        << "Terminal=false\n"
-        << "X-GNOME-Autostart-enabled=true\n"
-        << "X-Corvane-Id=" << kLoginItemId << "\n";
-    out.flush();
-    file.commit();
+    // Written whole or not at all.
+    g_file_set_contents(path.c_str(), text.constData(), text.size(), nullptr);
 }
 
 void Config::deleteAppFromLoginItem()
 {
-    const QString self = QString::fromStdString(programPath());
+    const std::string self = programPath();
     for (const AutostartEntry& entry : ReadEntries()) {
         if (Resolves(entry) && entry.program == self)
-            QFile::remove(entry.file);
+            std::remove(entry.file.c_str());
     }
 }
 
 void Config::deleteAllMyAppLoginItem()
 {
     for (const AutostartEntry& entry : ReadEntries()) {
-        if (Resolves(entry) && entry.id == QLatin1String(kLoginItemId))
-            QFile::remove(entry.file);
+        if (Resolves(entry) && entry.id == kLoginItemId)
+            std::remove(entry.file.c_str());
     }
 }

@@ -23,6 +23,15 @@ std::string AutostartFiles(const UserSandbox& sandbox)
     return list;
 }
 
+// A file's inode and modification time: a rewrite changes one of them.
+std::string FileIdentity(const std::string& path)
+{
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0)
+        return "absent ";
+    return std::to_string(st.st_ino) + ":" + std::to_string(st.st_mtim.tv_nsec) + " ";
+}
+
 std::string EntryFor(const std::string& program, bool ours)
 {
     return "[Desktop Entry]\nType=Application\nName=Corvane\nExec=\"" + program + "\" --headless\n" +
@@ -84,6 +93,11 @@ TEST(LoginItems, OnLeavesExactlyOneEntryForThisProgramAndOffRemovesOnlyItsOwn)
     EXPECT_NE(entry.find("Exec=\"" + Config::programPath() + "\""), std::string::npos) << entry;
     EXPECT_NE(entry.find("\nTryExec=" + Config::programPath() + "\n"), std::string::npos) << entry;
     EXPECT_NE(entry.find("X-Corvane-Id=org.corvane.Corvane"), std::string::npos);
+    // Each start confirms the choice; with nothing new, no file is rewritten.
+    const std::string entryPath = sandbox.configHome() + "/autostart/corvane.desktop";
+    const std::string before = FileIdentity(entryPath) + FileIdentity(Config::settingsPath());
+    Config::setAutoStart(true);
+    EXPECT_EQ(FileIdentity(entryPath) + FileIdentity(Config::settingsPath()), before);
 
     sandbox.root().write("config/autostart/corvane-other.desktop", EntryFor(otherCopy, true));
     Config::setAutoStart(false);
