@@ -73,6 +73,9 @@ int main(int argc, char** argv)
     BenchTools::QuietServiceLogs();
     qputenv("QT_QPA_PLATFORM", "xcb");
     QApplication application(argc, argv);
+    // The server comes first: it installs the desktop module linked into
+    // this program, which makes the dot's surface.
+    InProcessServer server;
     OverlayWindows overlays;
     overlays.lightCtl.lightSize(kDotSize, kDotSize, true);
     QApplication::processEvents();
@@ -80,10 +83,10 @@ int main(int argc, char** argv)
     // The anchor: an equal window of a plain Xlib client.
     Display* observer = XOpenDisplay(xvfb.display().c_str());
     Display* direct = XOpenDisplay(xvfb.display().c_str());
-    InProcessServer server;
     MyClient client;
     client.SetInfo("127.0.0.1", server.port(), 5);
-    if (observer == nullptr || direct == nullptr || client.ConnService() != NR_OK) {
+    auto* surface = static_cast<WidgetLaserDot*>(overlays.lightCtl.surface());
+    if (surface == nullptr || observer == nullptr || direct == nullptr || client.ConnService() != NR_OK) {
         std::fprintf(BenchTools::Out(), "laser pointer latency: set-up failed\n");
         return 1;
     }
@@ -93,7 +96,7 @@ int main(int argc, char** argv)
                                        CopyFromParent, InputOutput, CopyFromParent, CWOverrideRedirect, &attributes);
     XMapWindow(direct, plain);
     XSync(direct, False);
-    const Window dot = static_cast<WidgetLaserDot*>(overlays.lightCtl.surface())->window()->winId();
+    const Window dot = surface->window()->winId();
 
     std::vector<double> corvane, anchor;
     std::atomic<bool> finished{false};
