@@ -335,10 +335,7 @@ void Config::addAppAsLoginItem()
 {
     const std::string folder = autostartFolder();
     const std::string path = folder + "/corvane.desktop";
-    for (const AutostartEntry& entry : ReadEntries()) {
-        if (entry.file != path && Resolves(entry) && entry.id == kLoginItemId)
-            std::remove(entry.file.c_str());
-    }
+    deleteAllMyAppLoginItem(path);
     const QString program = QString::fromStdString(programPath());
     const QByteArray text = QStringLiteral("[Desktop Entry]\n"
                                            "Type=Application\n"
@@ -375,10 +372,10 @@ void Config::deleteAppFromLoginItem()
     }
 }
 
-void Config::deleteAllMyAppLoginItem()
+void Config::deleteAllMyAppLoginItem(const std::string& except)
 {
     for (const AutostartEntry& entry : ReadEntries()) {
-        if (Resolves(entry) && entry.id == kLoginItemId)
+        if (entry.file != except && Resolves(entry) && entry.id == kLoginItemId)
             std::remove(entry.file.c_str());
     }
 }

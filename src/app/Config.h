@@ -61,8 +61,9 @@ public:
     static void addAppAsLoginItem();
     // Removes the entries that start this very executable.
     static void deleteAppFromLoginItem();
-    // Removes the entries of this program wherever its copy lies.
-    static void deleteAllMyAppLoginItem();
+    // Removes the entries of this program wherever its copy lies, but for
+    // the file except (the entry about to be confirmed).
+    static void deleteAllMyAppLoginItem(const std::string& except = {});
 
     static std::string settingsPath();
     static std::string autostartFolder();
